@@ -1,0 +1,18 @@
+#pragma once
+#include <string>
+
+// What an install step reports while it runs: the stage line names the step,
+// the status line the object it is working on. The progress window implements
+// it; tests record the calls instead.
+class IInstallProgress
+{
+public:
+    virtual ~IInstallProgress() = default;
+
+    // Sets the stage text from string stageId, then the status text from
+    // string statusId; an id of 0 stands for the empty text.
+    virtual void SetStage(unsigned stageId, unsigned statusId) = 0;
+    virtual void SetStatus(unsigned statusId) = 0;
+    virtual void SetStatusText(const std::string& text) = 0;
+    virtual void SetStageText(const std::string& text) = 0;
+};

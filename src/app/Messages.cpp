@@ -1,0 +1,50 @@
+#include "app/Messages.h"
+
+#include "app/SetupApp.h"
+#include "framework/MessageFormat.h"
+#include "framework/ResourceStrings.h"
+
+namespace
+{
+bool IsAnsiLeadByte(unsigned char c) { return ::IsDBCSLeadByte(c) != FALSE; }
+} // namespace
+
+std::string GetLastErrorText()
+{
+    const DWORD code = ::GetLastError();
+    // The system's texts carry no inserts of their own for most codes; for
+    // those that do, the system refuses to format without arguments and the
+    // text stays empty, which the callers treat like any empty reason.
+    std::vector<char> buffer(4096);
+    const DWORD length = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, code, 0, buffer.data(),
+                                          static_cast<DWORD>(buffer.size()), nullptr);
+    return std::string(buffer.data(), length);
+}
+
+std::string FormatResMessage(UINT templateId, const std::vector<const char*>& args)
+{
+    return FormatMessageTemplate(LoadResString(templateId), args, &IsAnsiLeadByte);
+}
+
+UINT MessageBoxTypeWithIcon(UINT type)
+{
+    const UINT buttons = type & MB_TYPEMASK;
+    const bool namesIcon = (type & MB_ICONMASK) != 0;
+    const bool takesDefaultIcon =
+        buttons == MB_OK || buttons == MB_OKCANCEL || buttons == MB_YESNO || buttons == MB_YESNOCANCEL;
+    return (!namesIcon && takesDefaultIcon) ? (type | MB_ICONEXCLAMATION) : type;
+}
+
+int CWindowPrompts::ShowMessageBox(const std::string& text, unsigned type)
+{
+    CWinAppBase* app = CWinAppBase::Current();
+    HWND owner = app ? app->MainWindow() : nullptr;
+    if (!owner)
+        owner = ::GetActiveWindow();
+    const std::string caption = app ? app->Title() : std::string("Setup");
+    return ::MessageBoxA(owner, text.c_str(), caption.c_str(), MessageBoxTypeWithIcon(type));
+}
+
+int CSetupVantrelApp::ShowMessage(const std::string& text, UINT type) { return UserPrompts().ShowMessageBox(text, type); }
+
+int CSetupVantrelApp::ShowMessage(UINT stringId, UINT type) { return ShowMessage(LoadResString(stringId), type); }

@@ -1,0 +1,107 @@
+#pragma once
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "framework/WinApp.h"
+
+class IInstallProgress;
+class IUserPrompts;
+class CPackageFile;
+class CPackageCatalogEntry;
+class DLG_Installing;
+
+// The setup's build: shown in the main dialog, required in every package
+// header and recorded in the registry.
+constexpr unsigned long SETUP_BUILD = 2093;
+
+// The application object: owns the state of the whole run and drives it from
+// InitInstance. Its install and uninstall steps live in the subsystem folders,
+// one source file each, so that a test can construct its own object with test
+// folders and a prompt recorder.
+class CSetupVantrelApp : public CWinAppBase
+{
+public:
+    CSetupVantrelApp();
+    ~CSetupVantrelApp() override;
+
+    // Start-up and main flow (app/SetupApp.cpp).
+    BOOL InitInstance() override;
+    static bool IsWindowsNT();
+    void RestartWindows();
+    void SetInstallPath(const std::string& path);
+
+    // Reads the setup's own, the Windows and the system folders into the
+    // members below (start-up steps 3 and 4).
+    void DetermineFolders();
+
+    // Install sequence (app/InstallSequence.cpp).
+    bool RunInstall(IInstallProgress& progress);
+    bool RegisterComponents(IInstallProgress& progress);
+
+    // Uninstall sequence (app/UninstallSequence.cpp).
+    bool RunUninstall();
+
+    // Installation folders (shell/InstallFolders.cpp).
+    bool CreateInstallFolders(IInstallProgress& progress);
+    bool CreateFolder(IInstallProgress& progress, const std::string& path);
+
+    // Shortcuts (shell/Shortcuts.cpp).
+    bool CreateShortcuts(IInstallProgress& progress);
+    void RemoveShortcuts();
+
+    // Package installation (install/PackageInstall.cpp).
+    bool InstallPackages(IInstallProgress& progress);
+    bool InstallPackage(IInstallProgress& progress, const std::string& packageName,
+                        std::string destination);
+
+    // Replace decision (install/ReplaceDecision.cpp).
+    bool InstallFileFromPackage(CPackageFile& package, const CPackageCatalogEntry& entry, int index,
+                                const std::string& targetPath);
+
+    // File writing and boot-time replacement (install/FileWriter.cpp).
+    bool WriteFileFromPackage(CPackageFile& package, const CPackageCatalogEntry& entry, int index,
+                              const std::string& targetPath);
+    bool ScheduleBootReplacement(const std::string& sourcePath, const std::string& targetPath);
+    bool WriteWininitRenames();
+
+    // OLE control registration (install/OleRegistration.cpp).
+    bool RegisterOleControls(IInstallProgress& progress);
+
+    // Folder access rights (install/FolderRights.cpp).
+    bool SetFolderAccessRights();
+
+    // Directory tree removal (install/TreeRemoval.cpp).
+    bool RemoveFolderTree(const std::string& path, bool force);
+
+    // Product records and font mappings (registry/ProductRecords.cpp,
+    // registry/FontMappingWriter.cpp).
+    bool WriteRegistryRecords(IInstallProgress& progress);
+    void RemoveRegistryRecords();
+    bool WriteFontMappings(IInstallProgress& progress);
+
+    // Messages (app/Messages.cpp): every text shown to the user goes through
+    // these, and they go through the prompt seam.
+    int ShowMessage(const std::string& text, UINT type);
+    int ShowMessage(UINT stringId, UINT type);
+
+    // The seam for what the steps show and ask. The default shows real
+    // windows; a test passes its own recorder. Not owned.
+    void SetUserPrompts(IUserPrompts* prompts);
+    IUserPrompts& UserPrompts();
+
+    bool m_bRebootNeeded = false;
+    std::string m_strInstallPath = "C:\\Lumiro";
+    std::string m_strSourceDir;
+    std::string m_strSystemDir;
+    std::string m_strWindowsDir;
+    std::vector<std::string> m_arrBootRenames;
+    BOOL m_bAskReplace = TRUE;
+    BOOL m_bReplaceCancelled = FALSE;
+
+private:
+    bool CreateSecureKey();
+
+    IUserPrompts* m_pPrompts = nullptr;
+};

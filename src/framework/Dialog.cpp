@@ -1,0 +1,169 @@
+#include "framework/Dialog.h"
+
+#include "framework/WinApp.h"
+
+#include <vector>
+
+void DDX_Text(CDataExchange& dx, int controlId, std::string& value)
+{
+    const HWND control = ::GetDlgItem(dx.m_hDialog, controlId);
+    if (!dx.m_bSaveAndValidate)
+    {
+        ::SetWindowTextA(control, value.c_str());
+        return;
+    }
+    const int length = ::GetWindowTextLengthA(control);
+    std::vector<char> buffer(static_cast<size_t>(length) + 1);
+    const int copied = ::GetWindowTextA(control, buffer.data(), length + 1);
+    value.assign(buffer.data(), copied > 0 ? static_cast<size_t>(copied) : 0);
+}
+
+void DDX_Check(CDataExchange& dx, int controlId, int& value)
+{
+    if (dx.m_bSaveAndValidate)
+        value = static_cast<int>(::IsDlgButtonChecked(dx.m_hDialog, controlId));
+    else
+        ::CheckDlgButton(dx.m_hDialog, controlId, static_cast<UINT>(value));
+}
+
+CDialogBase::~CDialogBase()
+{
+    // A modeless window must not outlive the object its procedure points to.
+    if (m_hWnd && !m_bModal)
+        DestroyWindow();
+}
+
+INT_PTR CDialogBase::DoModal(HWND parent)
+{
+    m_bModal = true;
+    const INT_PTR result = ::DialogBoxParamA(CWinAppBase::ResourceInstance(), MAKEINTRESOURCEA(m_nTemplateId),
+                                             parent, &CDialogBase::DialogProc, reinterpret_cast<LPARAM>(this));
+    m_hWnd = nullptr;
+    m_bModal = false;
+    return result;
+}
+
+bool CDialogBase::Create(HWND parent)
+{
+    m_bModal = false;
+    const HWND window = ::CreateDialogParamA(CWinAppBase::ResourceInstance(), MAKEINTRESOURCEA(m_nTemplateId),
+                                             parent, &CDialogBase::DialogProc, reinterpret_cast<LPARAM>(this));
+    return window != nullptr;
+}
+
+void CDialogBase::DestroyWindow()
+{
+    if (!m_hWnd)
+        return;
+    const HWND window = m_hWnd;
+    m_hWnd = nullptr;
+    ::SetWindowLongPtrA(window, DWLP_USER, 0);
+    ::DestroyWindow(window);
+}
+
+std::string CDialogBase::GetItemText(int controlId) const
+{
+    std::string text;
+    CDataExchange dx(m_hWnd, true);
+    DDX_Text(dx, controlId, text);
+    return text;
+}
+
+void CDialogBase::SetItemText(int controlId, const std::string& text) { ::SetDlgItemTextA(m_hWnd, controlId, text.c_str()); }
+
+void CDialogBase::EnableItem(int controlId, bool enable) { ::EnableWindow(GetItem(controlId), enable ? TRUE : FALSE); }
+
+void CDialogBase::ShowItem(int controlId, bool show) { ::ShowWindow(GetItem(controlId), show ? SW_SHOW : SW_HIDE); }
+
+bool CDialogBase::UpdateData(bool saveAndValidate)
+{
+    CDataExchange dx(m_hWnd, saveAndValidate);
+    DoDataExchange(dx);
+    return true;
+}
+
+void CDialogBase::EndDialog(INT_PTR result)
+{
+    if (m_bModal)
+        ::EndDialog(m_hWnd, result);
+    else
+        DestroyWindow();
+}
+
+BOOL CDialogBase::OnInitDialog()
+{
+    UpdateData(false);
+    return TRUE;
+}
+
+bool CDialogBase::OnCommand(int, int) { return false; }
+
+void CDialogBase::OnOK()
+{
+    if (UpdateData(true))
+        EndDialog(IDOK);
+}
+
+void CDialogBase::OnCancel() { EndDialog(IDCANCEL); }
+
+INT_PTR CDialogBase::OnMessage(UINT, WPARAM, LPARAM, bool& handled)
+{
+    handled = false;
+    return 0;
+}
+
+INT_PTR CDialogBase::Dispatch(UINT message, WPARAM wParam, LPARAM lParam, bool& handled)
+{
+    handled = true;
+    if (message == WM_INITDIALOG)
+        return OnInitDialog();
+    if (message == WM_COMMAND)
+    {
+        const int id = LOWORD(wParam);
+        const int code = HIWORD(wParam);
+        if (OnCommand(id, code))
+            return TRUE;
+        if (id == IDOK && code == BN_CLICKED)
+        {
+            OnOK();
+            return TRUE;
+        }
+        if (id == IDCANCEL)
+        {
+            OnCancel();
+            return TRUE;
+        }
+    }
+    return OnMessage(message, wParam, lParam, handled);
+}
+
+INT_PTR CALLBACK CDialogBase::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    CDialogBase* self = nullptr;
+    if (message == WM_INITDIALOG)
+    {
+        self = reinterpret_cast<CDialogBase*>(lParam);
+        self->m_hWnd = window;
+        ::SetWindowLongPtrA(window, DWLP_USER, lParam);
+    }
+    else
+    {
+        self = reinterpret_cast<CDialogBase*>(::GetWindowLongPtrA(window, DWLP_USER));
+    }
+    if (!self)
+        return FALSE;
+    // Nothing may unwind through the system's window procedure: a handler
+    // that throws has its message treated as unhandled.
+    try
+    {
+        bool handled = false;
+        const INT_PTR result = self->Dispatch(message, wParam, lParam, handled);
+        if (handled && message != WM_INITDIALOG && message != WM_COMMAND)
+            ::SetWindowLongPtrA(window, DWLP_MSGRESULT, result);
+        return handled ? result : FALSE;
+    }
+    catch (...)
+    {
+        return FALSE;
+    }
+}

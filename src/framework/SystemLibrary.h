@@ -1,0 +1,15 @@
+#pragma once
+#include <windows.h>
+
+// The setup runs from media or a Downloads folder where anyone may have put a
+// DLL beside it. It imports implicitly only from DLLs Windows always takes
+// from the system folder, and loads anything else through these.
+
+// Restricts the DLL search of every later load to the system folder, where
+// the system offers that (SetDefaultDllDirectories); elsewhere it at least
+// takes the current folder out of the search (SetDllDirectoryA("")).
+void ProtectDllSearchPath();
+
+// Loads a DLL by its full path in the system folder; null with the last error
+// set when that fails.
+HMODULE LoadSystemLibrary(const char* fileName);
