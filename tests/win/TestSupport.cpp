@@ -1,0 +1,129 @@
+#include "TestSupport.h"
+
+#include "framework/ResourceStrings.h"
+
+#include <fstream>
+#include <sstream>
+
+void CRecordingProgress::SetStage(unsigned stageId, unsigned statusId)
+{
+    SetStageText(LoadResString(stageId));
+    SetStatusText(LoadResString(statusId));
+}
+
+void CRecordingProgress::SetStatus(unsigned statusId) { SetStatusText(LoadResString(statusId)); }
+
+void CRecordingProgress::SetStatusText(const std::string& text)
+{
+    status = text;
+    statuses.push_back(text);
+}
+
+void CRecordingProgress::SetStageText(const std::string& text)
+{
+    stage = text;
+    stages.push_back(text);
+}
+
+int CScriptedPrompts::ShowMessageBox(const std::string& text, unsigned type)
+{
+    shown.push_back({text, type});
+    if (answers.empty())
+        return IDOK;
+    const int answer = answers.front();
+    answers.pop_front();
+    return answer;
+}
+
+std::string SystemErrorText(DWORD code)
+{
+    char buffer[4096];
+    const DWORD length = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, code, 0, buffer, sizeof buffer, nullptr);
+    return std::string(buffer, length);
+}
+
+CScratchFolder::CScratchFolder(const std::string& name)
+{
+    char temp[MAX_PATH];
+    const DWORD length = ::GetTempPathA(MAX_PATH, temp);
+    m_path = std::string(temp, length) + "lumiro-test-" + name;
+    DeleteTree(m_path);
+    ::CreateDirectoryA(m_path.c_str(), nullptr);
+}
+
+CScratchFolder::~CScratchFolder() { DeleteTree(m_path); }
+
+void DeleteTree(const std::string& path)
+{
+    WIN32_FIND_DATAA data;
+    const HANDLE find = ::FindFirstFileA((path + "\\*").c_str(), &data);
+    if (find != INVALID_HANDLE_VALUE)
+    {
+        do
+        {
+            const std::string name = data.cFileName;
+            if (name == "." || name == "..")
+                continue;
+            const std::string child = path + "\\" + name;
+            ::SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                DeleteTree(child);
+            else
+                ::DeleteFileA(child.c_str());
+        } while (::FindNextFileA(find, &data));
+        ::FindClose(find);
+    }
+    ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (!::RemoveDirectoryA(path.c_str()))
+        ::DeleteFileA(path.c_str());
+}
+
+void DeleteRegistryTree(HKEY root, const std::string& subKey)
+{
+    HKEY key;
+    if (::RegOpenKeyExA(root, subKey.c_str(), 0, KEY_READ | KEY_WRITE, &key) == ERROR_SUCCESS)
+    {
+        char name[256];
+        while (::RegEnumKeyA(key, 0, name, sizeof name) == ERROR_SUCCESS)
+        {
+            const std::string child = subKey + "\\" + name;
+            DeleteRegistryTree(root, child);
+            HKEY probe;
+            // A child that could not be deleted would make this loop endless.
+            if (::RegOpenKeyExA(root, child.c_str(), 0, KEY_READ, &probe) == ERROR_SUCCESS)
+            {
+                ::RegCloseKey(probe);
+                break;
+            }
+        }
+        ::RegCloseKey(key);
+    }
+    ::RegDeleteKeyA(root, subKey.c_str());
+}
+
+bool FileExists(const std::string& path)
+{
+    const DWORD attributes = ::GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool FolderExists(const std::string& path)
+{
+    const DWORD attributes = ::GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool WriteTextFile(const std::string& path, const std::string& contents)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << contents;
+    return static_cast<bool>(out.flush());
+}
+
+std::string ReadTextFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream buffer;
+    buffer << in.rdbuf();
+    return buffer.str();
+}

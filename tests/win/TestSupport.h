@@ -1,0 +1,74 @@
+#pragma once
+// Helpers shared by the in-process Win32 tests: a progress recorder, scripted
+// prompts, scratch folders and registry keys that each test makes anew.
+#include <windows.h>
+
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "app/InstallProgress.h"
+#include "app/UserPrompts.h"
+
+// Records every change of the progress window's two lines.
+class CRecordingProgress : public IInstallProgress
+{
+public:
+    void SetStage(unsigned stageId, unsigned statusId) override;
+    void SetStatus(unsigned statusId) override;
+    void SetStatusText(const std::string& text) override;
+    void SetStageText(const std::string& text) override;
+
+    std::string stage;
+    std::string status;
+    std::vector<std::string> stages;   // every stage text, in order
+    std::vector<std::string> statuses; // every status text, in order
+};
+
+// Records every message box and answers from a script (IDOK when the script
+// is empty).
+class CScriptedPrompts : public IUserPrompts
+{
+public:
+    struct Shown
+    {
+        std::string text;
+        unsigned type;
+    };
+
+    int ShowMessageBox(const std::string& text, unsigned type) override;
+
+    std::deque<int> answers;
+    std::vector<Shown> shown;
+};
+
+// The system's text for an error code, as GetLastErrorText gives it.
+std::string SystemErrorText(DWORD code);
+
+// A scratch folder under the prefix's temporary folder, deleted (with all it
+// holds) before and after the test.
+class CScratchFolder
+{
+public:
+    explicit CScratchFolder(const std::string& name);
+    ~CScratchFolder();
+    CScratchFolder(const CScratchFolder&) = delete;
+    CScratchFolder& operator=(const CScratchFolder&) = delete;
+
+    const std::string& Path() const { return m_path; }
+    std::string operator/(const std::string& relative) const { return m_path + "\\" + relative; }
+
+private:
+    std::string m_path;
+};
+
+// Deletes a folder tree (test clean-up; ignores failures).
+void DeleteTree(const std::string& path);
+// Deletes a registry key tree under HKEY_LOCAL_MACHINE (test clean-up).
+void DeleteRegistryTree(HKEY root, const std::string& subKey);
+
+bool FileExists(const std::string& path);
+bool FolderExists(const std::string& path);
+// Writes a file with the given contents; false on failure.
+bool WriteTextFile(const std::string& path, const std::string& contents);
+std::string ReadTextFile(const std::string& path);
