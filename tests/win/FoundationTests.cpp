@@ -1,0 +1,222 @@
+// The application object's start-up services, messages, the progress window
+// and the first install step, on the real Windows API of the test prefix.
+#include <gtest/gtest.h>
+
+#include "TestSupport.h"
+#include "app/DlgInstalling.h"
+#include "app/Messages.h"
+#include "app/SetupApp.h"
+#include "framework/ResourceStrings.h"
+#include "resources/resource.h"
+
+TEST(ErrorText, KeepsTheSystemsTrailingLineBreak)
+{
+    ::SetLastError(ERROR_ACCESS_DENIED);
+    const std::string text = GetLastErrorText();
+    ASSERT_GE(text.size(), 2u);
+    EXPECT_EQ(text.substr(text.size() - 2), "\r\n");
+    EXPECT_EQ(text, SystemErrorText(ERROR_ACCESS_DENIED));
+}
+
+TEST(ErrorText, ReportsTheLatestOfTwoErrors)
+{
+    ::SetLastError(ERROR_FILE_NOT_FOUND);
+    const std::string first = GetLastErrorText();
+    ::SetLastError(ERROR_PATH_NOT_FOUND);
+    const std::string second = GetLastErrorText();
+    EXPECT_NE(first, second);
+    EXPECT_EQ(second, SystemErrorText(ERROR_PATH_NOT_FOUND));
+}
+
+TEST(ErrorText, IsEmptyForACodeTheSystemHasNoTextFor)
+{
+    ::SetLastError(0x2FFFFFFF);
+    EXPECT_EQ(GetLastErrorText(), "");
+}
+
+TEST(Messages, StringTableHoldsTheTextsAndTheApplicationTitle)
+{
+    EXPECT_EQ(LoadResString(IDS_APP_TITLE_STRING), "Setup");
+    EXPECT_EQ(LoadResString(IDS_INSTALL_COMPLETE), "Installation is complete.  Thank you for installing Lumiro");
+    EXPECT_EQ(LoadResString(IDS_CREATE_FOLDER_FAILED), "Failed to create the directory \"%1\" because %2");
+    EXPECT_EQ(LoadResString(IDS_REPLACE_QUESTION),
+              "Do you wish to replace the file \"%1\"\nOld file is version %4, modified %5\n"
+              "New file is version %2, modified %3");
+    EXPECT_EQ(LoadResString(IDS_UNINSTALL_FILES), "Removing Program Files... ");
+    EXPECT_EQ(LoadResString(0), "");
+}
+
+TEST(Messages, FolderFailureNamesTheFolderAndEndsWithTheSystemsSentence)
+{
+    ::SetLastError(ERROR_ACCESS_DENIED);
+    const std::string reason = GetLastErrorText();
+    const std::string text = FormatResMessage(IDS_CREATE_FOLDER_FAILED, {"C:\\Lumiro", reason.c_str()});
+    EXPECT_EQ(text, "Failed to create the directory \"C:\\Lumiro\" because " + SystemErrorText(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(text.back(), '\n');
+}
+
+TEST(Messages, MissingArgumentShowsAQuestionMark)
+{
+    EXPECT_EQ(FormatResMessage(IDS_CREATE_FOLDER_FAILED, {"D:\\X"}), "Failed to create the directory \"D:\\X\" because ?");
+}
+
+TEST(Messages, BoxesThatNameNoIconGetTheExclamation)
+{
+    EXPECT_EQ(MessageBoxTypeWithIcon(MB_OK), UINT(MB_OK | MB_ICONEXCLAMATION));
+    EXPECT_EQ(MessageBoxTypeWithIcon(MB_OKCANCEL), UINT(MB_OKCANCEL | MB_ICONEXCLAMATION));
+    EXPECT_EQ(MessageBoxTypeWithIcon(MB_YESNO), UINT(MB_YESNO | MB_ICONEXCLAMATION));
+    EXPECT_EQ(MessageBoxTypeWithIcon(MB_YESNOCANCEL), UINT(MB_YESNOCANCEL | MB_ICONEXCLAMATION));
+    EXPECT_EQ(MessageBoxTypeWithIcon(MB_YESNO | MB_ICONHAND), UINT(MB_YESNO | MB_ICONHAND));
+    EXPECT_EQ(MessageBoxTypeWithIcon(MB_YESNO | MB_ICONQUESTION), UINT(MB_YESNO | MB_ICONQUESTION));
+    EXPECT_EQ(MessageBoxTypeWithIcon(MB_RETRYCANCEL), UINT(MB_RETRYCANCEL));
+}
+
+TEST(Platform, IsWindowsNtFollowsThePlatformTheSystemReports)
+{
+    OSVERSIONINFOA info{};
+    info.dwOSVersionInfoSize = sizeof info;
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    ASSERT_TRUE(::GetVersionExA(&info));
+#pragma GCC diagnostic pop
+    EXPECT_EQ(CSetupVantrelApp::IsWindowsNT(), info.dwPlatformId == VER_PLATFORM_WIN32_NT);
+}
+
+TEST(Platform, FoldersAreTheProgramsOwnTheWindowsAndTheSystemFolder)
+{
+    CSetupVantrelApp app;
+    app.DetermineFolders();
+    char module[MAX_PATH];
+    const std::string modulePath(module, ::GetModuleFileNameA(nullptr, module, MAX_PATH));
+    EXPECT_EQ(app.m_strSourceDir, modulePath.substr(0, modulePath.rfind('\\') + 1));
+    EXPECT_EQ(app.m_strSourceDir.back(), '\\');
+    char folder[MAX_PATH];
+    EXPECT_EQ(app.m_strSystemDir, std::string(folder, ::GetSystemDirectoryA(folder, MAX_PATH)));
+    EXPECT_EQ(app.m_strWindowsDir, std::string(folder, ::GetWindowsDirectoryA(folder, MAX_PATH)));
+    EXPECT_EQ(app.m_strInstallPath, "C:\\Lumiro");
+}
+
+class InstallFoldersTest : public ::testing::Test
+{
+protected:
+    InstallFoldersTest() : scratch("folders") { app.SetUserPrompts(&prompts); }
+
+    CScratchFolder scratch;
+    CSetupVantrelApp app;
+    CScriptedPrompts prompts;
+    CRecordingProgress progress;
+};
+
+TEST_F(InstallFoldersTest, CreatesTheSixFoldersInOrderAndShowsEachPath)
+{
+    app.SetInstallPath(scratch / "Lumiro");
+    ASSERT_TRUE(app.CreateInstallFolders(progress));
+    const std::string root = scratch / "Lumiro";
+    const std::vector<std::string> expected = {root, root + "\\Programs", root + "\\Configuration",
+                                               root + "\\Configuration\\Machine", root + "\\Logs",
+                                               root + "\\Documents"};
+    for (const std::string& folder : expected)
+        EXPECT_TRUE(FolderExists(folder)) << folder;
+    EXPECT_EQ(progress.stages, std::vector<std::string>{"Creating folders"});
+    // The stage change blanks the status line, then each path in turn.
+    ASSERT_EQ(progress.statuses.size(), 7u);
+    EXPECT_EQ(progress.statuses[0], "");
+    EXPECT_EQ(std::vector<std::string>(progress.statuses.begin() + 1, progress.statuses.end()), expected);
+    EXPECT_TRUE(prompts.shown.empty());
+}
+
+TEST_F(InstallFoldersTest, AcceptsFoldersThatExistAndLeavesTheirContents)
+{
+    app.SetInstallPath(scratch / "Lumiro");
+    ASSERT_TRUE(app.CreateInstallFolders(progress));
+    ASSERT_TRUE(WriteTextFile(scratch / "Lumiro\\Logs\\keep.txt", "kept"));
+    CRecordingProgress second;
+    EXPECT_TRUE(app.CreateInstallFolders(second));
+    EXPECT_EQ(ReadTextFile(scratch / "Lumiro\\Logs\\keep.txt"), "kept");
+    EXPECT_EQ(second.statuses.size(), 7u);
+    EXPECT_TRUE(prompts.shown.empty());
+}
+
+TEST_F(InstallFoldersTest, MissingParentFailsAtTheInstallFolderWithPathNotFound)
+{
+    const std::string folder = scratch / "missing\\Lumiro";
+    app.SetInstallPath(folder);
+    EXPECT_FALSE(app.CreateInstallFolders(progress));
+    ASSERT_EQ(prompts.shown.size(), 1u);
+    EXPECT_EQ(prompts.shown[0].text,
+              "Failed to create the directory \"" + folder + "\" because " + SystemErrorText(ERROR_PATH_NOT_FOUND));
+    EXPECT_EQ(prompts.shown[0].type, unsigned(MB_OK));
+    EXPECT_FALSE(FolderExists(folder));
+    EXPECT_EQ(progress.statuses.back(), folder);
+}
+
+TEST_F(InstallFoldersTest, AFileInTheWayCountsAsTheFolderThenTheNextFolderFails)
+{
+    const std::string blocker = scratch / "Lumiro";
+    ASSERT_TRUE(WriteTextFile(blocker, "not a folder"));
+    app.SetInstallPath(blocker);
+    EXPECT_FALSE(app.CreateInstallFolders(progress));
+    ASSERT_EQ(prompts.shown.size(), 1u);
+    EXPECT_EQ(prompts.shown[0].text.rfind("Failed to create the directory \"" + blocker + "\\Programs\" because ", 0), 0u)
+        << prompts.shown[0].text;
+    EXPECT_EQ(ReadTextFile(blocker), "not a folder");
+}
+
+TEST_F(InstallFoldersTest, InstallSequenceStopsAtStepOneWhenAFolderFails)
+{
+    const std::string folder = scratch / "missing\\Lumiro";
+    app.SetInstallPath(folder);
+    EXPECT_FALSE(app.RunInstall(progress));
+    EXPECT_EQ(progress.stage, "Creating folders");
+    EXPECT_EQ(progress.stages, std::vector<std::string>{"Creating folders"});
+    ASSERT_EQ(prompts.shown.size(), 1u);
+    EXPECT_NE(prompts.shown[0].text.find(SystemErrorText(ERROR_PATH_NOT_FOUND)), std::string::npos);
+    EXPECT_FALSE(FolderExists(scratch / "missing"));
+}
+
+TEST(ProgressWindow, ShowsItsCaptionAndBlankLinesThenTheTextsLiterally)
+{
+    DLG_Installing window;
+    ASSERT_TRUE(window.Create(nullptr));
+    const HWND hwnd = window.GetSafeHwnd();
+    char caption[64];
+    ::GetWindowTextA(hwnd, caption, sizeof caption);
+    EXPECT_STREQ(caption, "Installing");
+    EXPECT_TRUE(::IsWindowVisible(hwnd));
+    EXPECT_EQ(window.GetItemText(IDC_STAGE_TEXT), "");
+    EXPECT_EQ(window.GetItemText(IDC_STATUS_TEXT), "");
+
+    window.SetStage(IDS_STAGE_FILES, IDS_STATUS_CHARACTER_MAPS);
+    EXPECT_EQ(window.GetItemText(IDC_STAGE_TEXT), "Installing files");
+    EXPECT_EQ(window.GetItemText(IDC_STATUS_TEXT), "Configuring Unicode character maps");
+    window.SetStage(IDS_STAGE_FOLDERS, 0);
+    EXPECT_EQ(window.GetItemText(IDC_STATUS_TEXT), "");
+    window.SetStatusText("R&D\\file.dll");
+    EXPECT_EQ(window.GetItemText(IDC_STATUS_TEXT), "R&D\\file.dll");
+    // Ampersands are shown, not taken as mnemonics, on both lines.
+    for (int id : {IDC_STAGE_TEXT, IDC_STATUS_TEXT})
+        EXPECT_TRUE(::GetWindowLongA(window.GetItem(id), GWL_STYLE) & SS_NOPREFIX) << id;
+    // No close box: the installation cannot be cancelled.
+    EXPECT_FALSE(::GetWindowLongA(hwnd, GWL_STYLE) & WS_SYSMENU);
+    window.OnCancel();
+    EXPECT_TRUE(::IsWindow(hwnd));
+    window.DestroyWindow();
+    EXPECT_FALSE(::IsWindow(hwnd));
+}
+
+TEST(InstallSequence, RunsTheStepsThatExistInOrder)
+{
+    CScratchFolder scratch("sequence");
+    CSetupVantrelApp app;
+    CScriptedPrompts prompts;
+    app.SetUserPrompts(&prompts);
+    CRecordingProgress progress;
+    app.SetInstallPath(scratch / "Lumiro");
+    app.DetermineFolders();
+    const bool result = app.RunInstall(progress);
+    ASSERT_FALSE(progress.stages.empty());
+    EXPECT_EQ(progress.stages.front(), "Creating folders");
+    if (result)
+        EXPECT_EQ(progress.stages.back(), "Registering components");
+    EXPECT_TRUE(FolderExists(scratch / "Lumiro\\Documents"));
+}
