@@ -1,0 +1,339 @@
+// The automation driver: starts a program and works its windows as a person
+// would, from a list of steps on the command line. It finds windows by
+// caption, reads control texts and states, clicks buttons, answers message
+// boxes and takes screenshots. Every step prints one line; the first step
+// that fails ends the run with exit code 1.
+//
+//   driver.exe STEP [STEP...]
+//   start PATH                      start PATH (the program under test)
+//   window CAPTION                  wait for a visible window with children
+//   gone CAPTION                    wait until no such window is visible
+//   text CAPTION ID EXPECTED        control ID of the window reads EXPECTED
+//   enabled CAPTION ID 0|1          control ID is disabled (0) or enabled (1)
+//   click CAPTION ID                click button ID (posted; refuses a disabled one)
+//   message EXPECTED ANSWER         a message box captioned "Setup" reads
+//                                   EXPECTED (a prefix ending in '*' matches
+//                                   the start); press button ANSWER (1 OK, 6 Yes, 7 No)
+//   screenshot FILE.bmp             the whole screen as a 24-bit bitmap
+//   exit CODE                       the program ends with exit code CODE
+//   sleep MS
+// Texts may use \n and \r. Timeouts: 20 s a step.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace
+{
+constexpr DWORD STEP_TIMEOUT_MS = 20000;
+constexpr DWORD POLL_MS = 25;
+
+PROCESS_INFORMATION g_process{};
+
+std::string Unescape(const std::string& text)
+{
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i)
+    {
+        if (text[i] == '\\' && i + 1 < text.size() && (text[i + 1] == 'n' || text[i + 1] == 'r'))
+        {
+            out += text[i + 1] == 'n' ? '\n' : '\r';
+            ++i;
+        }
+        else
+            out += text[i];
+    }
+    return out;
+}
+
+std::string Escape(const std::string& text)
+{
+    std::string out;
+    for (char c : text)
+    {
+        if (c == '\n')
+            out += "\\n";
+        else if (c == '\r')
+            out += "\\r";
+        else
+            out += c;
+    }
+    return out;
+}
+
+std::string WindowText(HWND window)
+{
+    // WM_GETTEXT works across processes, also for controls of another program.
+    const LRESULT length = ::SendMessageA(window, WM_GETTEXTLENGTH, 0, 0);
+    std::vector<char> buffer(static_cast<size_t>(length) + 2);
+    const LRESULT copied = ::SendMessageA(window, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()));
+    return std::string(buffer.data(), static_cast<size_t>(copied));
+}
+
+bool HasChildren(HWND window) { return ::GetWindow(window, GW_CHILD) != nullptr; }
+
+struct FindRequest
+{
+    std::string caption;
+    bool messageBox;
+    HWND found;
+};
+
+BOOL CALLBACK FindTopLevel(HWND window, LPARAM param)
+{
+    auto* request = reinterpret_cast<FindRequest*>(param);
+    if (!::IsWindowVisible(window) || WindowText(window) != request->caption)
+        return TRUE;
+    if (request->messageBox)
+    {
+        char className[16];
+        ::GetClassNameA(window, className, sizeof className);
+        if (std::string(className) != "#32770" || !::GetDlgItem(window, 0xFFFF))
+            return TRUE;
+    }
+    if (!HasChildren(window))
+        return TRUE;
+    request->found = window;
+    return FALSE;
+}
+
+HWND FindVisibleWindow(const std::string& caption, bool messageBox = false)
+{
+    FindRequest request{caption, messageBox, nullptr};
+    ::EnumWindows(FindTopLevel, reinterpret_cast<LPARAM>(&request));
+    return request.found;
+}
+
+HWND WaitForWindow(const std::string& caption, bool messageBox = false)
+{
+    const DWORD start = ::GetTickCount();
+    while (::GetTickCount() - start < STEP_TIMEOUT_MS)
+    {
+        if (HWND window = FindVisibleWindow(caption, messageBox))
+        {
+            ::Sleep(POLL_MS); // let the window finish its initialisation
+            return window;
+        }
+        ::Sleep(POLL_MS);
+    }
+    return nullptr;
+}
+
+bool Fail(const std::string& what)
+{
+    std::printf("FAIL %s\n", what.c_str());
+    std::fflush(stdout);
+    return false;
+}
+
+bool Pass(const std::string& what)
+{
+    std::printf("ok   %s\n", what.c_str());
+    std::fflush(stdout);
+    return true;
+}
+
+bool Matches(const std::string& actual, const std::string& expected)
+{
+    if (!expected.empty() && expected.back() == '*')
+        return actual.compare(0, expected.size() - 1, expected, 0, expected.size() - 1) == 0;
+    return actual == expected;
+}
+
+bool StepStart(const std::string& path)
+{
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    std::string commandLine = "\"" + path + "\"";
+    if (!::CreateProcessA(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                          &g_process))
+        return Fail("start " + path + ": error " + std::to_string(::GetLastError()));
+    return Pass("start " + path);
+}
+
+bool StepText(const std::string& caption, int id, const std::string& expected)
+{
+    const HWND window = WaitForWindow(caption);
+    if (!window)
+        return Fail("no window \"" + caption + "\"");
+    const DWORD start = ::GetTickCount();
+    std::string actual;
+    do
+    {
+        actual = WindowText(::GetDlgItem(window, id));
+        if (Matches(actual, expected))
+            return Pass("text " + caption + "/" + std::to_string(id) + " = \"" + Escape(actual) + "\"");
+        ::Sleep(POLL_MS);
+    } while (::GetTickCount() - start < STEP_TIMEOUT_MS);
+    return Fail("text " + caption + "/" + std::to_string(id) + " = \"" + Escape(actual) + "\", expected \"" +
+                Escape(expected) + "\"");
+}
+
+bool StepEnabled(const std::string& caption, int id, bool expected)
+{
+    const HWND window = WaitForWindow(caption);
+    if (!window)
+        return Fail("no window \"" + caption + "\"");
+    const bool enabled = ::IsWindowEnabled(::GetDlgItem(window, id)) != FALSE;
+    const std::string what = "enabled " + caption + "/" + std::to_string(id) + " = " + (enabled ? "1" : "0");
+    return enabled == expected ? Pass(what) : Fail(what);
+}
+
+bool PressButton(HWND window, int id, const std::string& what)
+{
+    const HWND button = ::GetDlgItem(window, id);
+    if (!button)
+        return Fail(what + ": no button " + std::to_string(id));
+    // A click on a disabled button would still fire under Wine.
+    if (!::IsWindowEnabled(button))
+        return Fail(what + ": button " + std::to_string(id) + " is disabled");
+    // Posted, not sent: the click may open a modal window of its own.
+    ::PostMessageA(button, BM_CLICK, 0, 0);
+    return Pass(what);
+}
+
+bool StepClick(const std::string& caption, int id)
+{
+    const HWND window = WaitForWindow(caption);
+    if (!window)
+        return Fail("no window \"" + caption + "\"");
+    return PressButton(window, id, "click " + caption + "/" + std::to_string(id));
+}
+
+bool StepMessage(const std::string& expected, int answer)
+{
+    const HWND box = WaitForWindow("Setup", true);
+    if (!box)
+        return Fail("no message box for \"" + Escape(expected) + "\"");
+    const std::string text = WindowText(::GetDlgItem(box, 0xFFFF));
+    if (!Matches(text, expected))
+        return Fail("message \"" + Escape(text) + "\", expected \"" + Escape(expected) + "\"");
+    Pass("message \"" + Escape(text) + "\"");
+    if (!PressButton(box, answer, "answer " + std::to_string(answer)))
+        return false;
+    const DWORD start = ::GetTickCount();
+    while (::IsWindow(box) && ::IsWindowVisible(box) && ::GetTickCount() - start < STEP_TIMEOUT_MS)
+        ::Sleep(POLL_MS);
+    return true;
+}
+
+bool StepGone(const std::string& caption)
+{
+    const DWORD start = ::GetTickCount();
+    while (::GetTickCount() - start < STEP_TIMEOUT_MS)
+    {
+        if (!FindVisibleWindow(caption))
+            return Pass("gone " + caption);
+        ::Sleep(POLL_MS);
+    }
+    return Fail("still there: " + caption);
+}
+
+bool StepScreenshot(const std::string& path)
+{
+    const int width = ::GetSystemMetrics(SM_CXSCREEN);
+    const int height = ::GetSystemMetrics(SM_CYSCREEN);
+    const HDC screen = ::GetDC(nullptr);
+    const HDC memory = ::CreateCompatibleDC(screen);
+    const HBITMAP bitmap = ::CreateCompatibleBitmap(screen, width, height);
+    const HGDIOBJ old = ::SelectObject(memory, bitmap);
+    ::BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
+    ::SelectObject(memory, old);
+
+    BITMAPINFOHEADER info{};
+    info.biSize = sizeof info;
+    info.biWidth = width;
+    info.biHeight = height;
+    info.biPlanes = 1;
+    info.biBitCount = 24;
+    info.biCompression = BI_RGB;
+    const DWORD stride = ((static_cast<DWORD>(width) * 3 + 3) & ~3u);
+    std::vector<unsigned char> pixels(static_cast<size_t>(stride) * static_cast<size_t>(height));
+    ::GetDIBits(memory, bitmap, 0, static_cast<UINT>(height), pixels.data(), reinterpret_cast<BITMAPINFO*>(&info),
+                DIB_RGB_COLORS);
+    ::DeleteObject(bitmap);
+    ::DeleteDC(memory);
+    ::ReleaseDC(nullptr, screen);
+
+    BITMAPFILEHEADER header{};
+    header.bfType = 0x4D42;
+    header.bfOffBits = sizeof header + sizeof info;
+    header.bfSize = header.bfOffBits + static_cast<DWORD>(pixels.size());
+    FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file)
+        return Fail("screenshot " + path);
+    std::fwrite(&header, sizeof header, 1, file);
+    std::fwrite(&info, sizeof info, 1, file);
+    std::fwrite(pixels.data(), 1, pixels.size(), file);
+    std::fclose(file);
+    return Pass("screenshot " + path);
+}
+
+bool StepExit(DWORD expected)
+{
+    if (!g_process.hProcess)
+        return Fail("exit: no program started");
+    if (::WaitForSingleObject(g_process.hProcess, STEP_TIMEOUT_MS) != WAIT_OBJECT_0)
+        return Fail("exit: the program still runs");
+    DWORD code = 0;
+    ::GetExitCodeProcess(g_process.hProcess, &code);
+    const std::string what = "exit " + std::to_string(code);
+    return code == expected ? Pass(what) : Fail(what + ", expected " + std::to_string(expected));
+}
+} // namespace
+
+int main(int argc, char** argv)
+{
+    std::vector<std::string> args(argv + 1, argv + argc);
+    size_t i = 0;
+    auto next = [&]() -> std::string { return i < args.size() ? Unescape(args[i++]) : std::string(); };
+    bool ok = true;
+    while (ok && i < args.size())
+    {
+        const std::string step = next();
+        if (step == "start")
+            ok = StepStart(next());
+        else if (step == "window")
+        {
+            const std::string caption = next();
+            ok = WaitForWindow(caption) ? Pass("window " + caption) : Fail("no window \"" + caption + "\"");
+        }
+        else if (step == "gone")
+            ok = StepGone(next());
+        else if (step == "text")
+        {
+            const std::string caption = next();
+            const int id = std::atoi(next().c_str());
+            ok = StepText(caption, id, next());
+        }
+        else if (step == "enabled")
+        {
+            const std::string caption = next();
+            const int id = std::atoi(next().c_str());
+            ok = StepEnabled(caption, id, next() == "1");
+        }
+        else if (step == "click")
+        {
+            const std::string caption = next();
+            ok = StepClick(caption, std::atoi(next().c_str()));
+        }
+        else if (step == "message")
+        {
+            const std::string expected = next();
+            ok = StepMessage(expected, std::atoi(next().c_str()));
+        }
+        else if (step == "screenshot")
+            ok = StepScreenshot(next());
+        else if (step == "exit")
+            ok = StepExit(static_cast<DWORD>(std::strtoul(next().c_str(), nullptr, 10)));
+        else if (step == "sleep")
+            ::Sleep(static_cast<DWORD>(std::atoi(next().c_str())));
+        else
+            ok = Fail("unknown step " + step);
+    }
+    if (!ok && g_process.hProcess)
+        ::TerminateProcess(g_process.hProcess, 99);
+    return ok ? 0 : 1;
+}

@@ -1,0 +1,80 @@
+# Sourced by the end-to-end scenarios: each runs the real setup.exe in a
+# fresh copy of the build's Wine prefix, drives its windows with driver.exe
+# and then checks the disk and the registry from outside.
+#
+# Needs: LUMIRO_WINE_ROOT (the build's Wine folder, prepared by the test
+# session), E2E_BIN (the folder with setup.exe, driver.exe and the packages).
+set -euo pipefail
+. "${LUMIRO_SOURCE_DIR:?}/cmake/wine-env.sh"
+
+E2E_NAME="$(basename "$0" .sh)"
+E2E_PREFIX="$LUMIRO_WINE_ROOT/e2e/$E2E_NAME"
+E2E_OUT="$LUMIRO_WINE_ROOT/e2e-out/$E2E_NAME"
+E2E_FAILURES=0
+
+e2e_begin() {
+  rm -rf "$E2E_PREFIX" "$E2E_OUT"
+  mkdir -p "$(dirname "$E2E_PREFIX")" "$E2E_OUT"
+  "$LUMIRO_SOURCE_DIR/cmake/wine-session.sh" pristine "$E2E_PREFIX"
+  export WINEPREFIX="$E2E_PREFIX"
+  setsid wineserver -p >/dev/null 2>&1 </dev/null &
+  trap e2e_end EXIT
+  MEDIA="$WINEPREFIX/drive_c/media"
+  mkdir -p "$MEDIA"
+  cp "$E2E_BIN/setup.exe" "$MEDIA/"
+  cp "$E2E_BIN/driver.exe" "$WINEPREFIX/drive_c/"
+  for pkg in "$E2E_BIN"/*.PKG; do [ -e "$pkg" ] && cp "$pkg" "$MEDIA/"; done
+  return 0
+}
+
+e2e_end() {
+  local status=$?
+  wineserver -k >/dev/null 2>&1 || true
+  if [ "$status" -eq 0 ] && [ "$E2E_FAILURES" -eq 0 ] && [ -z "${LUMIRO_KEEP_E2E:-}" ]; then
+    rm -rf "$E2E_PREFIX"
+  fi
+  if [ "$E2E_FAILURES" -ne 0 ]; then
+    echo "$E2E_NAME: $E2E_FAILURES check(s) failed" >&2
+    exit 1
+  fi
+}
+
+# Runs the given Windows version for setup.exe only (win98, winxp, win7, win10).
+e2e_windows_version() {
+  wine reg add 'HKCU\Software\Wine\AppDefaults\setup.exe' /v Version /d "$1" /f >/dev/null 2>&1
+}
+
+# driver STEP... : runs the automation driver; a failed step fails the scenario.
+driver() {
+  if ! wine 'C:\driver.exe' "$@"; then
+    echo "driver failed" >&2
+    E2E_FAILURES=$((E2E_FAILURES + 1))
+    return 1
+  fi
+}
+
+# screenshot NAME: saves the screen as $E2E_OUT/NAME.png (and keeps the bmp
+# when ImageMagick is missing).
+screenshot() {
+  driver screenshot "C:\\$1.bmp" >/dev/null || return 0
+  local bmp="$WINEPREFIX/drive_c/$1.bmp"
+  if command -v convert >/dev/null && convert "$bmp" "$E2E_OUT/$1.png" 2>/dev/null; then
+    rm -f "$bmp"
+  else
+    mv "$bmp" "$E2E_OUT/$1.bmp"
+  fi
+}
+
+check() {
+  local what="$1"; shift
+  if "$@"; then
+    echo "ok   $what"
+  else
+    echo "FAIL $what"
+    E2E_FAILURES=$((E2E_FAILURES + 1))
+  fi
+}
+
+c_drive() { echo "$WINEPREFIX/drive_c/$1"; }
+reg_key_exists() { wine reg query "$1" >/dev/null 2>&1; }
+reg_value() { wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | awk -v v="$2" 'index($0, v) { sub(/^.*REG_[A-Z_]+[ \t]+/, ""); print; exit }'; }
