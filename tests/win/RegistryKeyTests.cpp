@@ -111,20 +111,15 @@ TEST_F(RegistryKeyTest, StringsReadBackUpToTheirFirstZeroAndUnexpanded)
     EXPECT_EQ(text, longText);
 }
 
-TEST_F(RegistryKeyTest, IntegersOfEveryThirtyTwoBitTypeRoundTrip)
+TEST_F(RegistryKeyTest, IntegersOfEveryThirtyTwoBitTypeAreWrittenLittleEndian)
 {
-    EXPECT_EQ(key.SetDWORD("u", 0xFFFFFFFFul), ERROR_SUCCESS);
     EXPECT_EQ(key.SetDWORD("i", -2), ERROR_SUCCESS);
     EXPECT_EQ(ReadRaw(key.GetKey(), "i").data, (std::vector<BYTE>{0xFE, 0xFF, 0xFF, 0xFF}));
-    int i = 0;
     long l = 0;
     unsigned int u = 0;
-    EXPECT_TRUE(key.QueryDWORD("i", i));
-    EXPECT_TRUE(key.QueryDWORD("i", l));
-    EXPECT_TRUE(key.QueryDWORD("u", u));
-    EXPECT_EQ(i, -2);
+    EXPECT_TRUE(key.QueryDWORD("i", l) && key.QueryDWORD("i", u));
     EXPECT_EQ(l, -2);
-    EXPECT_EQ(u, 0xFFFFFFFFu);
+    EXPECT_EQ(u, 0xFFFFFFFEu);
 }
 
 TEST_F(RegistryKeyTest, QueryBinaryFailsUnlessTheValueHasExactlyTheRequestedSize)
