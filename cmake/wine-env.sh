@@ -1,7 +1,7 @@
 # Sourced by the Wine helpers: the environment of the build tree's own Wine.
 # LUMIRO_WINE_ROOT is the folder that holds the prefix, a HOME for Wine and
 # the display file; it belongs to one build tree and never to the user.
-: "${LUMIRO_WINE_ROOT:?LUMIRO_WINE_ROOT must name the build tree's Wine folder}"
+: "${LUMIRO_WINE_ROOT:?LUMIRO_WINE_ROOT must name the Wine folder of the build tree}"
 export WINEPREFIX="$LUMIRO_WINE_ROOT/prefix"
 export HOME="$LUMIRO_WINE_ROOT/home"
 export WINEDEBUG="${WINEDEBUG:--all}"

@@ -59,7 +59,8 @@ void FuzzPackageInput(const uint8_t* data, size_t size, const std::string& workF
         {
             const uint8_t tail[] = "appended";
             CPackageCatalogEntry entry;
-            entry.SetFile(u"added", FILETIME{1, 2}, FILETIME{3, 4}, 0);
+            static const WCHAR name[] = {'a', 'd', 'd', 'e', 'd', 0};
+            entry.SetFile(name, FILETIME{1, 2}, FILETIME{3, 4}, 0);
             if (package.AddFromMemory(entry, tail, sizeof tail) && package.Commit())
                 ReadEverything(path, outPath);
         }
