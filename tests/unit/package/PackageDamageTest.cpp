@@ -187,7 +187,12 @@ TEST(PackageDamagedStream, WithConsoleErrorsZlibsMessageIsPrintedAndTheLastError
     ::testing::internal::CaptureStdout();
     EXPECT_FALSE(package.ExtractToMemory(0, data));
     EXPECT_EQ("ZLib error: incorrect data check\n", ::testing::internal::GetCapturedStdout());
+    // The library does not set the reason; successful system calls on the
+    // way may still reset the code (Wine's do), so only POSIX keeps 12345.
+    EXPECT_NE(static_cast<DWORD>(ERROR_FILE_CORRUPT), GetLastError());
+#ifndef _WIN32
     EXPECT_EQ(12345u, GetLastError());
+#endif
 
     // A stream cut short has no message from zlib: its code is printed.
     StoreLE32(&b[p.record + 3072], Le32(b, p.record + 3072) - 4);
