@@ -14,8 +14,10 @@ bool CSetupVantrelApp::RunInstall(IInstallProgress& progress)
     if (!InstallPackages(progress))
         return false;
 
-    // Step 3, the registry records with the font mappings; step 4, the
-    // shortcuts.
+    // Step 3 writes the registry records with the font mappings; step 4, the
+    // shortcuts, follows.
+    if (!WriteRegistryRecords(progress))
+        return false;
 
     if (!RegisterComponents(progress))
         return false;
