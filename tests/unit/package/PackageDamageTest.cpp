@@ -88,7 +88,7 @@ TEST(PackageRefusal, ACatalogCountThatIsNegativeOrCannotFitIsRefusedBeforeAnythi
     const OneEntry good = CompressedPackage(dir, MixedData(1000));
     const std::string path = dir.Path("p.pkg");
     const size_t catalog = good.record - 68;
-    for (const DWORD count : {0xFFFFFFFFu, 0x80000000u, 2u, 0x7FFFFFFFu, 700000u})
+    for (const DWORD count : std::initializer_list<DWORD>{0xFFFFFFFFu, 0x80000000u, 2u, 0x7FFFFFFFu, 700000u})
     {
         Bytes b = good.bytes;
         StoreLE32(&b[catalog], count);

@@ -1,0 +1,293 @@
+#!/usr/bin/env python3
+"""lumpack end to end, and the package format against another zlib.
+
+Packages lumpack writes are taken apart here from the layout tables and
+their streams expanded with Python's zlib; packages written here from the
+same tables are listed, verified and extracted by lumpack.
+
+usage: lumpack_cli_test.py LUMPACK [EMULATOR...]
+"""
+import json
+import os
+import random
+import shutil
+import struct
+import subprocess
+import sys
+import tempfile
+import unittest
+import zlib
+
+LUMPACK = []
+# Under an emulator (Wine), absolute paths are handed over as drive Z: paths.
+WINDOWS = False
+SIGNATURE = bytes.fromhex("F6CC51F05387D211965300AA00ACC8DB")
+EPOCH_TICKS = 116444736000000000  # 1970-01-01 as FILETIME
+
+
+def native(arg):
+    arg = str(arg)
+    if WINDOWS and arg.startswith("/"):
+        return "Z:" + arg.replace("/", "\\")
+    return arg
+
+
+def run(*args):
+    p = subprocess.run(LUMPACK + [native(a) for a in args], capture_output=True, text=True)
+    return p.returncode, p.stdout, p.stderr
+
+
+def read_bytes(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def write_bytes(path, data):
+    with open(path, "wb") as f:
+        f.write(data)
+
+
+def filetime_of(path):
+    return os.stat(path).st_mtime_ns // 100 + EPOCH_TICKS
+
+
+def mixed(size, seed):
+    rng = random.Random(seed)
+    out = bytearray()
+    while len(out) < size:
+        mode = rng.randrange(3)
+        n = rng.randrange(64, 4096)
+        if mode == 0:
+            out += b"".join(rng.choice([b"lumiro ", b"package ", b"\r\n"]) for _ in range(n // 6))
+        elif mode == 1:
+            out += bytes(i & 0x3F for i in range(n))
+        else:
+            out += rng.randbytes(n)
+    return bytes(out[:size])
+
+
+def parse_package(data):
+    """The header and catalog of a package, read by the layout tables."""
+    assert data[:16] == SIGNATURE, "signature"
+    catalog, build, compressed = struct.unpack_from("<IiI", data, 16)
+    assert data[28:256] == bytes(228), "reserved header bytes are zero"
+    count, = struct.unpack_from("<i", data, catalog)
+    label = data[catalog + 4:catalog + 68].split(b"\0")[0]
+    assert len(data) == catalog + 68 + 3084 * count, "the catalog ends the file"
+    entries = []
+    for i in range(count):
+        r = catalog + 68 + 3084 * i
+        name = data[r:r + 2048].decode("utf-16-le").split("\0")[0]
+        kind, = struct.unpack_from("<i", data, r + 2048)
+        kind_data = data[r + 2052:r + 3068]
+        reserved, stored, uncompressed, offset = struct.unpack_from("<4I", data, r + 3068)
+        entries.append(dict(name=name, kind=kind, kind_data=kind_data, reserved=reserved, stored=stored,
+                            uncompressed=uncompressed, offset=offset))
+    return dict(catalog=catalog, build=build, compressed=compressed, label=label, entries=entries)
+
+
+def record(name, kind, stored, uncompressed, offset, times=(0, 0), version=0):
+    r = bytearray(3084)
+    encoded = name.encode("utf-16-le")
+    r[:len(encoded)] = encoded
+    struct.pack_into("<i", r, 2048, kind)
+    if kind == 0:
+        # Creation and last-write FILETIMEs, then dwVersionLS and dwVersionMS,
+        # which read as one little-endian 64-bit version with MS high.
+        struct.pack_into("<QQQ", r, 2052, times[0], times[1], version)
+    struct.pack_into("<3I", r, 3072, stored, uncompressed, offset)
+    return bytes(r)
+
+
+def write_package(path, entries, compressed=True, label=b"", build=2093):
+    """entries: (name, kind, data or None, times, version)."""
+    body = bytearray()
+    records = []
+    for name, kind, data, times, version in entries:
+        if data is None:
+            records.append(record(name, kind, 0, 0, 0))
+            continue
+        stored = zlib.compress(data, 9) if compressed else data
+        records.append(record(name, kind, len(stored), len(data), 256 + len(body), times, version))
+        body += stored
+    header = bytearray(256)
+    header[:16] = SIGNATURE
+    struct.pack_into("<IiI", header, 16, 256 + len(body), build, 1 if compressed else 0)
+    head = struct.pack("<i", len(records)) + label.ljust(64, b"\0")
+    write_bytes(path, bytes(header) + bytes(body) + head + b"".join(records))
+
+
+class LumpackTest(unittest.TestCase):
+    def setUp(self):
+        self.dir = tempfile.mkdtemp(prefix="lumpack-cli-")
+
+    def tearDown(self):
+        shutil.rmtree(self.dir, ignore_errors=True)
+
+    def path(self, *parts):
+        return os.path.join(self.dir, *parts)
+
+    def make_tree(self):
+        files = {
+            "empty.txt": b"",
+            "one.bin": b"\x01",
+            os.path.join("sub", "a65535.bin"): mixed(65535, 1),
+            os.path.join("sub", "a65536.bin"): mixed(65536, 2),
+            os.path.join("sub", "deep", "a65537.bin"): mixed(65537, 3),
+            os.path.join("sub", "deep", "big.bin"): mixed(300000, 4),
+        }
+        for rel, data in files.items():
+            full = self.path("src", rel)
+            os.makedirs(os.path.dirname(full), exist_ok=True)
+            write_bytes(full, data)
+        return files
+
+    def test_compressed_package_follows_the_layout_and_another_zlib_reads_it(self):
+        files = self.make_tree()
+        rc, out, err = run("create", "--label", "interop", self.path("p.pkg"), self.path("src"))
+        self.assertEqual(0, rc, err)
+        data = read_bytes(self.path("p.pkg"))
+        p = parse_package(data)
+        self.assertEqual((2093, 1, b"interop"), (p["build"], p["compressed"], p["label"]))
+        names = [e["name"] for e in p["entries"]]
+        self.assertEqual(["empty.txt", "one.bin", "sub\\a65535.bin", "sub\\a65536.bin",
+                          "sub\\deep\\a65537.bin", "sub\\deep\\big.bin"], names)
+        offset = 256
+        for e in p["entries"]:
+            content = files[e["name"].replace("\\", os.sep)]
+            self.assertEqual((0, 0), (e["kind"], e["reserved"]))
+            self.assertEqual(offset, e["offset"])
+            self.assertEqual(len(content), e["uncompressed"])
+            stream = data[e["offset"]:e["offset"] + e["stored"]]
+            self.assertEqual(b"\x78\x9c", stream[:2], "default level")
+            z = zlib.decompressobj()
+            self.assertEqual(content, z.decompress(stream))
+            self.assertTrue(z.eof and not z.unused_data, "the stream ends with the stored bytes")
+            created, written = struct.unpack_from("<QQ", e["kind_data"], 0)
+            self.assertEqual(filetime_of(self.path("src", e["name"].replace("\\", os.sep))), written)
+            self.assertNotEqual(0, created)
+            offset += e["stored"]
+        self.assertEqual(offset, p["catalog"])
+
+    def test_stored_package_holds_the_bytes_unchanged(self):
+        files = self.make_tree()
+        rc, _, err = run("create", "--stored", "--dirs", self.path("s.pkg"), self.path("src"))
+        self.assertEqual(0, rc, err)
+        data = read_bytes(self.path("s.pkg"))
+        p = parse_package(data)
+        self.assertEqual(0, p["compressed"])
+        kinds = [(e["name"], e["kind"]) for e in p["entries"]]
+        self.assertLess(kinds.index(("sub", 1)), kinds.index(("sub\\a65535.bin", 0)), "folders before their files")
+        self.assertLess(kinds.index(("sub\\deep", 1)), kinds.index(("sub\\deep\\big.bin", 0)))
+        for e in p["entries"]:
+            if e["kind"] == 0 and e["uncompressed"]:
+                self.assertEqual(files[e["name"].replace("\\", os.sep)],
+                                 data[e["offset"]:e["offset"] + e["stored"]])
+        rc, _, err = run("extract", self.path("s.pkg"), self.path("out"))
+        self.assertEqual(0, rc, err)
+        for rel, content in files.items():
+            self.assertEqual(content, read_bytes(self.path("out", rel)))
+
+    def test_a_package_written_from_the_tables_is_listed_verified_and_extracted(self):
+        content = mixed(150000, 9)
+        when = (EPOCH_TICKS + 10**7 * 1_000_000_000, EPOCH_TICKS + 10**7 * 1_234_567_890)
+        write_package(self.path("py.pkg"), [
+            ("Programs", 1, None, None, 0),
+            ("Programs\\Reader.exe", 0, content, when, 0x0004000300020001),
+            ("Programs\\tiny.txt", 0, b"tiny", when, 0),
+        ], label=b"from python")
+        rc, out, err = run("list", self.path("py.pkg"), "--json")
+        self.assertEqual(0, rc, err)
+        listing = json.loads(out)
+        self.assertEqual(("from python", 2093, True), (listing["label"], listing["build"], listing["compressed"]))
+        reader = listing["entries"][1]
+        self.assertEqual({"index": 1, "name": "Programs\\Reader.exe", "kind": 0, "kindName": "File",
+                          "uncompressedSize": 150000, "dataOffset": 256, "creationTime": when[0],
+                          "lastWriteTime": when[1], "version": "4.3.2.1"},
+                         {k: v for k, v in reader.items() if k != "storedSize"})
+        self.assertEqual((None, "Directory"), (listing["entries"][0]["version"], listing["entries"][0]["kindName"]))
+
+        rc, out, err = run("list", self.path("py.pkg"))
+        self.assertEqual(0, rc, err)
+        self.assertIn("4.3.2.1", out)
+        self.assertIn("2009-02-13 23:31:30", out)
+        self.assertEqual(0, run("verify", self.path("py.pkg"))[0])
+
+        rc, _, err = run("extract", self.path("py.pkg"), self.path("out"))
+        self.assertEqual(0, rc, err)
+        extracted = self.path("out", "Programs", "Reader.exe")
+        self.assertEqual(content, read_bytes(extracted))
+        self.assertEqual(when[1], filetime_of(extracted))
+
+    def test_extract_refuses_names_that_would_leave_the_folder(self):
+        hostile = ["..\\evil.txt", "sub\\..\\..\\up.txt", "\\root.txt", "/root.txt", "C:\\drive.txt",
+                   "file.txt:stream", "sub\\.. \\dots.txt"]
+        write_package(self.path("bad.pkg"), [(n, 0, b"x", (0, 0), 0) for n in hostile] +
+                      [("ok\\fine.txt", 0, b"fine", (0, 0), 0)])
+        rc, _, err = run("extract", self.path("bad.pkg"), self.path("inner", "out"))
+        self.assertEqual(1, rc)
+        self.assertEqual(len(hostile), err.count("refused"), err)
+        written = [os.path.relpath(os.path.join(root, f), self.dir)
+                   for root, _, fs in os.walk(self.dir) for f in fs]
+        self.assertEqual(sorted(["bad.pkg", os.path.join("inner", "out", "ok", "fine.txt")]), sorted(written))
+
+    def test_verify_names_each_damaged_entry(self):
+        write_package(self.path("v.pkg"), [("a", 0, mixed(5000, 1), (0, 0), 0), ("b", 0, mixed(5000, 2), (0, 0), 0),
+                                           ("c", 0, mixed(5000, 3), (0, 0), 0)])
+        data = bytearray(read_bytes(self.path("v.pkg")))
+        p = parse_package(bytes(data))
+        b = p["entries"][1]
+        data[b["offset"] + b["stored"] - 1] ^= 0x40  # its Adler-32
+        c_record = p["catalog"] + 68 + 2 * 3084
+        struct.pack_into("<I", data, c_record + 3076, p["entries"][2]["uncompressed"] + 1)
+        write_bytes(self.path("v.pkg"), data)
+        rc, out, err = run("verify", self.path("v.pkg"))
+        self.assertEqual(1, rc)
+        lines = out.strip().splitlines()
+        self.assertEqual(2, len(lines), out)
+        self.assertIn('entry 1 "b"', lines[0])
+        self.assertIn('entry 2 "c"', lines[1])
+        self.assertIn("2 of 3", err)
+
+    def test_append_adds_after_the_old_entries(self):
+        files = self.make_tree()
+        self.assertEqual(0, run("create", self.path("p.pkg"), self.path("src", "sub", "deep"))[0])
+        os.makedirs(self.path("more"))
+        write_bytes(self.path("more", "new.txt"), b"new")
+        rc, out, err = run("append", self.path("p.pkg"), self.path("more"))
+        self.assertEqual(0, rc, err)
+        p = parse_package(read_bytes(self.path("p.pkg")))
+        self.assertEqual(["a65537.bin", "big.bin", "new.txt"], [e["name"] for e in p["entries"]])
+        self.assertEqual(0, run("verify", self.path("p.pkg"))[0])
+        rc, _, err = run("extract", self.path("p.pkg"), self.path("out"), "NEW.TXT")
+        self.assertEqual(0, rc, err)
+        self.assertEqual(["new.txt"], os.listdir(self.path("out")))
+
+    def test_exit_statuses_and_messages(self):
+        self.assertEqual(2, run()[0])
+        self.assertEqual(2, run("frobnicate")[0])
+        self.assertEqual(2, run("list")[0])
+        self.assertEqual(2, run("create", "--bogus", "a", "b")[0])
+        self.assertEqual(2, run("create", "--label")[0])
+        rc, out, err = run("list", self.path("missing.pkg"))
+        self.assertEqual(1, rc)
+        self.assertEqual(1, len(err.strip().splitlines()))
+        self.assertIn("missing.pkg", err)
+        write_bytes(self.path("junk.pkg"), b"x" * 400)
+        rc, _, err = run("verify", self.path("junk.pkg"))
+        self.assertEqual(1, rc)
+        self.assertIn("corrupt", err)
+        os.makedirs(self.path("src"))
+        rc, _, err = run("create", self.path("junk.pkg"), self.path("src"))
+        self.assertEqual(1, rc, "an existing file is not overwritten")
+        self.assertEqual(b"x" * 400, read_bytes(self.path("junk.pkg")))
+        write_package(self.path("p.pkg"), [("a", 0, b"a", (0, 0), 0)])
+        rc, _, err = run("extract", self.path("p.pkg"), self.path("out"), "nothere")
+        self.assertEqual(1, rc)
+        self.assertIn("nothere", err)
+
+
+if __name__ == "__main__":
+    LUMPACK = sys.argv[2:] + sys.argv[1:2]
+    WINDOWS = len(sys.argv) > 2
+    unittest.main(argv=sys.argv[:1], verbosity=1)
