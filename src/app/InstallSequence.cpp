@@ -13,6 +13,8 @@ bool CSetupVantrelApp::RunInstall(IInstallProgress& progress)
 
     // Step 2, the package files; step 3, the registry records with the font
     // mappings; step 4, the shortcuts.
+    if (!WriteRegistryRecords(progress))
+        return false;
 
     if (!RegisterComponents(progress))
         return false;

@@ -217,6 +217,8 @@ TEST(InstallSequence, RunsTheStepsThatExistInOrder)
     ASSERT_FALSE(progress.stages.empty());
     EXPECT_EQ(progress.stages.front(), "Creating folders");
     if (result)
+    {
         EXPECT_EQ(progress.stages.back(), "Registering components");
+    }
     EXPECT_TRUE(FolderExists(scratch / "Lumiro\\Documents"));
 }

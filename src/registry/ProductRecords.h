@@ -1,0 +1,17 @@
+#pragma once
+// The installation's records under HKEY_LOCAL_MACHINE. The main dialog and
+// the uninstall sequence read "Install Path" and "Build Number" from the
+// install key.
+
+constexpr char PRODUCT_VENDOR_KEY[] = "Software\\Corvane";
+constexpr char PRODUCT_INSTALL_KEY[] = "Software\\Corvane\\Lumiro Install";
+constexpr char PRODUCT_INSTALL_SUBKEY[] = "Lumiro Install";
+// The maker's older sibling product: never written, removed at uninstall.
+constexpr char SIBLING_PRODUCT_KEY[] = "Software\\Corvane\\Parlex";
+constexpr char SIBLING_PRODUCT_SUBKEY[] = "Parlex";
+
+constexpr char VALUE_INSTALL_PATH[] = "Install Path";
+constexpr char VALUE_BUILD_NUMBER[] = "Build Number";
+// The install time as a FILETIME in UTC, low and high 32 bits.
+constexpr char VALUE_INSTALLED_LOW[] = "Installed L";
+constexpr char VALUE_INSTALLED_HIGH[] = "Installed H";
