@@ -35,6 +35,7 @@ const ErrorText kErrorTexts[] = {
     {ERROR_FILENAME_EXCED_RANGE, "The filename or extension is too long."},
     {ERROR_FILE_TOO_LARGE, "The file size exceeds the limit allowed and cannot be saved."},
     {ERROR_DIRECTORY, "The directory name is invalid."},
+    {ERROR_NO_UNICODE_TRANSLATION, "No mapping for the Unicode character exists in the target multi-byte code page."},
     {ERROR_IO_DEVICE, "The request could not be performed because of an I/O device error."},
     {ERROR_FILE_CORRUPT, "The file or directory is corrupted and unreadable."},
 };

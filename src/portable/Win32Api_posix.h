@@ -18,7 +18,7 @@ typedef unsigned char BYTE;
 typedef uint16_t WORD;
 typedef uint32_t DWORD;
 typedef int32_t LONG;
-typedef uint64_t ULONGLONG;
+typedef unsigned long long ULONGLONG;
 typedef char16_t WCHAR;
 typedef void* HANDLE;
 typedef void* LPVOID;
@@ -90,6 +90,7 @@ struct FILETIME
 #define ERROR_FILENAME_EXCED_RANGE 206L
 #define ERROR_FILE_TOO_LARGE 223L
 #define ERROR_DIRECTORY 267L
+#define ERROR_NO_UNICODE_TRANSLATION 1113L
 #define ERROR_IO_DEVICE 1117L
 #define ERROR_FILE_CORRUPT 1392L
 

@@ -1,0 +1,20 @@
+#pragma once
+#include <string>
+
+#include "ToolPlatform.h"
+
+// The relative path, in the system's text and with its separators, under
+// which an entry is written. Refused (false, with the reason) are names that
+// would leave the destination folder or name something else than a path
+// below it: empty names or components, absolute paths, drives and any colon,
+// components made only of dots and spaces (".." and what Windows trims to
+// it), control characters, and names the system's text cannot hold exactly.
+bool EntryNameToRelativePath(const WCHAR* name, std::string& relative, std::string& reason);
+
+// The entry name for a path relative to a packed folder: backslashes between
+// the components, as the setup expects.
+bool RelativePathToEntryName(const std::string& relative, PackageName& name);
+
+// An entry name for messages and listings: the system's text where it can
+// hold it, with '?' for anything it cannot.
+std::string DisplayName(const WCHAR* name);
