@@ -2,6 +2,8 @@
 // streams, packages cut at every length, and adds that would pass 2 GiB.
 #include <zlib.h>
 
+#include <initializer_list>
+
 #include "TestSupport.h"
 
 using namespace lumtest;
@@ -71,7 +73,7 @@ TEST(PackageRefusal, OpenRefusesBadHeadersAndCatalogs)
     WriteBytes(path, Bytes(good.begin(), good.begin() + 255));
     EXPECT_NE(0u, OpenError(path)) << "shorter than the header";
 
-    for (const DWORD offset : {DWORD(good.size()), DWORD(good.size() + 100), 0u, 255u, 0x80000000u, 0xFFFFFFFFu})
+    for (const DWORD offset : std::initializer_list<DWORD>{DWORD(good.size()), DWORD(good.size() + 100), 0u, 255u, 0x80000000u, 0xFFFFFFFFu})
     {
         b = good;
         StoreLE32(&b[16], offset);
@@ -117,7 +119,7 @@ TEST(PackageRefusal, ExtractRefusesIndexesOutOfRangeAndDataOutsideThePackage)
         package.Close();
     }
     // Data offsets inside the header or running into the catalog.
-    for (const DWORD offset : {16u, 0xFFFFFF00u, DWORD(p.record - 68 - 10)})
+    for (const DWORD offset : std::initializer_list<DWORD>{16u, 0xFFFFFF00u, DWORD(p.record - 68 - 10)})
     {
         Bytes b = p.bytes;
         StoreLE32(&b[p.record + 3080], offset);
@@ -143,7 +145,7 @@ TEST(PackageDamagedStream, TruncatedChecksumAndSizeErrorsFailWithFileCorrupt)
     b[256 + stored - 1] ^= 0x55;
     EXPECT_EQ(kCorrupt, ExtractErrors(dir, b)) << "wrong Adler-32";
 
-    for (const DWORD size : {DWORD(data.size() - 1), DWORD(data.size() + 1), 0u})
+    for (const DWORD size : std::initializer_list<DWORD>{DWORD(data.size() - 1), DWORD(data.size() + 1), 0u})
     {
         b = p.bytes;
         StoreLE32(&b[p.record + 3076], size);
