@@ -1,5 +1,5 @@
 #pragma once
-// The registry classes use the one run-time class facility of the program,
-// the package library's: two definitions of CObject in one program would
-// break the one-definition rule (and the link).
+// The registry classes share the one run-time class facility of the package
+// library: two definitions of CObject in one program break the one-definition
+// rule (both define CObject::classCObject, and the linker refuses).
 #include "package/RuntimeClass.h"
