@@ -2,8 +2,6 @@
 // streams, packages cut at every length, and adds that would pass 2 GiB.
 #include <zlib.h>
 
-#include <initializer_list>
-
 #include "TestSupport.h"
 
 using namespace lumtest;
