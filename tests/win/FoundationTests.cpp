@@ -204,7 +204,7 @@ TEST(ProgressWindow, ShowsItsCaptionAndBlankLinesThenTheTextsLiterally)
     EXPECT_FALSE(::IsWindow(hwnd));
 }
 
-TEST(InstallSequence, RunsTheStepsThatExistInOrder)
+TEST(InstallSequence, RunsTheStepsInOrderAndBlanksTheStatusAtEachStage)
 {
     CScratchFolder scratch("sequence");
     CSetupVantrelApp app;
@@ -213,12 +213,10 @@ TEST(InstallSequence, RunsTheStepsThatExistInOrder)
     CRecordingProgress progress;
     app.SetInstallPath(scratch / "Lumiro");
     app.DetermineFolders();
-    const bool result = app.RunInstall(progress);
-    ASSERT_FALSE(progress.stages.empty());
-    EXPECT_EQ(progress.stages.front(), "Creating folders");
-    if (result)
-    {
-        EXPECT_EQ(progress.stages.back(), "Registering components");
-    }
+    ASSERT_TRUE(app.RunInstall(progress));
+    EXPECT_EQ(progress.stages,
+              (std::vector<std::string>{"Creating folders", "Configuring software.", "Registering components"}));
+    EXPECT_EQ(progress.status, "");
     EXPECT_TRUE(FolderExists(scratch / "Lumiro\\Documents"));
+    EXPECT_TRUE(prompts.shown.empty());
 }
