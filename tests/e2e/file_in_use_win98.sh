@@ -13,9 +13,11 @@ driver start 'C:\media\setup.exe' \
 
 target="$(c_drive Lumiro/Programs/ReaderRes.dll)"
 printf 'old contents' > "$target"
+# ReaderRes.dll has no version: the real Replace File dialog asks, and the
+# driver answers Yes (IDOK).
 hold_file 'C:\Lumiro\Programs\ReaderRes.dll'
 driver start 'C:\media\setup.exe' \
-  ${E2E_REPLACE_ANSWER:+window 'Replace File' click 'Replace File' "$E2E_REPLACE_ANSWER"} \
+  window 'Replace File' click 'Replace File' 1 \
   message 'Setup must now restart your computer.  Do you wish to restart now?' 7 \
   exit 0
 release_file

@@ -96,6 +96,8 @@ TEST_F(PackageInstallTest, ConfigObjAfterThreeFilesKeepsTheThreeAndStops)
     {
         SCOPED_TRACE(kind);
         prompts.shown.clear();
+        for (const char* name : {"a.dll", "b.dll", "c.dll"})
+            ::DeleteFileA((scratch / "Lumiro\\Programs\\" + name).c_str());
         Package("APPS_NT.PKG", {FileEntry(L"a.dll", "a"), FileEntry(L"b.dll", "b"), FileEntry(L"c.dll", "c"),
                                 KindEntry(L"settings", kind), FileEntry(L"d.dll", "d")});
         EXPECT_FALSE(app.InstallPackage(progress, "APPS_NT.PKG", scratch / "Lumiro\\Programs"));
@@ -156,6 +158,7 @@ TEST_F(PackageInstallTest, EntryNameThatWouldLeaveTheDestinationMakesThePackageC
     for (const std::wstring& name : unsafe)
     {
         prompts.shown.clear();
+        ::DeleteFileA((scratch / "Lumiro\\Programs\\good.dll").c_str());
         Package("APPS_NT.PKG", {FileEntry(L"good.dll", "good"), FileEntry(name, "evil")});
         const bool installed = app.InstallPackage(progress, "APPS_NT.PKG", scratch / "Lumiro\\Programs");
         if (name[0] == 0xFF0E)
