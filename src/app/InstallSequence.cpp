@@ -11,8 +11,11 @@ bool CSetupVantrelApp::RunInstall(IInstallProgress& progress)
     if (!CreateInstallFolders(progress))
         return false;
 
-    // Step 2, the package files; step 3, the registry records with the font
-    // mappings; step 4, the shortcuts.
+    if (!InstallPackages(progress))
+        return false;
+
+    // Step 3 writes the registry records with the font mappings; step 4, the
+    // shortcuts, follows.
     if (!WriteRegistryRecords(progress))
         return false;
 

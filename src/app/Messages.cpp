@@ -3,6 +3,7 @@
 #include "app/SetupApp.h"
 #include "framework/MessageFormat.h"
 #include "framework/ResourceStrings.h"
+#include "ui/DlgReplaceFile.h"
 
 namespace
 {
@@ -43,6 +44,18 @@ int CWindowPrompts::ShowMessageBox(const std::string& text, unsigned type)
         owner = ::GetActiveWindow();
     const std::string caption = app ? app->Title() : std::string("Setup");
     return ::MessageBoxA(owner, text.c_str(), caption.c_str(), MessageBoxTypeWithIcon(type));
+}
+
+ReplaceAnswer CWindowPrompts::AskReplaceFile(const std::string& question)
+{
+    // Constructed for this one question, so no flag of an earlier answer
+    // carries over. The owner is the application's main window (the progress
+    // window) while one exists, as for the message boxes.
+    DLG_ReplaceFile dialog;
+    dialog.m_strQuestion = question;
+    CWinAppBase* app = CWinAppBase::Current();
+    const INT_PTR result = dialog.DoModal(app ? app->MainWindow() : nullptr);
+    return DLG_ReplaceFile::AnswerFor(result, dialog.m_bYesToAll, dialog.m_bNo);
 }
 
 int CSetupVantrelApp::ShowMessage(const std::string& text, UINT type) { return UserPrompts().ShowMessageBox(text, type); }

@@ -22,6 +22,8 @@ class CWindowPrompts : public IUserPrompts
 {
 public:
     int ShowMessageBox(const std::string& text, unsigned type) override;
+    // Shows DLG_ReplaceFile modally, owned like the message boxes.
+    ReplaceAnswer AskReplaceFile(const std::string& question) override;
 };
 
 // The box type actually shown for a requested type (adds the default icon).

@@ -59,6 +59,10 @@ public:
     // Replace decision (install/ReplaceDecision.cpp).
     bool InstallFileFromPackage(CPackageFile& package, const CPackageCatalogEntry& entry, int index,
                                 const std::string& targetPath);
+    // Asks whether an existing file without version information is replaced
+    // by the entry; true to replace. False keeps the file; the installation
+    // stops when m_bReplaceCancelled has been set.
+    bool AskReplaceFile(const CPackageCatalogEntry& entry, const std::string& targetPath);
 
     // File writing and boot-time replacement (install/FileWriter.cpp).
     bool WriteFileFromPackage(CPackageFile& package, const CPackageCatalogEntry& entry, int index,

@@ -36,6 +36,7 @@ CDialogBase::~CDialogBase()
 INT_PTR CDialogBase::DoModal(HWND parent)
 {
     m_bModal = true;
+    m_nResult = -1;
     const INT_PTR result = ::DialogBoxParamA(CWinAppBase::ResourceInstance(), MAKEINTRESOURCEA(m_nTemplateId),
                                              parent, &CDialogBase::DialogProc, reinterpret_cast<LPARAM>(this));
     m_hWnd = nullptr;
@@ -46,6 +47,7 @@ INT_PTR CDialogBase::DoModal(HWND parent)
 bool CDialogBase::Create(HWND parent)
 {
     m_bModal = false;
+    m_nResult = -1;
     const HWND window = ::CreateDialogParamA(CWinAppBase::ResourceInstance(), MAKEINTRESOURCEA(m_nTemplateId),
                                              parent, &CDialogBase::DialogProc, reinterpret_cast<LPARAM>(this));
     return window != nullptr;
@@ -84,6 +86,7 @@ bool CDialogBase::UpdateData(bool saveAndValidate)
 
 void CDialogBase::EndDialog(INT_PTR result)
 {
+    m_nResult = result;
     if (m_bModal)
         ::EndDialog(m_hWnd, result);
     else

@@ -45,7 +45,11 @@ public:
 
     // Runs DoDataExchange; false when a value did not validate.
     bool UpdateData(bool saveAndValidate = true);
+    // Ends the dialog with a result: a modal one returns it from DoModal, a
+    // modeless one is destroyed. Either way GetResult gives it afterwards.
     void EndDialog(INT_PTR result);
+    // The result the dialog last ended with; -1 before it has ended.
+    INT_PTR GetResult() const { return m_nResult; }
 
     // Handlers, public so that a test can drive a dialog as a click would.
     virtual BOOL OnInitDialog();
@@ -68,4 +72,5 @@ private:
 
     UINT m_nTemplateId;
     bool m_bModal = false;
+    INT_PTR m_nResult = -1;
 };

@@ -22,6 +22,11 @@
 #define IDC_STAGE_TEXT 1003
 #define IDC_STATUS_TEXT 1004
 
+// Controls of the replace-file question.
+#define IDC_REPLACE_QUESTION 1007
+#define IDC_REPLACE_YES_TO_ALL 1008
+#define IDC_REPLACE_NO 1009
+
 // Controls of the uninstall window.
 #define IDC_UNINSTALL_LOG 1008
 

@@ -22,7 +22,7 @@ e2e_begin() {
   MEDIA="$WINEPREFIX/drive_c/media"
   mkdir -p "$MEDIA"
   cp "$E2E_BIN/setup.exe" "$MEDIA/"
-  cp "$E2E_BIN/driver.exe" "$WINEPREFIX/drive_c/"
+  cp "$E2E_BIN/driver.exe" "$E2E_BIN/hold_file.exe" "$WINEPREFIX/drive_c/"
   for pkg in "$E2E_BIN"/*.PKG; do [ -e "$pkg" ] && cp "$pkg" "$MEDIA/"; done
   return 0
 }
@@ -78,3 +78,37 @@ check() {
 c_drive() { echo "$WINEPREFIX/drive_c/$1"; }
 reg_key_exists() { wine reg query "$1" >/dev/null 2>&1; }
 reg_value() { wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | awk -v v="$2" 'index($0, v) { sub(/^.*REG_[A-Z_]+[ \t]+/, ""); print; exit }'; }
+
+# check_installed PAYLOAD_SUBDIR WINDOWS_FOLDER: every payload file of the
+# package lies in the folder (a path below drive_c) with the same contents
+# and the same last-write time, which the package carried.
+check_installed() {
+  local payload="${E2E_PAYLOAD:?}/$1" folder
+  folder="$(c_drive "$2")"
+  local file name
+  for file in "$payload"/*; do
+    name="$(basename "$file")"
+    check "$2/$name has the package's contents" cmp -s "$file" "$folder/$name"
+    check "$2/$name has the entry's last-write time" \
+      test "$(stat -c %Y "$file")" = "$(stat -c %Y "$folder/$name" 2>/dev/null)"
+  done
+}
+
+# hold_file WINDOWS_PATH: another process holds the file open without
+# sharing until release_file; waits until it does.
+hold_file() {
+  rm -f "$(c_drive held.signal)"
+  wine 'C:\hold_file.exe' "$1" 'C:\held.signal' >/dev/null 2>&1 &
+  HOLD_PID=$!
+  for _ in $(seq 200); do
+    [ -e "$(c_drive held.signal)" ] && return 0
+    sleep 0.05
+  done
+  echo "hold_file: $1 was not held" >&2
+  E2E_FAILURES=$((E2E_FAILURES + 1))
+  return 1
+}
+release_file() {
+  rm -f "$(c_drive held.signal)"
+  wait "$HOLD_PID" || true
+}

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # A new installation under the NT family: the progress window, the folder
-# layout, the secure key and the completion message.
+# layout, both NT packages in the system folder and in C:\Lumiro\Programs,
+# the secure key and the completion message.
 . "$(dirname "$0")/e2e-lib.sh"
 e2e_begin
 
@@ -12,3 +13,6 @@ for folder in Lumiro Lumiro/Programs Lumiro/Configuration Lumiro/Configuration/M
   check "folder C:/$folder exists" test -d "$(c_drive "$folder")"
 done
 check "secure key created" reg_key_exists 'HKLM\Software\Secure\Corvane'
+check_installed RTDLL_NT windows/system32
+check_installed APPS_NT Lumiro/Programs
+check "no temporary file left in Programs" bash -c '! ls "$1"/\$tmp* >/dev/null 2>&1' _ "$(c_drive Lumiro/Programs)"

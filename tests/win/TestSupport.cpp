@@ -2,6 +2,8 @@
 
 #include "framework/ResourceStrings.h"
 
+#include <gtest/gtest.h>
+
 #include <fstream>
 #include <sstream>
 
@@ -32,6 +34,19 @@ int CScriptedPrompts::ShowMessageBox(const std::string& text, unsigned type)
         return IDOK;
     const int answer = answers.front();
     answers.pop_front();
+    return answer;
+}
+
+ReplaceAnswer CScriptedPrompts::AskReplaceFile(const std::string& question)
+{
+    replaceQuestions.push_back(question);
+    if (replaceAnswers.empty())
+    {
+        ADD_FAILURE() << "unexpected replace question: " << question;
+        return ReplaceAnswer::Cancel;
+    }
+    const ReplaceAnswer answer = replaceAnswers.front();
+    replaceAnswers.pop_front();
     return answer;
 }
 

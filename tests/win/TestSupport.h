@@ -25,8 +25,9 @@ public:
     std::vector<std::string> statuses; // every status text, in order
 };
 
-// Records every message box and answers from a script (IDOK when the script
-// is empty).
+// Records every message box and replace question and answers from scripts:
+// IDOK when the message box script is empty; a replace question with an
+// empty script fails the test and answers Cancel.
 class CScriptedPrompts : public IUserPrompts
 {
 public:
@@ -37,9 +38,12 @@ public:
     };
 
     int ShowMessageBox(const std::string& text, unsigned type) override;
+    ReplaceAnswer AskReplaceFile(const std::string& question) override;
 
     std::deque<int> answers;
     std::vector<Shown> shown;
+    std::deque<ReplaceAnswer> replaceAnswers;
+    std::vector<std::string> replaceQuestions;
 };
 
 // The system's text for an error code, as GetLastErrorText gives it.

@@ -1,0 +1,168 @@
+// The replace decision: whether a file entry of a package goes to disk over
+// an existing file, by version, by name, or by asking the user.
+#include "install/ReplaceDecision.h"
+
+#include <io.h>
+
+#include <cstdio>
+
+#include "app/Messages.h"
+#include "app/SetupApp.h"
+#include "framework/Handles.h"
+#include "framework/ResourceStrings.h"
+#include "install/VersionData.h"
+#include "package/PackageCatalog.h"
+#include "resources/resource.h"
+
+namespace
+{
+// List A: always updated when the package's version is not newer.
+const char* const ALWAYS_UPDATE_NAMES[] = {"PI_W32.DLL", "pi_w32.dll"};
+// List B: replaced without a question when the dates match.
+const char* const SAME_DATE_REPLACE_NAMES[] = {"pi_w32.dll", "Phidget21.dll", "psiglueVC6.dll"};
+
+template <size_t N>
+bool PathContainsAny(const std::string& path, const char* const (&names)[N])
+{
+    for (const char* name : names)
+        if (path.find(name) != std::string::npos)
+            return true;
+    return false;
+}
+
+bool FileExistsPlain(const std::string& path) { return ::_access(path.c_str(), 0) == 0; }
+
+// The existing file's fixed file version; 0 when it has none or it cannot be
+// read.
+ULONGLONG ExistingFileVersion(const std::string& path)
+{
+    CVersionData versionData;
+    ULONGLONG version = 0;
+    if (!versionData.LoadFromFile(path.c_str()) || !versionData.GetFileVersion(version))
+        return 0;
+    return version;
+}
+
+ULONGLONG EntryVersion(const PackageFileInfo& info) { return MakeVersion64(info.dwVersionMS, info.dwVersionLS); }
+} // namespace
+
+bool PathHasAlwaysUpdateName(const std::string& targetPath)
+{
+    return PathContainsAny(targetPath, ALWAYS_UPDATE_NAMES);
+}
+
+bool PathHasSameDateReplaceName(const std::string& targetPath)
+{
+    return PathContainsAny(targetPath, SAME_DATE_REPLACE_NAMES);
+}
+
+bool GetExistingFileInfo(const std::string& path, ExistingFileInfo& info)
+{
+    if (path.find_first_of("*?") != std::string::npos)
+    {
+        ::SetLastError(ERROR_INVALID_NAME);
+        return false;
+    }
+    WIN32_FIND_DATAA data;
+    unique_hfind find(::FindFirstFileA(path.c_str(), &data));
+    if (!find)
+        return false;
+    info.dwFileAttributes = data.dwFileAttributes;
+    info.ftCreationTime = data.ftCreationTime;
+    info.ftLastAccessTime = data.ftLastAccessTime;
+    info.ftLastWriteTime = data.ftLastWriteTime;
+    info.nFileSizeHigh = data.nFileSizeHigh;
+    info.nFileSizeLow = data.nFileSizeLow;
+    return true;
+}
+
+std::string FormatFileTime(const FILETIME& time)
+{
+    SYSTEMTIME st{};
+    if (!::FileTimeToSystemTime(&time, &st))
+        st = SYSTEMTIME{};
+    char text[32];
+    std::snprintf(text, sizeof text, "%02d/%02d/%04d %02d:%02d:%02d", st.wDay, st.wMonth, st.wYear, st.wHour,
+                  st.wMinute, st.wSecond);
+    return text;
+}
+
+std::string FormatVersionText(ULONGLONG version)
+{
+    if (version == 0)
+        return LoadResString(IDS_NO_VERSION_INFO);
+    char text[32];
+    std::snprintf(text, sizeof text, "%d.%d.%d.%d", static_cast<int>((version >> 48) & 0xFFFF),
+                  static_cast<int>((version >> 32) & 0xFFFF), static_cast<int>((version >> 16) & 0xFFFF),
+                  static_cast<int>(version & 0xFFFF));
+    return text;
+}
+
+bool CSetupVantrelApp::InstallFileFromPackage(CPackageFile& package, const CPackageCatalogEntry& entry, int index,
+                                              const std::string& targetPath)
+{
+    if (!FileExistsPlain(targetPath))
+        return WriteFileFromPackage(package, entry, index, targetPath);
+
+    const ULONGLONG existingVersion = ExistingFileVersion(targetPath);
+    const ULONGLONG packageVersion = EntryVersion(entry.GetFileInfo());
+
+    if (packageVersion != 0 && packageVersion == existingVersion)
+        return true;
+
+    if (existingVersion != 0)
+    {
+        // Only a newer version replaces a versioned file, except for the
+        // libraries that are always brought to the package's copy.
+        if (packageVersion > existingVersion || PathHasAlwaysUpdateName(targetPath))
+            return WriteFileFromPackage(package, entry, index, targetPath);
+        return true;
+    }
+
+    // The existing file has no version information: the user decides, unless
+    // "Yes To All" was chosen earlier in this run.
+    if (m_bAskReplace && !AskReplaceFile(entry, targetPath))
+        return !m_bReplaceCancelled;
+    if (m_bReplaceCancelled)
+        return false;
+    return WriteFileFromPackage(package, entry, index, targetPath);
+}
+
+bool CSetupVantrelApp::AskReplaceFile(const CPackageCatalogEntry& entry, const std::string& targetPath)
+{
+    ExistingFileInfo existing{};
+    if (!GetExistingFileInfo(targetPath, existing))
+    {
+        const std::string reason = GetLastErrorText();
+        ShowMessage(FormatResMessage(IDS_FILE_INFO_FAILED, {targetPath.c_str(), reason.c_str()}), MB_OK);
+        existing = ExistingFileInfo{};
+    }
+
+    const PackageFileInfo entryInfo = entry.GetFileInfo();
+    const std::string newDate = FormatFileTime(entryInfo.ftLastWrite);
+    const std::string oldDate = FormatFileTime(existing.ftLastWriteTime);
+    if (newDate == oldDate && PathHasSameDateReplaceName(targetPath))
+        return true;
+
+    // Only files without version information are asked about.
+    const std::string newVersion = FormatVersionText(EntryVersion(entryInfo));
+    const std::string oldVersion = FormatVersionText(0);
+    const std::string question = FormatResMessage(
+        IDS_REPLACE_QUESTION,
+        {targetPath.c_str(), newVersion.c_str(), newDate.c_str(), oldVersion.c_str(), oldDate.c_str()});
+
+    switch (UserPrompts().AskReplaceFile(question))
+    {
+    case ReplaceAnswer::Yes:
+        return true;
+    case ReplaceAnswer::YesToAll:
+        m_bAskReplace = FALSE;
+        return true;
+    case ReplaceAnswer::No:
+        return false;
+    case ReplaceAnswer::Cancel:
+        break;
+    }
+    m_bReplaceCancelled = TRUE;
+    return false;
+}

@@ -1,0 +1,143 @@
+// Merging the pending boot-time renames into the "[rename]" section of
+// WININIT.INI, the list Windows 9x works through at its next start.
+#include "app/SetupApp.h"
+
+#include <share.h>
+#include <stdio.h>
+
+#include <cctype>
+#include <utility>
+
+#include "app/Messages.h"
+#include "resources/resource.h"
+
+namespace
+{
+constexpr int LINE_BUFFER = 1024;
+
+// Closes a C runtime stream when it goes out of scope.
+struct CStdioFile
+{
+    explicit CStdioFile(FILE* file) : m_file(file) {}
+    ~CStdioFile()
+    {
+        if (m_file)
+            ::fclose(m_file);
+    }
+    CStdioFile(const CStdioFile&) = delete;
+    CStdioFile& operator=(const CStdioFile&) = delete;
+    FILE* get() const { return m_file; }
+    // Closes now; false when the stream's last data could not be written.
+    bool close() { return ::fclose(std::exchange(m_file, nullptr)) == 0; }
+
+private:
+    FILE* m_file;
+};
+
+std::string Trim(const std::string& text)
+{
+    size_t begin = 0;
+    size_t end = text.size();
+    while (begin < end && std::isspace(static_cast<unsigned char>(text[begin])))
+        ++begin;
+    while (end > begin && std::isspace(static_cast<unsigned char>(text[end - 1])))
+        --end;
+    return text.substr(begin, end - begin);
+}
+
+bool EqualsNoCase(const std::string& a, const char* b)
+{
+    return ::lstrcmpiA(a.c_str(), b) == 0;
+}
+
+// Reads the file line by line without its line ends. A line longer than the
+// line buffer arrives in pieces, which are joined again, so that every line
+// comes back exactly as it was.
+std::vector<std::string> ReadLines(FILE* file)
+{
+    std::vector<std::string> lines;
+    char buffer[LINE_BUFFER];
+    std::string line;
+    bool pending = false;
+    while (::fgets(buffer, LINE_BUFFER, file))
+    {
+        line += buffer;
+        pending = true;
+        if (!line.empty() && line.back() == '\n')
+        {
+            line.pop_back();
+            lines.push_back(std::move(line));
+            line.clear();
+            pending = false;
+        }
+    }
+    if (pending)
+        lines.push_back(std::move(line));
+    return lines;
+}
+
+// Where the pending lines go: at the end of the first "[rename]" section
+// (any case), before the next section's header. Blank lines inside that
+// section are dropped; without a section one is added at the end.
+size_t PrepareRenameSection(std::vector<std::string>& lines)
+{
+    size_t header = 0;
+    while (header < lines.size() && !EqualsNoCase(Trim(lines[header]), "[rename]"))
+        ++header;
+    if (header == lines.size())
+    {
+        lines.push_back("[rename]");
+        return lines.size();
+    }
+    size_t i = header + 1;
+    while (i < lines.size())
+    {
+        const std::string trimmed = Trim(lines[i]);
+        if (trimmed.empty())
+            lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(i));
+        else if (trimmed[0] == '[')
+            break;
+        else
+            ++i;
+    }
+    return i;
+}
+} // namespace
+
+bool CSetupVantrelApp::WriteWininitRenames()
+{
+    const std::string path = m_strWindowsDir + "\\WININIT.INI";
+
+    std::vector<std::string> lines;
+    {
+        CStdioFile existing(::_fsopen(path.c_str(), "rt", _SH_DENYRW));
+        if (existing.get())
+            lines = ReadLines(existing.get());
+    }
+
+    const size_t insertAt = PrepareRenameSection(lines);
+    lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(insertAt), m_arrBootRenames.begin(),
+                 m_arrBootRenames.end());
+    m_arrBootRenames.clear();
+
+    CStdioFile output(::_fsopen(path.c_str(), "wt", _SH_DENYRW));
+    if (!output.get())
+    {
+        const std::string reason = GetLastErrorText();
+        ShowMessage(FormatResMessage(IDS_WININIT_FAILED, {reason.c_str()}), MB_OK);
+        return false;
+    }
+    bool written = true;
+    for (const std::string& line : lines)
+        written = written && ::fputs(line.c_str(), output.get()) >= 0 && ::fputc('\n', output.get()) != EOF;
+    written = written && ::fflush(output.get()) == 0;
+    if (!output.close() || !written)
+    {
+        // The file could not take the lines (a full disk): the renames
+        // would be lost without a word, so say so.
+        const std::string reason = GetLastErrorText();
+        ShowMessage(FormatResMessage(IDS_WININIT_FAILED, {reason.c_str()}), MB_OK);
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# A file in use under the NT family: the second installation finds
+# C:\Lumiro\Programs\ReaderRes.dll held open by another program, queues two
+# delayed moves and asks for a restart; restarting the prefix (wineboot -r)
+# carries them out and the package's file is in place.
+. "$(dirname "$0")/e2e-lib.sh"
+e2e_begin
+
+driver start 'C:\media\setup.exe' \
+  message 'Installation is complete.  Thank you for installing Lumiro' 1 \
+  exit 0
+
+target="$(c_drive Lumiro/Programs/ReaderRes.dll)"
+printf 'old contents' > "$target"
+# ReaderRes.dll has no version: the real Replace File dialog asks, and the
+# driver answers Yes (IDOK).
+hold_file 'C:\Lumiro\Programs\ReaderRes.dll'
+driver start 'C:\media\setup.exe' \
+  window 'Replace File' click 'Replace File' 1 \
+  message 'Setup must now restart your computer.  Do you wish to restart now?' 7 \
+  exit 0
+release_file
+
+pending="$(wine reg query 'HKLM\System\CurrentControlSet\Control\Session Manager' /v PendingFileRenameOperations 2>/dev/null | tr -d '\r')"
+echo "$pending" | grep PendingFileRenameOperations
+check "held file still has its old contents" test "$(cat "$target")" = 'old contents'
+check "deletion of the held file queued" grep -qi 'ReaderRes.dll\\0\\0' <<<"$pending"
+check "move of the temporary file queued" grep -qi '\$tmp0001.tmp\\0\\??\\C:\\Lumiro\\Programs\\ReaderRes.dll' <<<"$pending"
+
+# A restart of the prefix: the session's server goes, wineboot -r starts it
+# anew and carries out the queued replacements.
+wineserver -k >/dev/null 2>&1 || true
+wineboot -r >/dev/null 2>&1
+check "after the restart the package's file is in place" cmp -s "$E2E_PAYLOAD/APPS_NT/ReaderRes.dll" "$target"
+check "after the restart no temporary file is left" test ! -e "$(c_drive 'Lumiro/Programs/$tmp0001.tmp')"

@@ -1,0 +1,193 @@
+// Writing one file of a package onto the real file system of the test
+// prefix (NT family): the temporary file, the entry's times, read-only and
+// held targets, and every failure the writer reports.
+#include <gtest/gtest.h>
+
+#include "TestPackages.h"
+#include "TestSupport.h"
+#include "app/SetupApp.h"
+#include "package/PackageFile.h"
+
+namespace
+{
+// An application object with scripted prompts and a package opened on a
+// scratch folder.
+class FileWriterTest : public ::testing::Test
+{
+protected:
+    FileWriterTest() : scratch("writer") { app.SetUserPrompts(&prompts); }
+
+    // Writes and opens a package; entry 0 is what most tests install.
+    void OpenPackage(const std::vector<TestEntry>& entries, bool compressed = true)
+    {
+        packagePath = scratch / "test.pkg";
+        ASSERT_TRUE(WriteTestPackage(packagePath, compressed, entries));
+        ASSERT_TRUE(package.Open(packagePath.c_str(), FALSE));
+    }
+
+    bool Write(int index, const std::string& target)
+    {
+        return app.WriteFileFromPackage(package, package.GetCatalog().GetAt(index), index, target);
+    }
+
+    std::vector<std::string> TemporaryFiles(const std::string& folder)
+    {
+        std::vector<std::string> names;
+        WIN32_FIND_DATAA data;
+        unique_hfind find(::FindFirstFileA((folder + "\\$tmp*.tmp").c_str(), &data));
+        if (find)
+            do
+                names.push_back(data.cFileName);
+            while (::FindNextFileA(find.get(), &data));
+        return names;
+    }
+
+    CScratchFolder scratch;
+    CSetupVantrelApp app;
+    CScriptedPrompts prompts;
+    CPackageFile package;
+    std::string packagePath;
+};
+
+const std::string NEW_CONTENTS = "new contents of the library\r\n";
+} // namespace
+
+TEST_F(FileWriterTest, NewTargetGetsTheContentsAndTheEntrysTimesFromEitherKindOfPackage)
+{
+    for (const bool compressed : {true, false})
+    {
+        SCOPED_TRACE(compressed ? "compressed" : "stored");
+        package.Close();
+        OpenPackage({FileEntry(L"a.dll", NEW_CONTENTS, 13000000001ULL, 13100000002ULL)}, compressed);
+        const std::string target = scratch / "a.dll";
+        ::DeleteFileA(target.c_str());
+
+        ASSERT_TRUE(Write(0, target));
+        EXPECT_EQ(ReadTextFile(target), NEW_CONTENTS);
+        FILETIME creation, lastWrite;
+        ASSERT_TRUE(GetFileTimes(target, creation, lastWrite));
+        EXPECT_EQ(FileTimeValue(lastWrite), FileTimeValue(FileTimeFromSeconds(13100000002ULL)));
+        // Wine on Linux cannot keep a creation time and reports the
+        // last-write time in its place; a system that keeps it must show
+        // the entry's.
+        if (FileTimeValue(creation) != FileTimeValue(lastWrite))
+            EXPECT_EQ(FileTimeValue(creation), FileTimeValue(FileTimeFromSeconds(13000000001ULL)));
+        EXPECT_TRUE(TemporaryFiles(scratch.Path()).empty());
+        EXPECT_TRUE(prompts.shown.empty());
+        EXPECT_FALSE(app.m_bRebootNeeded);
+    }
+}
+
+TEST_F(FileWriterTest, TemporaryFilesAlreadyPresentAreLeftAlone)
+{
+    OpenPackage({FileEntry(L"a.dll", NEW_CONTENTS)});
+    ASSERT_TRUE(WriteTextFile(scratch / "$tmp0001.tmp", "one"));
+    ASSERT_TRUE(WriteTextFile(scratch / "$tmp0002.tmp", "two"));
+
+    ASSERT_TRUE(Write(0, scratch / "a.dll"));
+    EXPECT_EQ(ReadTextFile(scratch / "a.dll"), NEW_CONTENTS);
+    EXPECT_EQ(ReadTextFile(scratch / "$tmp0001.tmp"), "one");
+    EXPECT_EQ(ReadTextFile(scratch / "$tmp0002.tmp"), "two");
+    EXPECT_EQ(TemporaryFiles(scratch.Path()).size(), 2u);
+}
+
+TEST_F(FileWriterTest, ReadOnlyHiddenOrSystemTargetIsReplacedWithoutReboot)
+{
+    OpenPackage({FileEntry(L"a.dll", NEW_CONTENTS)});
+    const std::string target = scratch / "a.dll";
+    for (const DWORD attributes : {DWORD(FILE_ATTRIBUTE_READONLY), DWORD(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
+                                                                   FILE_ATTRIBUTE_SYSTEM)})
+    {
+        ASSERT_TRUE(WriteTextFile(target, "old"));
+        ASSERT_TRUE(::SetFileAttributesA(target.c_str(), attributes));
+
+        ASSERT_TRUE(Write(0, target));
+        EXPECT_EQ(ReadTextFile(target), NEW_CONTENTS);
+        EXPECT_EQ(::GetFileAttributesA(target.c_str()) & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN), 0u);
+        EXPECT_FALSE(app.m_bRebootNeeded);
+        EXPECT_TRUE(prompts.shown.empty());
+        EXPECT_TRUE(TemporaryFiles(scratch.Path()).empty());
+    }
+}
+
+TEST_F(FileWriterTest, DamagedEntryReportsTheCorruptFileAndLeavesNoTemporaryFile)
+{
+    for (const LONG delta : {+1, -1})
+    {
+        SCOPED_TRACE(delta);
+        package.Close();
+        packagePath = scratch / "test.pkg";
+        ASSERT_TRUE(WriteTestPackage(packagePath, true, {FileEntry(L"a.dll", NEW_CONTENTS)}));
+        ASSERT_TRUE(ChangeRecordedSize(packagePath, 0, delta));
+        ASSERT_TRUE(package.Open(packagePath.c_str(), FALSE));
+        ASSERT_TRUE(WriteTextFile(scratch / "a.dll", "old"));
+        prompts.shown.clear();
+
+        EXPECT_FALSE(Write(0, scratch / "a.dll"));
+        ASSERT_EQ(prompts.shown.size(), 1u);
+        EXPECT_EQ(prompts.shown[0].text, "Read from package failed - " + SystemErrorText(ERROR_FILE_CORRUPT));
+        EXPECT_EQ(prompts.shown[0].type, unsigned(MB_OK));
+        EXPECT_EQ(ReadTextFile(scratch / "a.dll"), "old");
+        EXPECT_TRUE(TemporaryFiles(scratch.Path()).empty());
+    }
+}
+
+TEST_F(FileWriterTest, EmptyEntryOfAStoredPackageCannotBeReadAndLeavesNoTemporaryFile)
+{
+    OpenPackage({FileEntry(L"empty.dat", "")}, false);
+    EXPECT_FALSE(Write(0, scratch / "empty.dat"));
+    ASSERT_EQ(prompts.shown.size(), 1u);
+    EXPECT_EQ(prompts.shown[0].text.rfind("Read from package failed - ", 0), 0u);
+    EXPECT_FALSE(FileExists(scratch / "empty.dat"));
+    EXPECT_TRUE(TemporaryFiles(scratch.Path()).empty());
+}
+
+TEST_F(FileWriterTest, MissingTargetFolderReportsTheTemporaryFileItCouldNotCreate)
+{
+    OpenPackage({FileEntry(L"a.dll", NEW_CONTENTS)});
+    const std::string folder = scratch / "missing";
+    EXPECT_FALSE(Write(0, folder + "\\a.dll"));
+    ASSERT_EQ(prompts.shown.size(), 1u);
+    EXPECT_EQ(prompts.shown[0].text, "Failed to create the temporary file \"" + folder + "\\$tmp0001.tmp\" - " +
+                                         SystemErrorText(ERROR_PATH_NOT_FOUND));
+}
+
+TEST_F(FileWriterTest, RenameRefusedForAnotherReasonReportsItAndRemovesTheTemporaryFile)
+{
+    OpenPackage({FileEntry(L"a.dll", NEW_CONTENTS)});
+    // The temporary file is made, but no file can take this name.
+    EXPECT_FALSE(Write(0, scratch / "bad<name>.dll"));
+    ASSERT_EQ(prompts.shown.size(), 1u);
+    EXPECT_EQ(prompts.shown[0].text, "Failed to rename a file - " + SystemErrorText(ERROR_INVALID_NAME));
+    EXPECT_TRUE(TemporaryFiles(scratch.Path()).empty());
+}
+
+// A target held open by another process cannot be deleted: the writer
+// queues two delayed moves and asks for a restart, and reports success.
+TEST_F(FileWriterTest, TargetInUseIsQueuedAsTwoDelayedMoves)
+{
+    OpenPackage({FileEntry(L"held.dll", NEW_CONTENTS)});
+    const std::string target = scratch / "held.dll";
+    ASSERT_TRUE(WriteTextFile(target, "old"));
+    ASSERT_TRUE(WriteTextFile(scratch / "$tmp0001.tmp", "one"));
+    ASSERT_TRUE(WriteTextFile(scratch / "$tmp0002.tmp", "two"));
+    const std::vector<std::string> before = ReadPendingRenames();
+    CFileHolder holder;
+    ASSERT_TRUE(holder.Hold(target));
+
+    const bool written = Write(0, target);
+    const std::vector<std::string> after = ReadPendingRenames();
+    WritePendingRenames(before);
+    holder.Release();
+
+    EXPECT_TRUE(written);
+    EXPECT_TRUE(app.m_bRebootNeeded);
+    EXPECT_TRUE(prompts.shown.empty());
+    EXPECT_TRUE(app.m_arrBootRenames.empty());
+    EXPECT_EQ(ReadTextFile(target), "old");
+    const std::string queued = scratch / "$tmp0003.tmp";
+    EXPECT_EQ(ReadTextFile(queued), NEW_CONTENTS);
+    ASSERT_EQ(after.size(), before.size() + 4);
+    const std::vector<std::string> added(after.end() - 4, after.end());
+    EXPECT_EQ(added, (std::vector<std::string>{"\\??\\" + target, "", "\\??\\" + queued, "\\??\\" + target}));
+}

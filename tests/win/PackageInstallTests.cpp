@@ -1,0 +1,188 @@
+// Installing packages from a scratch "medium" folder into scratch system and
+// install folders (NT family): package names, build check, entry kinds,
+// subfolders, status lines and entry names that would leave the destination.
+#include <gtest/gtest.h>
+
+#include "TestPackages.h"
+#include "TestSupport.h"
+#include "app/SetupApp.h"
+#include "package/PackageCatalog.h"
+
+namespace
+{
+class PackageInstallTest : public ::testing::Test
+{
+protected:
+    PackageInstallTest() : scratch("packages")
+    {
+        app.SetUserPrompts(&prompts);
+        ::CreateDirectoryA((scratch / "media").c_str(), nullptr);
+        ::CreateDirectoryA((scratch / "system").c_str(), nullptr);
+        ::CreateDirectoryA((scratch / "Lumiro").c_str(), nullptr);
+        ::CreateDirectoryA((scratch / "Lumiro\\Programs").c_str(), nullptr);
+        app.m_strSourceDir = scratch / "media\\";
+        app.m_strSystemDir = scratch / "system";
+        app.SetInstallPath(scratch / "Lumiro");
+    }
+
+    void Package(const std::string& name, const std::vector<TestEntry>& entries, LONG build = 2093)
+    {
+        ASSERT_TRUE(WriteTestPackage(scratch / ("media\\" + name), true, entries, build));
+    }
+
+    std::vector<std::string> Shown() const
+    {
+        std::vector<std::string> texts;
+        for (const auto& item : prompts.shown)
+            texts.push_back(item.text);
+        return texts;
+    }
+
+    CScratchFolder scratch;
+    CSetupVantrelApp app;
+    CScriptedPrompts prompts;
+    CRecordingProgress progress;
+};
+} // namespace
+
+TEST_F(PackageInstallTest, NtPackagesGoToTheSystemFolderAndToPrograms)
+{
+    Package("RTDLL_NT.PKG", {FileEntry(L"LumRtl.dll", "runtime")});
+    Package("APPS_NT.PKG", {FileEntry(L"ReaderNT.exe", "reader")});
+    Package("RTDLL_95.PKG", {FileEntry(L"wrong.dll", "95")});
+
+    EXPECT_TRUE(app.InstallPackages(progress));
+    EXPECT_EQ(ReadTextFile(scratch / "system\\LumRtl.dll"), "runtime");
+    EXPECT_EQ(ReadTextFile(scratch / "Lumiro\\Programs\\ReaderNT.exe"), "reader");
+    EXPECT_FALSE(FileExists(scratch / "system\\wrong.dll"));
+    EXPECT_EQ(progress.stages, std::vector<std::string>{"Installing files"});
+    EXPECT_EQ(progress.statuses, (std::vector<std::string>{"", "LumRtl.dll", "ReaderNT.exe"}));
+    EXPECT_TRUE(prompts.shown.empty());
+}
+
+TEST_F(PackageInstallTest, MissingRuntimePackageIsReportedAndNothingIsInstalled)
+{
+    Package("APPS_NT.PKG", {FileEntry(L"ReaderNT.exe", "reader")});
+    EXPECT_FALSE(app.InstallPackages(progress));
+    EXPECT_EQ(Shown(), std::vector<std::string>{"Failed to open the package \"RTDLL_NT.PKG\" - " +
+                                                SystemErrorText(ERROR_FILE_NOT_FOUND)});
+    EXPECT_FALSE(FileExists(scratch / "Lumiro\\Programs\\ReaderNT.exe"));
+}
+
+TEST_F(PackageInstallTest, FileThatIsNoPackageIsReportedAsCorrupt)
+{
+    ASSERT_TRUE(WriteTextFile(scratch / "media\\RTDLL_NT.PKG", std::string(300, 'x')));
+    EXPECT_FALSE(app.InstallPackage(progress, "RTDLL_NT.PKG", app.m_strSystemDir));
+    EXPECT_EQ(Shown(), std::vector<std::string>{"Failed to open the package \"RTDLL_NT.PKG\" - " +
+                                                SystemErrorText(ERROR_FILE_CORRUPT)});
+}
+
+TEST_F(PackageInstallTest, PackageOfAnotherBuildIsRefusedBeforeAnythingIsWritten)
+{
+    for (const LONG build : {2092L, 2094L})
+    {
+        SCOPED_TRACE(build);
+        prompts.shown.clear();
+        Package("RTDLL_NT.PKG", {FileEntry(L"LumRtl.dll", "runtime")}, build);
+        EXPECT_FALSE(app.InstallPackage(progress, "RTDLL_NT.PKG", app.m_strSystemDir));
+        EXPECT_EQ(Shown(), std::vector<std::string>{"The package file \"RTDLL_NT.PKG\" is from a different build."});
+        EXPECT_FALSE(FileExists(scratch / "system\\LumRtl.dll"));
+    }
+}
+
+TEST_F(PackageInstallTest, ConfigObjAfterThreeFilesKeepsTheThreeAndStops)
+{
+    for (const LONG kind : {LONG(entryConfigObj), LONG(entryLexiconSeg)})
+    {
+        SCOPED_TRACE(kind);
+        prompts.shown.clear();
+        for (const char* name : {"a.dll", "b.dll", "c.dll"})
+            ::DeleteFileA((scratch / "Lumiro\\Programs\\" + name).c_str());
+        Package("APPS_NT.PKG", {FileEntry(L"a.dll", "a"), FileEntry(L"b.dll", "b"), FileEntry(L"c.dll", "c"),
+                                KindEntry(L"settings", kind), FileEntry(L"d.dll", "d")});
+        EXPECT_FALSE(app.InstallPackage(progress, "APPS_NT.PKG", scratch / "Lumiro\\Programs"));
+        EXPECT_EQ(Shown(), std::vector<std::string>{"The package file \"APPS_NT.PKG\" is corrupt."});
+        for (const char* name : {"a.dll", "b.dll", "c.dll"})
+            EXPECT_TRUE(FileExists(scratch / "Lumiro\\Programs\\" + name)) << name;
+        EXPECT_FALSE(FileExists(scratch / "Lumiro\\Programs\\d.dll"));
+        EXPECT_EQ(progress.status, "settings");
+    }
+}
+
+TEST_F(PackageInstallTest, EmptyCatalogSucceedsWithoutInstallingAnything)
+{
+    Package("APPS_NT.PKG", {});
+    EXPECT_TRUE(app.InstallPackage(progress, "APPS_NT.PKG", scratch / "Lumiro\\Programs"));
+    EXPECT_TRUE(progress.statuses.empty());
+    EXPECT_TRUE(prompts.shown.empty());
+}
+
+TEST_F(PackageInstallTest, DirectoryEntryShowsItsNameAndCreatesNothing)
+{
+    Package("APPS_NT.PKG", {KindEntry(L"Help", entryDirectory)});
+    EXPECT_TRUE(app.InstallPackage(progress, "APPS_NT.PKG", scratch / "Lumiro\\Programs"));
+    EXPECT_EQ(progress.statuses, std::vector<std::string>{"Help"});
+    EXPECT_FALSE(FolderExists(scratch / "Lumiro\\Programs\\Help"));
+}
+
+TEST_F(PackageInstallTest, SubfolderEntryIsWrittenBelowTheDestinationAndShowsItsOwnName)
+{
+    ::CreateDirectoryA((scratch / "Lumiro\\Programs\\Help").c_str(), nullptr);
+    Package("APPS_NT.PKG", {FileEntry(L"Help\\reader.hlp", "help")});
+    EXPECT_TRUE(app.InstallPackage(progress, "APPS_NT.PKG", scratch / "Lumiro\\Programs"));
+    EXPECT_EQ(ReadTextFile(scratch / "Lumiro\\Programs\\Help\\reader.hlp"), "help");
+    EXPECT_EQ(progress.statuses, std::vector<std::string>{"Help\\reader.hlp"});
+}
+
+TEST_F(PackageInstallTest, DestinationEndingInABackslashGetsNoSecondOne)
+{
+    // The folder does not exist, so the writer names the temporary file it
+    // wanted: built from the target path, it shows the single backslash.
+    Package("RTDLL_NT.PKG", {FileEntry(L"LumRtl.dll", "runtime")});
+    EXPECT_FALSE(app.InstallPackage(progress, "RTDLL_NT.PKG", scratch / "root\\"));
+    ASSERT_EQ(prompts.shown.size(), 1u);
+    EXPECT_EQ(prompts.shown[0].text.rfind("Failed to create the temporary file \"" + scratch / "root\\$tmp0001.tmp\"", 0),
+              0u);
+}
+
+TEST_F(PackageInstallTest, EntryNameThatWouldLeaveTheDestinationMakesThePackageCorrupt)
+{
+    ::CreateDirectoryA((scratch / "Lumiro\\Programs\\sub").c_str(), nullptr);
+    const std::wstring unsafe[] = {
+        L"..\\evil.dll", L"sub\\..\\..\\evil.dll", L"../evil.dll", L"\\evil.dll", L"/evil.dll", L"C:evil.dll",
+        L"C:\\evil.dll", L"evil.dll:stream", L"", L"...\\evil.dll", L". .\\evil.dll", L"sub\\\\evil.dll",
+        L"evil.dll\\", L"sub\\.",
+        // Full-width dots and backslash: no "best fit" turns them into a step up.
+        L"\xFF0E\xFF0E\xFF3C" L"evil.dll",
+    };
+    for (const std::wstring& name : unsafe)
+    {
+        prompts.shown.clear();
+        ::DeleteFileA((scratch / "Lumiro\\Programs\\good.dll").c_str());
+        Package("APPS_NT.PKG", {FileEntry(L"good.dll", "good"), FileEntry(name, "evil")});
+        const bool installed = app.InstallPackage(progress, "APPS_NT.PKG", scratch / "Lumiro\\Programs");
+        if (name[0] == 0xFF0E)
+        {
+            // Not refused as unsafe: the name becomes "???evil.dll", which
+            // no file can take.
+            EXPECT_FALSE(installed);
+            EXPECT_FALSE(FileExists(scratch / "Lumiro\\evil.dll"));
+            continue;
+        }
+        EXPECT_FALSE(installed) << progress.status;
+        EXPECT_EQ(Shown(), std::vector<std::string>{"The package file \"APPS_NT.PKG\" is corrupt."}) << progress.status;
+        EXPECT_TRUE(FileExists(scratch / "Lumiro\\Programs\\good.dll"));
+        for (const char* escaped : {"Lumiro\\evil.dll", "evil.dll", "Lumiro\\Programs\\evil.dll"})
+            EXPECT_FALSE(FileExists(scratch / escaped)) << progress.status;
+    }
+    EXPECT_FALSE(FileExists("C:\\evil.dll"));
+}
+
+TEST_F(PackageInstallTest, NamesWithDotsInsideThemAreOrdinaryNames)
+{
+    ::CreateDirectoryA((scratch / "Lumiro\\Programs\\v1.2").c_str(), nullptr);
+    Package("APPS_NT.PKG", {FileEntry(L"..hidden", "a"), FileEntry(L"v1.2\\a..b.dll", "b")});
+    EXPECT_TRUE(app.InstallPackage(progress, "APPS_NT.PKG", scratch / "Lumiro\\Programs"));
+    EXPECT_TRUE(FileExists(scratch / "Lumiro\\Programs\\..hidden"));
+    EXPECT_TRUE(FileExists(scratch / "Lumiro\\Programs\\v1.2\\a..b.dll"));
+}
