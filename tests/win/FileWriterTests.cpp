@@ -71,7 +71,9 @@ TEST_F(FileWriterTest, NewTargetGetsTheContentsAndTheEntrysTimesFromEitherKindOf
         // last-write time in its place; a system that keeps it must show
         // the entry's.
         if (FileTimeValue(creation) != FileTimeValue(lastWrite))
+        {
             EXPECT_EQ(FileTimeValue(creation), FileTimeValue(FileTimeFromSeconds(13000000001ULL)));
+        }
         EXPECT_TRUE(TemporaryFiles(scratch.Path()).empty());
         EXPECT_TRUE(prompts.shown.empty());
         EXPECT_FALSE(app.m_bRebootNeeded);

@@ -7,6 +7,7 @@
 #include "app/Messages.h"
 #include "app/SetupApp.h"
 #include "framework/ResourceStrings.h"
+#include "package/PackageFile.h"
 #include "resources/resource.h"
 
 TEST(ErrorText, KeepsTheSystemsTrailingLineBreak)
@@ -213,9 +214,18 @@ TEST(InstallSequence, RunsTheStepsInOrderAndBlanksTheStatusAtEachStage)
     CRecordingProgress progress;
     app.SetInstallPath(scratch / "Lumiro");
     app.DetermineFolders();
+    // Two packages without entries beside the "setup program".
+    app.m_strSourceDir = scratch.Path() + "\\";
+    const bool nt = CSetupVantrelApp::IsWindowsNT();
+    for (const char* name : {nt ? "RTDLL_NT.PKG" : "RTDLL_95.PKG", nt ? "APPS_NT.PKG" : "APPS_95.PKG"})
+    {
+        CPackageFile package;
+        ASSERT_TRUE(package.Create((scratch / name).c_str(), TRUE));
+        ASSERT_TRUE(package.Commit());
+    }
     ASSERT_TRUE(app.RunInstall(progress));
-    EXPECT_EQ(progress.stages,
-              (std::vector<std::string>{"Creating folders", "Configuring software.", "Registering components"}));
+    EXPECT_EQ(progress.stages, (std::vector<std::string>{"Creating folders", "Installing files",
+                                                         "Configuring software.", "Registering components"}));
     EXPECT_EQ(progress.status, "");
     EXPECT_TRUE(FolderExists(scratch / "Lumiro\\Documents"));
     EXPECT_TRUE(prompts.shown.empty());
