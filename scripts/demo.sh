@@ -48,6 +48,14 @@ wineserver -w
 echo
 echo "Installed under C:\\Lumiro ($WINEPREFIX/drive_c/Lumiro):"
 (cd "$WINEPREFIX/drive_c" && find Lumiro | sort | sed 's/^/  /')
+echo "Runtime libraries in C:\\windows\\system32:"
+for f in "$root"/build/mingw64/tests/fixtures/payload/RTDLL_NT/*; do
+  name=$(basename "$f")
+  [ -e "$WINEPREFIX/drive_c/windows/system32/$name" ] && echo "  $name"
+done
+echo "Registry record HKLM\\Software\\Corvane\\Lumiro Install:"
+wine reg query 'HKLM\Software\Corvane\Lumiro Install' 2>/dev/null | tr -d '\r' | grep REG_ | sed 's/^ */  /'
+wineserver -k
 if [ -z "$interactive" ]; then
   echo "Screenshots:"
   ls "$shots"/* | sed 's/^/  /'
