@@ -57,6 +57,25 @@ BOOL AppendToArray(void* pContext, const BYTE* pData, DWORD nCount)
 {
     return static_cast<CByteArray*>(pContext)->Append(pData, nCount);
 }
+
+// Hands one piece of a transfer's output to pfnOutput and counts it in
+// nTotal. Output that would pass nMaxOutput is refused with nOverLimitError,
+// before anything of the piece is handed on.
+BOOL PassOnPiece(BOOL (*pfnOutput)(void*, const BYTE*, DWORD), void* pContext, const BYTE* pData, DWORD nCount,
+                 DWORD nMaxOutput, DWORD& nTotal, DWORD nOverLimitError)
+{
+    if (nCount == 0)
+        return TRUE;
+    if (nCount > nMaxOutput - nTotal)
+    {
+        SetLastError(nOverLimitError);
+        return FALSE;
+    }
+    if (!pfnOutput(pContext, pData, nCount))
+        return FALSE;
+    nTotal += nCount;
+    return TRUE;
+}
 } // namespace
 
 void CPackageFile::ReportZlibError(const z_stream_s& stream, int nCode)
@@ -166,18 +185,9 @@ BOOL CPackageFile::Deflate(HANDLE hDest, DWORD& nWritten, HANDLE hSource, const 
                 ReportZlibError(z.stream, result);
                 return FALSE;
             }
-            const DWORD produced = PACKAGE_PIECE_SIZE - z.stream.avail_out;
-            if (produced != 0)
-            {
-                if (produced > nMaxOutput - nWritten)
-                {
-                    SetLastError(ERROR_FILE_TOO_LARGE);
-                    return FALSE;
-                }
-                if (!WriteExact(hDest, output.get(), produced))
-                    return FALSE;
-                nWritten += produced;
-            }
+            if (!PassOnPiece(WriteToFile, hDest, output.get(), PACKAGE_PIECE_SIZE - z.stream.avail_out, nMaxOutput,
+                             nWritten, ERROR_FILE_TOO_LARGE))
+                return FALSE;
         } while (z.stream.avail_out == 0);
         ReportProgress(n);
 
@@ -254,18 +264,9 @@ BOOL CPackageFile::Inflate(OutputProc pfnOutput, void* pContext, DWORD& nProduce
                 ReportZlibError(z.stream, result);
                 return FALSE;
             }
-            const DWORD produced = PACKAGE_PIECE_SIZE - z.stream.avail_out;
-            if (produced != 0)
-            {
-                if (produced > nMaxOutput - nProduced)
-                {
-                    SetLastError(ERROR_FILE_CORRUPT);
-                    return FALSE;
-                }
-                if (!pfnOutput(pContext, output.get(), produced))
-                    return FALSE;
-                nProduced += produced;
-            }
+            if (!PassOnPiece(pfnOutput, pContext, output.get(), PACKAGE_PIECE_SIZE - z.stream.avail_out, nMaxOutput,
+                             nProduced, ERROR_FILE_CORRUPT))
+                return FALSE;
         } while (z.stream.avail_out == 0 && result != Z_STREAM_END);
         ReportProgress(n);
 
@@ -290,15 +291,9 @@ BOOL CPackageFile::Inflate(OutputProc pfnOutput, void* pContext, DWORD& nProduce
                 ReportZlibError(z.stream, result);
                 return FALSE;
             }
-            const DWORD produced = PACKAGE_PIECE_SIZE - z.stream.avail_out;
-            if (produced > nMaxOutput - nProduced)
-            {
-                SetLastError(ERROR_FILE_CORRUPT);
+            if (!PassOnPiece(pfnOutput, pContext, output.get(), PACKAGE_PIECE_SIZE - z.stream.avail_out, nMaxOutput,
+                             nProduced, ERROR_FILE_CORRUPT))
                 return FALSE;
-            }
-            if (produced != 0 && !pfnOutput(pContext, output.get(), produced))
-                return FALSE;
-            nProduced += produced;
             return TRUE;
         }
     }
