@@ -112,3 +112,25 @@ release_file() {
   rm -f "$(c_drive held.signal)"
   wait "$HOLD_PID" || true
 }
+
+# install_completes: setup.exe runs a whole installation without a question
+# and ends after the completion message.
+install_completes() {
+  driver start 'C:\media\setup.exe' \
+    message 'Installation is complete.  Thank you for installing Lumiro' 1 \
+    exit 0
+}
+
+# reinstall_with_held_file PATH (below C:, with slashes): after a first
+# installation, the file (which has no version, so the real Replace File
+# dialog asks) gets old contents and is held open by another program while
+# setup.exe runs again; the driver answers Yes and declines the restart.
+reinstall_with_held_file() {
+  printf 'old contents' > "$(c_drive "$1")"
+  hold_file "C:\\$(echo "$1" | tr / '\\')"
+  driver start 'C:\media\setup.exe' \
+    window 'Replace File' click 'Replace File' 1 \
+    message 'Setup must now restart your computer.  Do you wish to restart now?' 7 \
+    exit 0
+  release_file
+}

@@ -6,20 +6,10 @@
 . "$(dirname "$0")/e2e-lib.sh"
 e2e_begin
 
-driver start 'C:\media\setup.exe' \
-  message 'Installation is complete.  Thank you for installing Lumiro' 1 \
-  exit 0
+install_completes
 
 target="$(c_drive Lumiro/Programs/ReaderRes.dll)"
-printf 'old contents' > "$target"
-# ReaderRes.dll has no version: the real Replace File dialog asks, and the
-# driver answers Yes (IDOK).
-hold_file 'C:\Lumiro\Programs\ReaderRes.dll'
-driver start 'C:\media\setup.exe' \
-  window 'Replace File' click 'Replace File' 1 \
-  message 'Setup must now restart your computer.  Do you wish to restart now?' 7 \
-  exit 0
-release_file
+reinstall_with_held_file Lumiro/Programs/ReaderRes.dll
 
 pending="$(wine reg query 'HKLM\System\CurrentControlSet\Control\Session Manager' /v PendingFileRenameOperations 2>/dev/null | tr -d '\r')"
 echo "$pending" | grep PendingFileRenameOperations

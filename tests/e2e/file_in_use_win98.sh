@@ -7,20 +7,10 @@
 e2e_begin
 e2e_windows_version win98
 
-driver start 'C:\media\setup.exe' \
-  message 'Installation is complete.  Thank you for installing Lumiro' 1 \
-  exit 0
+install_completes
 
 target="$(c_drive Lumiro/Programs/ReaderRes.dll)"
-printf 'old contents' > "$target"
-# ReaderRes.dll has no version: the real Replace File dialog asks, and the
-# driver answers Yes (IDOK).
-hold_file 'C:\Lumiro\Programs\ReaderRes.dll'
-driver start 'C:\media\setup.exe' \
-  window 'Replace File' click 'Replace File' 1 \
-  message 'Setup must now restart your computer.  Do you wish to restart now?' 7 \
-  exit 0
-release_file
+reinstall_with_held_file Lumiro/Programs/ReaderRes.dll
 
 wininit="$(c_drive windows/wininit.ini)"
 [ -e "$wininit" ] || wininit="$(c_drive windows/WININIT.INI)"

@@ -5,9 +5,7 @@
 . "$(dirname "$0")/e2e-lib.sh"
 e2e_begin
 
-driver start 'C:\media\setup.exe' \
-  message 'Installation is complete.  Thank you for installing Lumiro' 1 \
-  exit 0
+install_completes
 
 for folder in Lumiro Lumiro/Programs Lumiro/Configuration Lumiro/Configuration/Machine Lumiro/Logs Lumiro/Documents; do
   check "folder C:/$folder exists" test -d "$(c_drive "$folder")"

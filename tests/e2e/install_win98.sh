@@ -5,9 +5,7 @@
 e2e_begin
 e2e_windows_version win98
 
-driver start 'C:\media\setup.exe' \
-  message 'Installation is complete.  Thank you for installing Lumiro' 1 \
-  exit 0
+install_completes
 
 check "folder C:/Lumiro/Documents exists" test -d "$(c_drive Lumiro/Documents)"
 check "no secure key under Windows 9x" bash -c '! wine reg query "HKLM\Software\Secure\Corvane" >/dev/null 2>&1'
