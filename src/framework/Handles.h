@@ -70,9 +70,7 @@ inline void CloseKernelHandle(HANDLE h) { ::CloseHandle(h); }
 inline void CloseFindHandle(HANDLE h) { ::FindClose(h); }
 inline void CloseRegistryKey(HKEY h) { ::RegCloseKey(h); }
 inline void CloseModule(HMODULE h) { ::FreeLibrary(h); }
-inline void CloseWindowHandle(HWND h) { ::DestroyWindow(h); }
 inline void CloseBitmap(HBITMAP h) { ::DeleteObject(h); }
-inline void CloseLocal(HLOCAL h) { ::LocalFree(h); }
 
 // Processes, threads, events, tokens: invalid as NULL.
 using unique_handle = CUniqueResource<HANDLE, NullInvalid<HANDLE, CloseKernelHandle>>;
@@ -81,6 +79,4 @@ using unique_hfile = CUniqueResource<HANDLE, InvalidHandleValueInvalid<CloseKern
 using unique_hfind = CUniqueResource<HANDLE, InvalidHandleValueInvalid<CloseFindHandle>>;
 using unique_hkey = CUniqueResource<HKEY, NullInvalid<HKEY, CloseRegistryKey>>;
 using unique_hmodule = CUniqueResource<HMODULE, NullInvalid<HMODULE, CloseModule>>;
-using unique_hwnd = CUniqueResource<HWND, NullInvalid<HWND, CloseWindowHandle>>;
 using unique_hbitmap = CUniqueResource<HBITMAP, NullInvalid<HBITMAP, CloseBitmap>>;
-using unique_hlocal = CUniqueResource<HLOCAL, NullInvalid<HLOCAL, CloseLocal>>;

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "framework/Handles.h"
-#include "registry/RuntimeClass.h"
+#include "package/RuntimeClass.h"
 
 // Holds at most one open registry key and offers typed reads and writes of
 // its values, key creation and opening, and removal of whole key trees. All
