@@ -99,12 +99,7 @@ bool CSetupVantrelApp::WriteFileFromPackage(CPackageFile& package, const CPackag
     if (::MoveFileA(tempPath.c_str(), targetPath.c_str()))
         return true;
     if (::GetLastError() != ERROR_ALREADY_EXISTS)
-    {
-        const std::string reason = GetLastErrorText();
-        ::DeleteFileA(tempPath.c_str());
-        ShowMessage(FormatResMessage(IDS_RENAME_FAILED, {reason.c_str()}), MB_OK);
-        return false;
-    }
+        return fail(IDS_RENAME_FAILED);
 
     // The target exists: delete it, a second time after clearing read-only,
     // hidden and system. A target that still cannot go is in use.
