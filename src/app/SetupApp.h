@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "framework/WinApp.h"
+#include "package/PackageFormat.h"
 
 class IInstallProgress;
 class IUserPrompts;
@@ -12,9 +13,6 @@ class CPackageFile;
 class CPackageCatalogEntry;
 class DLG_Installing;
 
-// The setup's build: shown in the main dialog, required in every package
-// header and recorded in the registry.
-constexpr unsigned long SETUP_BUILD = 2093;
 
 // The application object: owns the state of the whole run and drives it from
 // InitInstance. Its install and uninstall steps live in the subsystem folders,

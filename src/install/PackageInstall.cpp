@@ -89,7 +89,7 @@ bool CSetupVantrelApp::InstallPackage(IInstallProgress& progress, const std::str
     }
 
     const CPackageCatalog catalog = package.GetCatalog();
-    if (package.GetBuild() != SETUP_BUILD)
+    if (package.GetBuild() != PACKAGE_BUILD)
     {
         package.Close();
         ShowMessage(FormatResMessage(IDS_PACKAGE_WRONG_BUILD, {packageName.c_str()}), MB_OK);

@@ -16,7 +16,7 @@ bool CSetupVantrelApp::WriteRegistryRecords(IInstallProgress& progress)
     CRegistryKey key;
     key.Create(HKEY_LOCAL_MACHINE, PRODUCT_INSTALL_KEY);
     key.SetString(VALUE_INSTALL_PATH, m_strInstallPath.c_str());
-    key.SetDWORD(VALUE_BUILD_NUMBER, SETUP_BUILD);
+    key.SetDWORD(VALUE_BUILD_NUMBER, PACKAGE_BUILD);
 
     SYSTEMTIME now;
     ::GetSystemTime(&now);
