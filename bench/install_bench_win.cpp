@@ -1,0 +1,589 @@
+// Installation figures under Wine, each against a plain CopyFileA loop over
+// the same source files in the same run:
+//   1. a package of 2,000 small files (1-16 KiB of mixed data), installed
+//      with the setup's own InstallPackage, against copying the files;
+//   2. a package of one 512 MiB file of mixed data, installed the same way,
+//      against copying the file and against a bare zlib inflate of its
+//      entry (read from the package, output dropped), so that the install
+//      can be set against copy + inflate.
+// Both packages are measured compressed (what the setup ships) and stored
+// (the install's own overhead without inflate). Copies are also timed with a
+// FlushFileBuffers per file, since the installer flushes every file before
+// renaming it into place and a plain CopyFile does not.
+// It prints figures and never fails on a slow machine; its exit code is
+// non-zero only when an install or a copy did not work. Everything it makes
+// lives in one scratch folder that is deleted at the end.
+//
+// usage: install_bench_win [FOLDER]   (default: %TEMP%\lumiro-bench)
+#include <windows.h>
+
+#include <algorithm>
+#include <initializer_list>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include <zlib.h>
+
+#include "app/InstallProgress.h"
+#include "app/SetupApp.h"
+#include "app/UserPrompts.h"
+#include "framework/Handles.h"
+#include "package/PackageFile.h"
+
+namespace
+{
+constexpr int kSmallFiles = 2000;
+constexpr DWORD kSmallMin = 1024;
+constexpr DWORD kSmallMax = 16 * 1024;
+constexpr DWORD kLargeSize = 512u * 1024 * 1024;
+constexpr DWORD kPiece = 65536;
+constexpr int kSmallRounds = 7;
+constexpr int kLargeRounds = 3;
+constexpr double kMiB = 1024.0 * 1024.0;
+
+// Wall-clock seconds from construction, by the performance counter.
+class CStopwatch
+{
+public:
+    CStopwatch() { ::QueryPerformanceCounter(&m_start); }
+    double Seconds() const
+    {
+        LARGE_INTEGER now, frequency;
+        ::QueryPerformanceCounter(&now);
+        ::QueryPerformanceFrequency(&frequency);
+        return double(now.QuadPart - m_start.QuadPart) / double(frequency.QuadPart);
+    }
+
+private:
+    LARGE_INTEGER m_start;
+};
+
+// The progress seam without a window: the install still formats and hands
+// over every status line, as it does for the real progress window.
+class CSilentProgress : public IInstallProgress
+{
+public:
+    void SetStage(unsigned, unsigned) override { ++calls; }
+    void SetStatus(unsigned) override { ++calls; }
+    void SetStatusText(const std::string&) override { ++calls; }
+    void SetStageText(const std::string&) override { ++calls; }
+    unsigned long calls = 0;
+};
+
+// The prompt seam without a window: a message means the install failed, so
+// it is kept to be printed; a replace question (impossible in an empty
+// destination) is answered Cancel.
+class CSilentPrompts : public IUserPrompts
+{
+public:
+    int ShowMessageBox(const std::string& text, unsigned) override
+    {
+        shown.push_back(text);
+        return IDOK;
+    }
+    ReplaceAnswer AskReplaceFile(const std::string& question) override
+    {
+        shown.push_back(question);
+        return ReplaceAnswer::Cancel;
+    }
+    std::vector<std::string> shown;
+};
+
+bool Check(bool ok, const char* what, const std::string& object = std::string())
+{
+    if (!ok)
+        std::fprintf(stderr, "install_bench_win: %s %s failed (error %lu)\n", what, object.c_str(),
+                     static_cast<unsigned long>(::GetLastError()));
+    return ok;
+}
+
+// Mixed data, as a program's files hold them: runs of text, of small
+// counters (both compress well) and of noise (does not compress).
+class CMixedData
+{
+public:
+    explicit CMixedData(uint32_t seed) : m_state(seed) {}
+
+    uint32_t Next()
+    {
+        m_state ^= m_state << 13;
+        m_state ^= m_state >> 17;
+        m_state ^= m_state << 5;
+        return m_state;
+    }
+
+    void Fill(BYTE* data, size_t size)
+    {
+        static const char* const words[] = {"installer ", "package ", "catalog ",
+                                            "entry ",     "lumiro ",  "\r\n"};
+        size_t n = 0;
+        while (n < size)
+        {
+            const uint32_t mode = Next() % 3;
+            const size_t run = std::min<size_t>(256 + Next() % 4096, size - n);
+            for (size_t i = 0; i < run; ++i)
+            {
+                if (mode == 0)
+                {
+                    for (const char* w = words[Next() % 6]; *w && i < run; ++w)
+                        data[n + i++] = static_cast<BYTE>(*w);
+                    --i;
+                }
+                else if (mode == 1)
+                    data[n + i] = static_cast<BYTE>(i & 0x3F);
+                else
+                    data[n + i] = static_cast<BYTE>(Next());
+            }
+            n += run;
+        }
+    }
+
+private:
+    uint32_t m_state;
+};
+
+unique_hfile CreateNewFile(const std::string& path)
+{
+    return unique_hfile(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+bool WriteAll(HANDLE file, const BYTE* data, DWORD size)
+{
+    DWORD written = 0;
+    return ::WriteFile(file, data, size, &written, nullptr) && written == size;
+}
+
+// Deletes a folder tree; failures are ignored (clean-up only).
+void DeleteTree(const std::string& path)
+{
+    WIN32_FIND_DATAA data;
+    {
+        unique_hfind find(::FindFirstFileA((path + "\\*").c_str(), &data));
+        if (find)
+        {
+            do
+            {
+                const std::string name = data.cFileName;
+                if (name == "." || name == "..")
+                    continue;
+                const std::string child = path + "\\" + name;
+                if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                    DeleteTree(child);
+                else
+                {
+                    ::SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+                    ::DeleteFileA(child.c_str());
+                }
+            } while (::FindNextFileA(find.get(), &data));
+        }
+    }
+    ::RemoveDirectoryA(path.c_str());
+}
+
+// An empty folder at path, whatever was there before.
+bool MakeEmptyFolder(const std::string& path)
+{
+    DeleteTree(path);
+    return Check(::CreateDirectoryA(path.c_str(), nullptr) != FALSE, "CreateDirectory", path);
+}
+
+// The source files of a measurement: names inside one folder.
+struct SourceFiles
+{
+    std::string folder;
+    std::vector<std::string> names;
+    ULONGLONG bytes = 0;
+};
+
+bool MakeSmallFiles(SourceFiles& files)
+{
+    CMixedData data(2463534242u);
+    std::vector<BYTE> buffer(kSmallMax);
+    for (int i = 0; i < kSmallFiles; ++i)
+    {
+        char name[32];
+        std::snprintf(name, sizeof name, "file%04d.dat", i);
+        const DWORD size = kSmallMin + data.Next() % (kSmallMax - kSmallMin + 1);
+        data.Fill(buffer.data(), size);
+        unique_hfile file = CreateNewFile(files.folder + "\\" + name);
+        if (!Check(file.valid() && WriteAll(file.get(), buffer.data(), size), "writing", name))
+            return false;
+        files.names.push_back(name);
+        files.bytes += size;
+    }
+    return true;
+}
+
+bool MakeLargeFile(SourceFiles& files)
+{
+    CMixedData data(88172645u);
+    std::vector<BYTE> buffer(kPiece);
+    const std::string name = "large.bin";
+    unique_hfile file = CreateNewFile(files.folder + "\\" + name);
+    if (!Check(file.valid(), "creating", name))
+        return false;
+    for (DWORD done = 0; done < kLargeSize; done += kPiece)
+    {
+        data.Fill(buffer.data(), kPiece);
+        if (!Check(WriteAll(file.get(), buffer.data(), kPiece), "writing", name))
+            return false;
+    }
+    files.names.push_back(name);
+    files.bytes = kLargeSize;
+    return true;
+}
+
+// A package of the setup's build with one File entry per source file, named
+// as the file and stamped with its times.
+bool BuildPackage(const std::string& path, bool compressed, const SourceFiles& files)
+{
+    ::DeleteFileA(path.c_str());
+    CPackageFile package;
+    if (!Check(package.Create(path.c_str(), compressed) != FALSE, "creating package", path))
+        return false;
+    for (const std::string& name : files.names)
+    {
+        unique_hfile source(::CreateFileA((files.folder + "\\" + name).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                          nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+        FILETIME creation{}, lastWrite{};
+        if (!Check(source.valid() && ::GetFileTime(source.get(), &creation, nullptr, &lastWrite), "opening",
+                   name))
+            return false;
+        const std::wstring wide(name.begin(), name.end());
+        CPackageCatalogEntry entry;
+        entry.SetFile(wide.c_str(), creation, lastWrite, 0);
+        const DWORD size = ::GetFileSize(source.get(), nullptr);
+        if (!Check(package.AddFromFile(entry, source.get(), size) != FALSE, "adding", name))
+        {
+            package.Discard();
+            return false;
+        }
+    }
+    if (!Check(package.Commit() != FALSE, "committing package", path))
+    {
+        package.Discard();
+        return false;
+    }
+    return true;
+}
+
+ULONGLONG FileSizeOf(const std::string& path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
+        return 0;
+    return (ULONGLONG(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+// The setup's own InstallPackage of package (in the app's source folder)
+// into an empty destination; a negative time when it failed.
+double TimeInstall(CSetupVantrelApp& app, CSilentPrompts& prompts, const std::string& package,
+                   const std::string& destination)
+{
+    if (!MakeEmptyFolder(destination))
+        return -1;
+    CSilentProgress progress;
+    const CStopwatch watch;
+    const bool ok = app.InstallPackage(progress, package, destination);
+    const double seconds = watch.Seconds();
+    if (!ok || !prompts.shown.empty())
+    {
+        std::fprintf(stderr, "install_bench_win: installing %s failed\n", package.c_str());
+        for (const std::string& text : prompts.shown)
+            std::fprintf(stderr, "  shown: %s\n", text.c_str());
+        prompts.shown.clear();
+        return -1;
+    }
+    return seconds;
+}
+
+// A plain CopyFileA loop over the source files into an empty destination;
+// with flush, every copy is then opened and flushed to the disk, as the
+// installer flushes every file it writes.
+double TimeCopy(const SourceFiles& files, const std::string& destination, bool flush)
+{
+    if (!MakeEmptyFolder(destination))
+        return -1;
+    const CStopwatch watch;
+    for (const std::string& name : files.names)
+    {
+        const std::string target = destination + "\\" + name;
+        if (!Check(::CopyFileA((files.folder + "\\" + name).c_str(), target.c_str(), TRUE) != FALSE,
+                   "CopyFileA", name))
+            return -1;
+        if (flush)
+        {
+            unique_hfile file(::CreateFileA(target.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                            FILE_ATTRIBUTE_NORMAL, nullptr));
+            if (!Check(file.valid() && ::FlushFileBuffers(file.get()), "flushing", name))
+                return -1;
+        }
+    }
+    return watch.Seconds();
+}
+
+// A bare zlib inflate of entry 0's stream, read from the package in 64 KiB
+// pieces; the output is dropped, so this is reading plus inflating only.
+double TimeInflate(const std::string& path)
+{
+    CPackageFile package;
+    if (!Check(package.Open(path.c_str(), FALSE) != FALSE, "opening package", path))
+        return -1;
+    const CPackageCatalogEntry entry = package.GetCatalog().GetAt(0);
+    package.Close();
+
+    unique_hfile file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!Check(file.valid(), "opening", path))
+        return -1;
+    const CStopwatch watch;
+    ::SetFilePointer(file.get(), static_cast<LONG>(entry.GetDataOffset()), nullptr, FILE_BEGIN);
+    std::vector<BYTE> input(kPiece), output(kPiece);
+    z_stream z{};
+    if (inflateInit(&z) != Z_OK)
+        return -1;
+    DWORD remaining = entry.GetStoredSize();
+    ULONGLONG produced = 0;
+    int result = Z_OK;
+    while (remaining != 0 && result == Z_OK)
+    {
+        DWORD got = 0;
+        if (!::ReadFile(file.get(), input.data(), std::min(remaining, kPiece), &got, nullptr) || got == 0)
+            break;
+        remaining -= got;
+        z.next_in = input.data();
+        z.avail_in = got;
+        do
+        {
+            z.next_out = output.data();
+            z.avail_out = kPiece;
+            result = inflate(&z, Z_NO_FLUSH);
+            produced += kPiece - z.avail_out;
+        } while (result == Z_OK && z.avail_out == 0);
+    }
+    inflateEnd(&z);
+    const double seconds = watch.Seconds();
+    if (result != Z_STREAM_END || produced != entry.GetUncompressedSize())
+    {
+        std::fprintf(stderr, "install_bench_win: the bare inflate of %s did not reach its end\n",
+                     path.c_str());
+        return -1;
+    }
+    return seconds;
+}
+
+// The times of one way of doing it over the rounds.
+struct Samples
+{
+    const char* label;
+    const char* tag; // the short name in the per-round lines
+    std::vector<double> seconds;
+
+    bool Add(double value)
+    {
+        seconds.push_back(value);
+        return value >= 0;
+    }
+    double Median() const
+    {
+        std::vector<double> sorted = seconds;
+        std::sort(sorted.begin(), sorted.end());
+        const size_t n = sorted.size();
+        return n % 2 ? sorted[n / 2] : (sorted[n / 2 - 1] + sorted[n / 2]) / 2;
+    }
+    double Best() const { return *std::min_element(seconds.begin(), seconds.end()); }
+
+    void Print(ULONGLONG bytes, size_t files) const
+    {
+        const double median = Median();
+        std::printf("  %-34s %8.3f s (best %.3f)  %7.1f MiB/s  %7.3f ms/file\n", label, median, Best(),
+                    bytes / kMiB / median, 1000.0 * median / double(files));
+    }
+};
+
+// One line per round, so that the spread behind the medians shows.
+void PrintRound(int round, std::initializer_list<const Samples*> all)
+{
+    std::printf("  round %d (s):", round + 1);
+    for (const Samples* samples : all)
+        std::printf("  %s %.3f", samples->tag, samples->seconds.back());
+    std::printf("\n");
+    std::fflush(stdout);
+}
+
+const char* WineVersion()
+{
+    typedef const char*(CDECL * WineGetVersion)();
+    const HMODULE ntdll = ::GetModuleHandleA("ntdll.dll");
+    const auto proc = reinterpret_cast<WineGetVersion>(
+        reinterpret_cast<void (*)()>(::GetProcAddress(ntdll, "wine_get_version")));
+    return proc ? proc() : "none (Windows)";
+}
+
+// Rounds alternate which way goes first, so that neither always meets a
+// disk still busy writing back the other's files.
+bool RunSmallFiles(CSetupVantrelApp& app, CSilentPrompts& prompts, const std::string& root)
+{
+    SourceFiles files;
+    files.folder = root + "\\small";
+    const CStopwatch making;
+    if (!MakeEmptyFolder(files.folder) || !MakeSmallFiles(files) ||
+        !BuildPackage(root + "\\media\\SMALL.PKG", true, files) ||
+        !BuildPackage(root + "\\media\\SMALLST.PKG", false, files))
+        return false;
+    const ULONGLONG compressed = FileSizeOf(root + "\\media\\SMALL.PKG");
+    std::printf("small files: %d files, %.1f MiB (%lu-%lu bytes each); compressed package %.1f MiB (%.0f%%); "
+                "made in %.1f s\n",
+                kSmallFiles, files.bytes / kMiB, static_cast<unsigned long>(kSmallMin),
+                static_cast<unsigned long>(kSmallMax), compressed / kMiB, 100.0 * compressed / files.bytes,
+                making.Seconds());
+
+    Samples install{"install, compressed package", "install", {}},
+        stored{"install, stored package", "stored", {}}, copy{"CopyFileA loop", "copy", {}},
+        copyFlush{"CopyFileA + FlushFileBuffers loop", "copy+flush", {}};
+    const std::string destination = root + "\\out";
+    for (int round = 0; round < kSmallRounds; ++round)
+    {
+        bool ok = true;
+        if (round % 2 == 0)
+        {
+            ok = ok && install.Add(TimeInstall(app, prompts, "SMALL.PKG", destination));
+            ok = ok && copy.Add(TimeCopy(files, destination, false));
+            ok = ok && stored.Add(TimeInstall(app, prompts, "SMALLST.PKG", destination));
+            ok = ok && copyFlush.Add(TimeCopy(files, destination, true));
+        }
+        else
+        {
+            ok = ok && copyFlush.Add(TimeCopy(files, destination, true));
+            ok = ok && stored.Add(TimeInstall(app, prompts, "SMALLST.PKG", destination));
+            ok = ok && copy.Add(TimeCopy(files, destination, false));
+            ok = ok && install.Add(TimeInstall(app, prompts, "SMALL.PKG", destination));
+        }
+        if (!ok)
+            return false;
+        PrintRound(round, {&install, &stored, &copy, &copyFlush});
+    }
+    DeleteTree(destination);
+
+    std::printf("  %d rounds, alternating; median (best) of each:\n", kSmallRounds);
+    for (const Samples* samples : {&install, &stored, &copy, &copyFlush})
+        samples->Print(files.bytes, files.names.size());
+    const double perFile = 1000.0 * (install.Median() - copy.Median()) / kSmallFiles;
+    std::printf("  install / CopyFileA: %.2fx (goal <= 1.5x); per-file overhead %.3f ms\n",
+                install.Median() / copy.Median(), perFile);
+    std::printf("  install / CopyFileA + flush: %.2fx; per-file overhead %.3f ms\n",
+                install.Median() / copyFlush.Median(),
+                1000.0 * (install.Median() - copyFlush.Median()) / kSmallFiles);
+    std::printf("  stored install / CopyFileA: %.2fx; per-file overhead %.3f ms\n",
+                stored.Median() / copy.Median(), 1000.0 * (stored.Median() - copy.Median()) / kSmallFiles);
+
+    DeleteTree(files.folder);
+    ::DeleteFileA((root + "\\media\\SMALL.PKG").c_str());
+    ::DeleteFileA((root + "\\media\\SMALLST.PKG").c_str());
+    return true;
+}
+
+bool RunLargeFile(CSetupVantrelApp& app, CSilentPrompts& prompts, const std::string& root)
+{
+    SourceFiles files;
+    files.folder = root + "\\large";
+    const std::string packed = root + "\\media\\LARGE.PKG", plain = root + "\\media\\LARGEST.PKG";
+    const CStopwatch making;
+    if (!MakeEmptyFolder(files.folder) || !MakeLargeFile(files))
+        return false;
+    const double made = making.Seconds();
+    const CStopwatch packing;
+    if (!BuildPackage(packed, true, files))
+        return false;
+    const double packTime = packing.Seconds();
+    if (!BuildPackage(plain, false, files))
+        return false;
+    const ULONGLONG compressed = FileSizeOf(packed);
+    std::printf("large file: 512 MiB of mixed data, made in %.1f s; compressed package %.1f MiB (%.0f%%), "
+                "packed in %.1f s\n",
+                made, compressed / kMiB, 100.0 * compressed / kLargeSize, packTime);
+
+    Samples install{"install, compressed package", "install", {}},
+        stored{"install, stored package", "stored", {}}, copy{"CopyFileA", "copy", {}},
+        copyFlush{"CopyFileA + FlushFileBuffers", "copy+flush", {}},
+        inflateOnly{"bare inflate (read + inflate)", "inflate", {}};
+    const std::string destination = root + "\\out";
+    for (int round = 0; round < kLargeRounds; ++round)
+    {
+        bool ok = true;
+        if (round % 2 == 0)
+        {
+            ok = ok && install.Add(TimeInstall(app, prompts, "LARGE.PKG", destination));
+            ok = ok && copy.Add(TimeCopy(files, destination, false));
+            ok = ok && inflateOnly.Add(TimeInflate(packed));
+            ok = ok && stored.Add(TimeInstall(app, prompts, "LARGEST.PKG", destination));
+            ok = ok && copyFlush.Add(TimeCopy(files, destination, true));
+        }
+        else
+        {
+            ok = ok && copyFlush.Add(TimeCopy(files, destination, true));
+            ok = ok && stored.Add(TimeInstall(app, prompts, "LARGEST.PKG", destination));
+            ok = ok && inflateOnly.Add(TimeInflate(packed));
+            ok = ok && copy.Add(TimeCopy(files, destination, false));
+            ok = ok && install.Add(TimeInstall(app, prompts, "LARGE.PKG", destination));
+        }
+        DeleteTree(destination);
+        if (!ok)
+            return false;
+        PrintRound(round, {&install, &stored, &copy, &copyFlush, &inflateOnly});
+    }
+
+    std::printf("  %d rounds, alternating; median (best) of each:\n", kLargeRounds);
+    for (const Samples* samples : {&install, &stored, &copy, &copyFlush, &inflateOnly})
+        samples->Print(kLargeSize, 1);
+    const double bound = 1.1 * copy.Median() + inflateOnly.Median();
+    std::printf(
+        "  install %.3f s against 1.1 x CopyFileA + inflate = %.3f s: %.2fx of the goal (goal <= 1.0)\n",
+        install.Median(), bound, install.Median() / bound);
+    std::printf("  install / (CopyFileA + inflate): %.2fx; install / (CopyFileA + flush + inflate): %.2fx\n",
+                install.Median() / (copy.Median() + inflateOnly.Median()),
+                install.Median() / (copyFlush.Median() + inflateOnly.Median()));
+    std::printf("  stored install / CopyFileA: %.2fx; stored install / (CopyFileA + flush): %.2fx\n",
+                stored.Median() / copy.Median(), stored.Median() / copyFlush.Median());
+
+    DeleteTree(files.folder);
+    ::DeleteFileA(packed.c_str());
+    ::DeleteFileA(plain.c_str());
+    return true;
+}
+} // namespace
+
+int main(int argc, char** argv)
+{
+    std::string root;
+    if (argc > 1)
+        root = argv[1];
+    else
+    {
+        char temp[MAX_PATH];
+        const DWORD length = ::GetTempPathA(MAX_PATH, temp);
+        root = std::string(temp, length) + "lumiro-bench";
+    }
+    while (!root.empty() && (root.back() == '\\' || root.back() == '/'))
+        root.pop_back();
+
+    std::printf("install_bench_win: Wine %s, zlib %s; scratch folder %s\n", WineVersion(), zlibVersion(),
+                root.c_str());
+    std::fflush(stdout);
+    if (!MakeEmptyFolder(root) || !MakeEmptyFolder(root + "\\media"))
+        return 1;
+
+    CSilentPrompts prompts;
+    CSetupVantrelApp app;
+    app.SetUserPrompts(&prompts);
+    app.m_strSourceDir = root + "\\media\\";
+
+    bool ok = RunSmallFiles(app, prompts, root);
+    std::fflush(stdout);
+    ok = ok && RunLargeFile(app, prompts, root);
+    std::fflush(stdout);
+    DeleteTree(root);
+    return ok ? 0 : 1;
+}
