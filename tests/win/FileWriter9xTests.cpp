@@ -42,18 +42,6 @@ FileState StateOf(const std::string& path)
     return {::GetFileAttributesA(path.c_str()), FileTimeValue(lastWrite)};
 }
 
-std::vector<std::string> TemporaryFiles(const std::string& folder)
-{
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA data;
-    unique_hfind find(::FindFirstFileA((folder + "\\$tmp*.tmp").c_str(), &data));
-    if (find)
-        do
-            names.push_back(data.cFileName);
-        while (::FindNextFileA(find.get(), &data));
-    return names;
-}
-
 // The application object with scripted prompts, a scratch Windows folder (so
 // that the prefix's own WININIT.INI is never touched) and a destination
 // folder whose long name is no 8.3 name and holds a space, as
@@ -118,12 +106,7 @@ protected:
 
 TEST(Win9xEmulation, TheSystemReportsWindows98)
 {
-    OSVERSIONINFOA info{};
-    info.dwOSVersionInfoSize = sizeof info;
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-    ASSERT_TRUE(::GetVersionExA(&info));
-#pragma GCC diagnostic pop
+    const OSVERSIONINFOA info = SystemVersion();
     EXPECT_EQ(info.dwPlatformId, DWORD(VER_PLATFORM_WIN32_WINDOWS));
     EXPECT_EQ(info.dwMajorVersion, 4u);
     EXPECT_EQ(info.dwMinorVersion, 10u);

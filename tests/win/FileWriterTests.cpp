@@ -30,18 +30,6 @@ protected:
         return app.WriteFileFromPackage(package, package.GetCatalog().GetAt(index), index, target);
     }
 
-    std::vector<std::string> TemporaryFiles(const std::string& folder)
-    {
-        std::vector<std::string> names;
-        WIN32_FIND_DATAA data;
-        unique_hfind find(::FindFirstFileA((folder + "\\$tmp*.tmp").c_str(), &data));
-        if (find)
-            do
-                names.push_back(data.cFileName);
-            while (::FindNextFileA(find.get(), &data));
-        return names;
-    }
-
     CScratchFolder scratch;
     CSetupVantrelApp app;
     CScriptedPrompts prompts;

@@ -74,12 +74,8 @@ TEST(Messages, BoxesThatNameNoIconGetTheExclamation)
 
 TEST(Platform, IsWindowsNtFollowsThePlatformTheSystemReports)
 {
-    OSVERSIONINFOA info{};
-    info.dwOSVersionInfoSize = sizeof info;
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-    ASSERT_TRUE(::GetVersionExA(&info));
-#pragma GCC diagnostic pop
+    const OSVERSIONINFOA info = SystemVersion();
+    ASSERT_NE(info.dwPlatformId, 0xFFFFFFFFu);
     EXPECT_EQ(CSetupVantrelApp::IsWindowsNT(), info.dwPlatformId == VER_PLATFORM_WIN32_NT);
 }
 

@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 
+#include "framework/Handles.h"
 #include "framework/ResourceStrings.h"
 
 #include <gtest/gtest.h>
@@ -114,6 +115,31 @@ void DeleteRegistryTree(HKEY root, const std::string& subKey)
         ::RegCloseKey(key);
     }
     ::RegDeleteKeyA(root, subKey.c_str());
+}
+
+std::vector<std::string> TemporaryFiles(const std::string& folder)
+{
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA data;
+    unique_hfind find(::FindFirstFileA((folder + "\\$tmp*.tmp").c_str(), &data));
+    if (!find)
+        return names;
+    do
+        names.push_back(data.cFileName);
+    while (::FindNextFileA(find.get(), &data));
+    return names;
+}
+
+OSVERSIONINFOA SystemVersion()
+{
+    OSVERSIONINFOA info{};
+    info.dwOSVersionInfoSize = sizeof info;
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    if (!::GetVersionExA(&info))
+        info.dwPlatformId = 0xFFFFFFFF;
+#pragma GCC diagnostic pop
+    return info;
 }
 
 bool FileExists(const std::string& path)

@@ -71,6 +71,12 @@ void DeleteTree(const std::string& path);
 // Deletes a registry key tree under HKEY_LOCAL_MACHINE (test clean-up).
 void DeleteRegistryTree(HKEY root, const std::string& subKey);
 
+// The names of the writer's temporary files ("$tmp*.tmp") in a folder.
+std::vector<std::string> TemporaryFiles(const std::string& folder);
+
+// The Windows version the system reports to this program.
+OSVERSIONINFOA SystemVersion();
+
 bool FileExists(const std::string& path);
 bool FolderExists(const std::string& path);
 // Writes a file with the given contents; false on failure.
