@@ -10,11 +10,14 @@
 // (the install's own overhead without inflate). Copies are also timed with a
 // FlushFileBuffers per file, since the installer flushes every file before
 // renaming it into place and a plain CopyFile does not.
+// With "calls" it times instead, one by one, the calls that the installation
+// makes for each of 2,000 files of 4 KiB (into an empty folder, then over the
+// files it wrote), the status line with the real progress window included.
 // It prints figures and never fails on a slow machine; its exit code is
 // non-zero only when an install or a copy did not work. Everything it makes
 // lives in one scratch folder that is deleted at the end.
 //
-// usage: install_bench_win [FOLDER]   (default: %TEMP%\lumiro-bench)
+// usage: install_bench_win [calls] [FOLDER]   (default: %TEMP%\lumiro-bench)
 #include <windows.h>
 
 #include <algorithm>
@@ -23,12 +26,15 @@
 #include <string>
 #include <vector>
 
+#include <io.h>
 #include <zlib.h>
 
+#include "app/DlgInstalling.h"
 #include "app/InstallProgress.h"
 #include "app/SetupApp.h"
 #include "app/UserPrompts.h"
 #include "framework/Handles.h"
+#include "install/VersionData.h"
 #include "package/PackageFile.h"
 
 namespace
@@ -553,10 +559,159 @@ bool RunLargeFile(CSetupVantrelApp& app, CSilentPrompts& prompts, const std::str
     ::DeleteFileA(plain.c_str());
     return true;
 }
+
+// Accumulated time of one kind of call over all files.
+struct CallTime
+{
+    const char* label;
+    double seconds = 0;
+    unsigned long calls = 0;
+};
+
+// Runs one call and adds its time to the kind's total.
+template <typename Call>
+auto Timed(CallTime& kind, Call call) -> decltype(call())
+{
+    const CStopwatch watch;
+    auto result = call();
+    kind.seconds += watch.Seconds();
+    ++kind.calls;
+    return result;
+}
+
+void PrintCalls(const char* title, const std::vector<CallTime*>& kinds, int files, double wall)
+{
+    std::printf("%s (%d files):\n  %-40s %10s %8s\n", title, files, "call", "us/file", "calls");
+    double sum = 0;
+    for (const CallTime* kind : kinds)
+    {
+        std::printf("  %-40s %10.1f %8lu\n", kind->label, 1e6 * kind->seconds / files, kind->calls);
+        sum += kind->seconds;
+    }
+    std::printf("  %-40s %10.1f\n  %-40s %10.1f\n", "sum of the calls", 1e6 * sum / files,
+                "whole loop, wall clock", 1e6 * wall / files);
+    std::fflush(stdout);
+}
+
+// The calls the installation makes for every file, in its order, each timed
+// on its own: the status line (real progress window), the replace decision's
+// existence test (and over an existing file its version read), the
+// temporary-name probe, create, write (the package's extract), flush, time
+// stamp, close and rename (over an existing file: the refused rename, the
+// deletion and the second rename).
+bool RunCalls(const std::string& root)
+{
+    SourceFiles files;
+    files.folder = root + "\\calls";
+    CMixedData data(4115u);
+    std::vector<BYTE> buffer(4096);
+    if (!MakeEmptyFolder(files.folder))
+        return false;
+    for (int i = 0; i < kSmallFiles; ++i)
+    {
+        char name[32];
+        std::snprintf(name, sizeof name, "doc%04d.txt", i);
+        data.Fill(buffer.data(), buffer.size());
+        unique_hfile file = CreateNewFile(files.folder + "\\" + name);
+        if (!Check(file.valid() && WriteAll(file.get(), buffer.data(), 4096), "writing", name))
+            return false;
+        files.names.push_back(name);
+    }
+    const std::string packagePath = root + "\\media\\CALLS.PKG";
+    if (!BuildPackage(packagePath, true, files))
+        return false;
+
+    DLG_Installing window;
+    if (!Check(window.Create(nullptr), "creating the progress window"))
+        return false;
+    window.SetStageText("Installing files");
+
+    const std::string destination = root + "\\out";
+    if (!MakeEmptyFolder(destination))
+        return false;
+    for (int pass = 0; pass < 2; ++pass)
+    {
+        const bool replacing = pass == 1;
+        CallTime status{"status text + repaint"}, exists{"existence test (_access)"},
+            version{"replace decision: version read"}, probe{"temporary name probe (GetFileAttributes)"},
+            create{"create (CreateFileA)"}, write{"write (ExtractToFile)"}, flush{"flush (FlushFileBuffers)"},
+            stamp{"time stamp (SetFileTime)"}, close{"close (CloseHandle)"}, rename{"rename (MoveFileA)"},
+            remove{"delete old target (DeleteFileA)"}, rename2{"rename after deletion (MoveFileA)"};
+        CPackageFile package;
+        if (!Check(package.Open(packagePath.c_str(), FALSE) != FALSE, "opening", packagePath))
+            return false;
+        const CPackageCatalog catalog = package.GetCatalog();
+        const CStopwatch wall;
+        for (int i = 0; i < catalog.GetCount(); ++i)
+        {
+            const CPackageCatalogEntry entry = catalog.GetAt(i);
+            const std::string target = destination + "\\" + files.names[i];
+            Timed(status, [&] { window.SetStatusText(files.names[i]); return 0; });
+            const bool present = Timed(exists, [&] { return ::_access(target.c_str(), 0) == 0; });
+            if (present != replacing)
+                return Check(false, "existence test of", target);
+            if (present)
+                Timed(version, [&] {
+                    CVersionData versionData;
+                    return versionData.LoadFromFile(target.c_str());
+                });
+            std::string temp;
+            unsigned counter = 1;
+            do
+            {
+                char name[32];
+                std::snprintf(name, sizeof name, "\\$tmp%04u.tmp", counter++);
+                temp = destination + name;
+            } while (Timed(probe, [&] { return ::GetFileAttributesA(temp.c_str()) != INVALID_FILE_ATTRIBUTES; }));
+            unique_hfile file(Timed(create, [&] {
+                return ::CreateFileA(temp.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+            }));
+            const PackageFileInfo info = entry.GetFileInfo();
+            if (!Check(file.valid(), "creating", temp) ||
+                !Check(Timed(write, [&] { return package.ExtractToFile(i, file.get()); }) != FALSE, "extracting",
+                       target) ||
+                !Check(Timed(flush, [&] { return ::FlushFileBuffers(file.get()); }) != FALSE, "flushing", temp) ||
+                !Check(Timed(stamp, [&] {
+                           return ::SetFileTime(file.get(), &info.ftCreation, nullptr, &info.ftLastWrite);
+                       }) != FALSE,
+                       "stamping", temp))
+                return false;
+            Timed(close, [&] { file.reset(); return 0; });
+            if (Timed(rename, [&] { return ::MoveFileA(temp.c_str(), target.c_str()); }))
+                continue;
+            if (!Check(Timed(remove, [&] { return ::DeleteFileA(target.c_str()); }) != FALSE, "deleting", target) ||
+                !Check(Timed(rename2, [&] { return ::MoveFileA(temp.c_str(), target.c_str()); }) != FALSE,
+                       "renaming", temp))
+                return false;
+        }
+        const double seconds = wall.Seconds();
+        package.Close();
+        if (replacing)
+            PrintCalls("per-file calls over existing files", {&status, &exists, &version, &probe, &create, &write,
+                                                                &flush, &stamp, &close, &rename, &remove, &rename2},
+                       kSmallFiles, seconds);
+        else
+            PrintCalls("per-file calls into an empty folder",
+                       {&status, &exists, &probe, &create, &write, &flush, &stamp, &close, &rename}, kSmallFiles,
+                       seconds);
+    }
+    window.DestroyWindow();
+    DeleteTree(destination);
+    DeleteTree(files.folder);
+    ::DeleteFileA(packagePath.c_str());
+    return true;
+}
 } // namespace
 
 int main(int argc, char** argv)
 {
+    const bool callsOnly = argc > 1 && std::string(argv[1]) == "calls";
+    if (callsOnly)
+    {
+        --argc;
+        ++argv;
+    }
     std::string root;
     if (argc > 1)
         root = argv[1];
@@ -580,6 +735,12 @@ int main(int argc, char** argv)
     app.SetUserPrompts(&prompts);
     app.m_strSourceDir = root + "\\media\\";
 
+    if (callsOnly)
+    {
+        const bool ok = RunCalls(root);
+        DeleteTree(root);
+        return ok ? 0 : 1;
+    }
     bool ok = RunSmallFiles(app, prompts, root);
     std::fflush(stdout);
     ok = ok && RunLargeFile(app, prompts, root);

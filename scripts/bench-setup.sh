@@ -1,0 +1,162 @@
+#!/usr/bin/env bash
+# Side-by-side under Wine, on one payload in one folder (2,000 text files of
+# 4 KiB and one 128 MiB file, half text and half random):
+#   setup:  the real setup.exe with the payload packed by lumpack into
+#           APPS_NT.PKG (and an empty RTDLL_NT.PKG), timed from its start to
+#           its completion message by bench/setup_timer_win.cpp;
+#   nsis:   an NSIS 3 installer of the same files (makensis, SetCompressor
+#           zlib, not solid, Target amd64-unicode), run with /S to its exit;
+#   xcopy:  Wine's xcopy of the payload folder, to its exit.
+# All three in one Wine prefix of their own on an Xvfb display, rounds
+# alternating the order, medians printed with the ratios. Then the peak
+# private bytes of setup.exe installing one 512 MiB entry against one 4 KiB
+# entry, and a run with the progress window probed by WM_NULL (200 ms).
+#
+#   bash scripts/bench-setup.sh [ROUNDS]     (default 5)
+#
+# SETUP_EXE=path measures that setup.exe instead of the one built here (for
+# figures of an earlier build).
+# Installs nsis when it is missing. Prints figures and never fails on a slow
+# machine; not part of the test command. About 2 GiB of scratch space in
+# build/mingw64/wine-bench, removed at the end (the prefix stays for the next
+# run).
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+rounds="${1:-5}"
+
+if ! command -v makensis >/dev/null; then
+  echo "installing nsis" >&2
+  if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; else SUDO=; fi
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q --no-install-recommends nsis >/dev/null
+fi
+
+cmake --preset linux >/dev/null
+cmake --build --preset linux -j2 --target lumpack >/dev/null
+cmake --preset mingw64 >/dev/null
+cmake --build --preset mingw64 -j2 --target setup setup_timer_win >/dev/null
+
+export LUMIRO_WINE_ROOT="$root/build/mingw64/wine-bench"
+"$root/cmake/wine-session.sh" start >/dev/null
+. "$root/cmake/wine-env.sh"
+drive="$WINEPREFIX/drive_c"
+work="$drive/bench"
+cleanup() {
+  "$root/cmake/wine-session.sh" stop >/dev/null || true
+  rm -rf "$work" "$drive/Lumiro" "$drive/NsisBench" "$drive/XcopyBench"
+}
+trap cleanup EXIT
+rm -rf "$work"
+mkdir -p "$work/payload" "$work/media" "$work/empty" "$work/mem4k" "$work/mem512"
+
+# The payload: deterministic text files and one large file whose second half
+# does not compress.
+python3 - "$work" <<'PY'
+import os, random, sys
+work = sys.argv[1]
+words = b"lumiro prompter script line speed scroll mirror cue page text ".split()
+rng = random.Random(2093)
+def text(size):
+    out = bytearray()
+    while len(out) < size:
+        out += b" ".join(rng.choice(words) for _ in range(12)) + b"\r\n"
+    return bytes(out[:size])
+for i in range(2000):
+    with open(os.path.join(work, "payload", "doc%04d.txt" % i), "wb") as f:
+        f.write(text(4096))
+chunk = text(1 << 20)
+def large(path, mib):
+    with open(path, "wb") as f:
+        for _ in range(mib // 2):
+            f.write(chunk)
+        for _ in range(mib // 2):
+            f.write(rng.randbytes(1 << 20))
+large(os.path.join(work, "payload", "large.bin"), 128)
+with open(os.path.join(work, "mem4k", "small.bin"), "wb") as f:
+    f.write(text(4096))
+large(os.path.join(work, "mem512", "large.bin"), 512)
+PY
+
+lumpack="$root/build/linux/tools/lumpack"
+"$lumpack" create "$work/media/RTDLL_NT.PKG" "$work/empty" >/dev/null
+"$lumpack" create "$work/media/APPS_NT.PKG" "$work/payload" >/dev/null
+cp "${SETUP_EXE:-$root/build/mingw64/src/setup.exe}" "$work/media/setup.exe"
+cp "$root/build/mingw64/bench/setup_timer_win.exe" "$work/"
+
+cat > "$work/bench.nsi" <<EOF
+Unicode true
+Target amd64-unicode
+SetCompressor zlib
+Name "Payload"
+OutFile "$work/nsis-setup.exe"
+InstallDir "C:\\NsisBench\\Programs"
+RequestExecutionLevel admin
+Section
+  SetOutPath "\$INSTDIR"
+  File "$work/payload/*"
+SectionEnd
+EOF
+makensis -V1 "$work/bench.nsi" >/dev/null
+
+mib() { awk -v b="$1" 'BEGIN { printf "%.1f", b / 1048576 }'; }
+echo "machine: $(nproc) cores, $(wine --version), $(uname -r), Xvfb display $DISPLAY"
+echo "makensis $(makensis -VERSION); payload $(ls "$work/payload" | wc -l) files, $(mib "$(du -sb "$work/payload" | cut -f1)") MiB;" \
+  "APPS_NT.PKG $(mib "$(stat -c %s "$work/media/APPS_NT.PKG")") MiB; nsis-setup.exe $(mib "$(stat -c %s "$work/nsis-setup.exe")") MiB"
+echo "load before: $(uptime)"
+
+reset_targets() {
+  rm -rf "$drive/Lumiro" "$drive/NsisBench" "$drive/XcopyBench"
+  wine reg delete 'HKLM\Software\Corvane' /f >/dev/null 2>&1 || true
+  sync
+}
+
+# time_one WAY: one timed run; appends its seconds to $work/WAY.times.
+time_one() {
+  local line
+  case "$1" in
+    setup) line=$(wine 'C:\bench\setup_timer_win.exe' setup 'C:\bench\media\setup.exe') ;;
+    nsis) line=$(wine 'C:\bench\setup_timer_win.exe' run 'C:\bench\nsis-setup.exe' /S) ;;
+    xcopy) line=$(wine 'C:\bench\setup_timer_win.exe' run xcopy 'C:\bench\payload' 'C:\XcopyBench\Programs\' /I /Q /Y) ;;
+  esac
+  line=$(echo "$line" | tr -d '\r' | grep '^seconds=')
+  local seconds=${line#seconds=}
+  seconds=${seconds%% *}
+  echo "$seconds" >> "$work/$1.times"
+  printf ' %s %s' "$1" "$seconds"
+}
+
+median() { sort -n "$1" | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+
+orders=("setup nsis xcopy" "xcopy nsis setup" "nsis setup xcopy" "xcopy setup nsis" "setup xcopy nsis" "nsis xcopy setup")
+for ((r = 0; r < rounds; ++r)); do
+  printf 'round %d:' "$((r + 1))"
+  for way in ${orders[$((r % 6))]}; do
+    reset_targets
+    time_one "$way"
+  done
+  printf '\n'
+done
+reset_targets
+echo "load after: $(uptime)"
+
+s=$(median "$work/setup.times"); n=$(median "$work/nsis.times"); x=$(median "$work/xcopy.times")
+echo "medians of $rounds rounds (s): setup.exe $s, NSIS /S $n, xcopy $x"
+awk -v s="$s" -v n="$n" -v x="$x" 'BEGIN { printf "setup / NSIS %.2fx (goal <= 1.0); setup / xcopy %.2fx (goal <= 1.2); NSIS / xcopy %.2fx\n", s / n, s / x, n / x }'
+cmp -s "$work/payload/large.bin" "$drive/Lumiro/Programs/large.bin" 2>/dev/null || true
+
+# Memory: one 512 MiB entry against one 4 KiB entry, and a run with the
+# progress window probed throughout.
+peak() {
+  "$lumpack" create "$work/media/APPS_NT.PKG.new" "$work/$1" >/dev/null
+  mv -f "$work/media/APPS_NT.PKG.new" "$work/media/APPS_NT.PKG"
+  reset_targets
+  wine 'C:\bench\setup_timer_win.exe' setup $2 'C:\bench\media\setup.exe' | tr -d '\r' | grep '^seconds='
+}
+rm -f "$work/media/APPS_NT.PKG"
+small=$(peak mem4k ""); large=$(peak mem512 "")
+probed=$(peak mem512 --probe) || true
+sp=$(echo "$small" | sed 's/.*peak_private=\([0-9]*\).*/\1/'); lp=$(echo "$large" | sed 's/.*peak_private=\([0-9]*\).*/\1/')
+echo "one 4 KiB entry:   $small"
+echo "one 512 MiB entry: $large"
+echo "peak private bytes, 512 MiB minus 4 KiB entry: $(mib $((lp - sp))) MiB (goal < 16)"
+echo "512 MiB entry, progress window probed with WM_NULL (200 ms): $probed"
