@@ -32,11 +32,14 @@ constexpr DWORD RUN_TIMEOUT_MS = 600000;
 constexpr UINT PROBE_TIMEOUT_MS = 200;
 constexpr char COMPLETION_PREFIX[] = "Installation is complete.";
 
+// The text the system keeps for a window of another process, read without
+// sending it a message: a busy setup would hold a WM_GETTEXT, and answering
+// one every few milliseconds would slow it down.
 std::string WindowText(HWND window)
 {
     char buffer[512];
-    const LRESULT copied = ::SendMessageA(window, WM_GETTEXT, sizeof buffer, reinterpret_cast<LPARAM>(buffer));
-    return std::string(buffer, static_cast<size_t>(copied));
+    const int copied = ::GetWindowTextA(window, buffer, sizeof buffer);
+    return std::string(buffer, copied > 0 ? static_cast<size_t>(copied) : 0);
 }
 
 // The visible top-level windows of one process.
