@@ -1,9 +1,12 @@
 #pragma once
+#include <windows.h>
+
 #include <string>
 
 // What an install step reports while it runs: the stage line names the step,
-// the status line the object it is working on. The progress window implements
-// it; tests record the calls instead.
+// the status line the object it is working on, and the bar how much of the
+// files stage is done. The progress window implements it; tests record the
+// calls instead.
 class IInstallProgress
 {
 public:
@@ -15,4 +18,10 @@ public:
     virtual void SetStatus(unsigned statusId) = 0;
     virtual void SetStatusText(const std::string& text) = 0;
     virtual void SetStageText(const std::string& text) = 0;
+
+    // The bytes the files stage goes through in all, and those gone through
+    // since the last call. The window also takes its pending messages at
+    // every call, so it answers the system while a long file is written.
+    virtual void SetProgressTotal(ULONGLONG) {}
+    virtual void AddProgress(ULONGLONG) {}
 };

@@ -21,6 +21,7 @@
 // Controls of the progress window.
 #define IDC_STAGE_TEXT 1003
 #define IDC_STATUS_TEXT 1004
+#define IDC_PROGRESS_BAR 1005
 
 // Controls of the replace-file question.
 #define IDC_REPLACE_QUESTION 1007

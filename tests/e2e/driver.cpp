@@ -14,6 +14,9 @@
 //   message EXPECTED ANSWER         a message box captioned "Setup" reads
 //                                   EXPECTED (a prefix ending in '*' matches
 //                                   the start); press button ANSWER (1 OK, 6 Yes, 7 No)
+//   responsive CAPTION              until the window goes, sends it WM_NULL
+//                                   every 20 ms; fails when one is not
+//                                   answered within 200 ms
 //   screenshot FILE.bmp             the whole screen as a 24-bit bitmap
 //   exit CODE                       the program ends with exit code CODE
 //   sleep MS
@@ -231,6 +234,35 @@ bool StepGone(const std::string& caption)
     return Fail("still there: " + caption);
 }
 
+// A window that takes no messages for a while is what the system marks "Not
+// Responding"; 200 ms is well inside the system's own patience.
+bool StepResponsive(const std::string& caption)
+{
+    constexpr UINT ANSWER_MS = 200;
+    const HWND window = WaitForWindow(caption);
+    if (!window)
+        return Fail("no window \"" + caption + "\"");
+    unsigned probes = 0;
+    DWORD slowest = 0;
+    while (::IsWindow(window) && ::IsWindowVisible(window))
+    {
+        const DWORD before = ::GetTickCount();
+        DWORD_PTR answer = 0;
+        const bool answered =
+            ::SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, ANSWER_MS, &answer) != 0;
+        const DWORD took = ::GetTickCount() - before;
+        if (!answered && ::IsWindow(window))
+            return Fail("responsive " + caption + ": no answer within " + std::to_string(ANSWER_MS) +
+                        " ms after " + std::to_string(probes) + " answers");
+        ++probes;
+        if (took > slowest)
+            slowest = took;
+        ::Sleep(20);
+    }
+    return Pass("responsive " + caption + ": " + std::to_string(probes) + " answers, slowest " +
+                std::to_string(slowest) + " ms");
+}
+
 bool StepScreenshot(const std::string& path)
 {
     const int width = ::GetSystemMetrics(SM_CXSCREEN);
@@ -324,6 +356,8 @@ int main(int argc, char** argv)
             const std::string expected = next();
             ok = StepMessage(expected, std::atoi(next().c_str()));
         }
+        else if (step == "responsive")
+            ok = StepResponsive(next());
         else if (step == "screenshot")
             ok = StepScreenshot(next());
         else if (step == "exit")

@@ -2,6 +2,8 @@
 // and the first install step, on the real Windows API of the test prefix.
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include "TestSupport.h"
 #include "app/DlgInstalling.h"
 #include "app/Messages.h"
@@ -188,6 +190,7 @@ TEST(ProgressWindow, ShowsItsCaptionAndBlankLinesThenTheTextsLiterally)
     EXPECT_EQ(window.GetItemText(IDC_STATUS_TEXT), "Configuring Unicode character maps");
     window.SetStage(IDS_STAGE_FOLDERS, 0);
     EXPECT_EQ(window.GetItemText(IDC_STATUS_TEXT), "");
+    ::Sleep(DLG_Installing::STATUS_INTERVAL_MS + 5);
     window.SetStatusText("R&D\\file.dll");
     EXPECT_EQ(window.GetItemText(IDC_STATUS_TEXT), "R&D\\file.dll");
     // Ampersands are shown, not taken as mnemonics, on both lines.
@@ -199,6 +202,46 @@ TEST(ProgressWindow, ShowsItsCaptionAndBlankLinesThenTheTextsLiterally)
     EXPECT_TRUE(::IsWindow(hwnd));
     window.DestroyWindow();
     EXPECT_FALSE(::IsWindow(hwnd));
+}
+
+TEST(ProgressWindow, HoldsBackNamesWithinTheIntervalEndsOnTheLastAndFillsTheBar)
+{
+    DLG_Installing window;
+    ASSERT_TRUE(window.Create(nullptr));
+    window.SetStage(IDS_STAGE_FILES, 0);
+    window.SetProgressTotal(4000);
+    ::Sleep(DLG_Installing::STATUS_INTERVAL_MS + 5);
+
+    const auto start = std::chrono::steady_clock::now();
+    window.SetStatusText("first.dll");
+    window.SetStatusText("second.dll");
+    window.AddProgress(1000);
+    window.SetStatusText("last.dll");
+    if (std::chrono::steady_clock::now() - start < std::chrono::milliseconds(DLG_Installing::STATUS_INTERVAL_MS))
+    {
+        EXPECT_EQ(window.GetItemText(IDC_STATUS_TEXT), "first.dll");
+        EXPECT_EQ(window.GetShownPermille(), 0u);
+    }
+    ::Sleep(DLG_Installing::STATUS_INTERVAL_MS + 5);
+    window.PumpMessages();
+    EXPECT_EQ(window.GetItemText(IDC_STATUS_TEXT), "last.dll");
+    EXPECT_EQ(window.GetShownPermille(), 250u);
+
+    // A stage change shows at once; the bar stops at its end.
+    window.SetStageText("Configuring software.");
+    EXPECT_EQ(window.GetItemText(IDC_STAGE_TEXT), "Configuring software.");
+    window.AddProgress(1u << 30);
+    ::Sleep(DLG_Installing::STATUS_INTERVAL_MS + 5);
+    window.PumpMessages();
+    EXPECT_EQ(window.GetShownPermille(), 1000u);
+
+    // The bar lies under the status line, which keeps its place.
+    RECT status, bar;
+    ::GetWindowRect(window.GetItem(IDC_STATUS_TEXT), &status);
+    ASSERT_TRUE(::GetWindowRect(window.GetItem(IDC_PROGRESS_BAR), &bar));
+    EXPECT_GE(bar.top, status.bottom);
+    EXPECT_EQ(bar.left, status.left);
+    window.DestroyWindow();
 }
 
 TEST(InstallSequence, RunsTheStepsInOrderAndBlanksTheStatusAtEachStage)
