@@ -1,0 +1,103 @@
+// Folder listings that answer "does this name exist" without a test on the
+// disk for every new file.
+#include "install/FolderNames.h"
+
+#include <windows.h>
+
+#include "framework/Handles.h"
+
+namespace
+{
+// ASCII upper case, or false for a name whose comparison without case is not
+// plain ASCII folding.
+bool UpperAscii(const std::string& name, std::string& upper)
+{
+    upper = name;
+    for (char& c : upper)
+    {
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return false;
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    }
+    return true;
+}
+
+// A name that the system may take for another one (wildcards, a short-name
+// tilde, trailing dots or spaces that it drops) is not answered from a
+// listing.
+bool IsPlainName(const std::string& name)
+{
+    if (name.empty() || name.back() == '.' || name.back() == ' ')
+        return false;
+    return name.find_first_of("*?~<>\"") == std::string::npos;
+}
+
+bool SplitPath(const std::string& path, std::string& folder, std::string& name)
+{
+    const size_t last = path.find_last_of("\\/");
+    if (last == std::string::npos || last == 0)
+        return false;
+    folder = path.substr(0, last);
+    name = path.substr(last + 1);
+    return true;
+}
+} // namespace
+
+CFolderNames::Listing& CFolderNames::ListingOf(const std::string& folder)
+{
+    std::string key;
+    if (!UpperAscii(folder, key))
+        key = folder;
+    const auto found = m_folders.find(key);
+    if (found != m_folders.end())
+        return found->second;
+
+    Listing& listing = m_folders[key];
+    WIN32_FIND_DATAA data;
+    unique_hfind find(::FindFirstFileA((folder + "\\*").c_str(), &data));
+    if (!find)
+        return listing;
+    do
+    {
+        // A name outside ASCII might equal an ASCII one without case: the
+        // folder is then left to tests on the disk.
+        std::string upper;
+        if (!UpperAscii(data.cFileName, upper))
+        {
+            listing.names.clear();
+            return listing;
+        }
+        listing.names.insert(upper);
+        if (data.cAlternateFileName[0] && UpperAscii(data.cAlternateFileName, upper))
+            listing.names.insert(upper);
+    } while (::FindNextFileA(find.get(), &data));
+    listing.complete = ::GetLastError() == ERROR_NO_MORE_FILES;
+    if (!listing.complete)
+        listing.names.clear();
+    return listing;
+}
+
+bool CFolderNames::MayExist(const std::string& path)
+{
+    std::string folder, name, upper;
+    if (!SplitPath(path, folder, name) || !IsPlainName(name) || !UpperAscii(name, upper))
+        return true;
+    const Listing& listing = ListingOf(folder);
+    return !listing.complete || listing.names.count(upper) != 0;
+}
+
+void CFolderNames::Add(const std::string& path)
+{
+    std::string folder, name, upper;
+    if (!SplitPath(path, folder, name) || !UpperAscii(name, upper))
+        return;
+    std::string key;
+    if (!UpperAscii(folder, key))
+        key = folder;
+    const auto found = m_folders.find(key);
+    if (found != m_folders.end() && found->second.complete)
+        found->second.names.insert(upper);
+}
+
+void CFolderNames::Clear() { m_folders.clear(); }
