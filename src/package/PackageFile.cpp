@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "package/FileIo.h"
+#include "package/PackageSinks.h"
 
 IMPLEMENT_DYNAMIC(CPackageFile, CObject)
 
@@ -157,7 +158,8 @@ BOOL CPackageFile::AddFromFile(const CPackageCatalogEntry& entry, HANDLE hSource
             SetLastError(ERROR_FILE_TOO_LARGE);
             return FALSE;
         }
-        if (!CopyRaw(m_hFile, hSource, nLength))
+        CFileSink sink(m_hFile);
+        if (!CopyRaw(sink, hSource, nLength))
             return FALSE;
         stored = nLength;
     }
@@ -267,13 +269,19 @@ BOOL CPackageFile::CheckExtract(int nIndex, CPackageCatalogEntry& entry) const
 
 BOOL CPackageFile::ExtractToFile(int nIndex, HANDLE hDest)
 {
+    CFileSink sink(hDest);
+    return ExtractToSink(nIndex, sink);
+}
+
+BOOL CPackageFile::ExtractToSink(int nIndex, CPackageSink& sink)
+{
     CPackageCatalogEntry entry;
     if (!CheckExtract(nIndex, entry))
         return FALSE;
     if (!m_bCompressed)
-        return CopyRaw(hDest, m_hFile, entry.GetStoredSize());
+        return CopyRaw(sink, m_hFile, entry.GetStoredSize());
     DWORD produced = 0;
-    if (!InflateToFile(hDest, produced, m_hFile, entry.GetStoredSize(), entry.GetUncompressedSize()))
+    if (!Inflate(sink, produced, m_hFile, entry.GetStoredSize(), entry.GetUncompressedSize()))
         return FALSE;
     if (produced != entry.GetUncompressedSize())
     {
@@ -299,7 +307,10 @@ BOOL CPackageFile::ExtractToMemory(int nIndex, CByteArray& data)
         ReportProgress(entry.GetStoredSize());
         return TRUE;
     }
-    if (!InflateToMemory(data, m_hFile, entry.GetStoredSize(), entry.GetUncompressedSize()))
+    data.RemoveAll();
+    CArraySink sink(data);
+    DWORD produced = 0;
+    if (!Inflate(sink, produced, m_hFile, entry.GetStoredSize(), entry.GetUncompressedSize()))
         return FALSE;
     if (data.GetSize() != entry.GetUncompressedSize())
     {

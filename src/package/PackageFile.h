@@ -11,6 +11,21 @@ struct z_stream_s;
 // Told after every piece of input a transfer has consumed, with its size.
 typedef void (*PackageProgressProc)(DWORD nBytes, void* pContext);
 
+// Where an extraction puts an entry's data: the sink lends the buffer that
+// the data are read or expanded into and takes it back filled, so that it can
+// hand the piece on (to another thread, say) without copying it.
+class CPackageSink
+{
+public:
+    virtual ~CPackageSink() = default;
+    // The buffer for the next bytes and its size (not 0); a buffer lent and
+    // not taken back is lent again. Null with the last error set on failure.
+    virtual BYTE* LendBuffer(DWORD& nSize) = 0;
+    // Takes back the buffer last lent, its first nCount bytes (not 0) filled.
+    // FALSE with the last error set ends the extraction.
+    virtual BOOL TakeBack(DWORD nCount) = 0;
+};
+
 // A package file: a 256-byte header, the entries' data and the catalog.
 // Operations return a success flag and leave the reason for a failure as the
 // thread's last error: ERROR_FILE_CORRUPT for every format failure.
@@ -51,6 +66,8 @@ public:
 
     // Writes the data of entry nIndex at hDest's position, expanded.
     BOOL ExtractToFile(int nIndex, HANDLE hDest);
+    // Hands the data of entry nIndex, expanded, to the sink.
+    BOOL ExtractToSink(int nIndex, CPackageSink& sink);
     // The data of entry nIndex, expanded, in the array.
     BOOL ExtractToMemory(int nIndex, CByteArray& data);
 
@@ -67,17 +84,13 @@ private:
     // PACKAGE_PIECE_SIZE bytes. Deflate output beyond nMaxOutput fails with
     // ERROR_FILE_TOO_LARGE; inflate output beyond nMaxOutput, and bytes after
     // the end of the zlib stream, fail with ERROR_FILE_CORRUPT.
-    BOOL CopyRaw(HANDLE hDest, HANDLE hSource, DWORD nCount);
+    BOOL CopyRaw(CPackageSink& sink, HANDLE hSource, DWORD nCount);
     BOOL DeflateFromFile(HANDLE hDest, DWORD& nWritten, HANDLE hSource, DWORD nCount, DWORD nMaxOutput);
     BOOL DeflateFromMemory(HANDLE hDest, DWORD& nWritten, const void* pData, DWORD nCount, DWORD nMaxOutput);
-    BOOL InflateToFile(HANDLE hDest, DWORD& nProduced, HANDLE hSource, DWORD nCount, DWORD nMaxOutput);
-    BOOL InflateToMemory(CByteArray& data, HANDLE hSource, DWORD nCount, DWORD nMaxOutput);
+    BOOL Inflate(CPackageSink& sink, DWORD& nProduced, HANDLE hSource, DWORD nCount, DWORD nMaxOutput);
     void ReportZlibError(const z_stream_s& stream, int nCode);
 
-    typedef BOOL (*OutputProc)(void* pContext, const BYTE* pData, DWORD nCount);
     BOOL Deflate(HANDLE hDest, DWORD& nWritten, HANDLE hSource, const void* pData, DWORD nCount,
-                 DWORD nMaxOutput);
-    BOOL Inflate(OutputProc pfnOutput, void* pContext, DWORD& nProduced, HANDLE hSource, DWORD nCount,
                  DWORD nMaxOutput);
     void ReportProgress(DWORD nBytes);
 

@@ -53,11 +53,6 @@ BOOL WriteToFile(void* pContext, const BYTE* pData, DWORD nCount)
     return WriteExact(static_cast<HANDLE>(pContext), pData, nCount);
 }
 
-BOOL AppendToArray(void* pContext, const BYTE* pData, DWORD nCount)
-{
-    return static_cast<CByteArray*>(pContext)->Append(pData, nCount);
-}
-
 // Hands one piece of a transfer's output to pfnOutput and counts it in
 // nTotal. Output that would pass nMaxOutput is refused with nOverLimitError,
 // before anything of the piece is handed on.
@@ -94,17 +89,16 @@ void CPackageFile::ReportZlibError(const z_stream_s& stream, int nCode)
     }
 }
 
-BOOL CPackageFile::CopyRaw(HANDLE hDest, HANDLE hSource, DWORD nCount)
+BOOL CPackageFile::CopyRaw(CPackageSink& sink, HANDLE hSource, DWORD nCount)
 {
-    if (nCount == 0)
-        return TRUE;
-    std::unique_ptr<BYTE[]> buffer = AllocatePiece();
-    if (!buffer)
-        return FALSE;
     while (nCount != 0)
     {
-        const DWORD n = PieceOf(nCount);
-        if (!ReadExact(hSource, buffer.get(), n, ERROR_HANDLE_EOF) || !WriteExact(hDest, buffer.get(), n))
+        DWORD size = 0;
+        BYTE* buffer = sink.LendBuffer(size);
+        if (!buffer)
+            return FALSE;
+        const DWORD n = nCount < size ? nCount : size;
+        if (!ReadExact(hSource, buffer, n, ERROR_HANDLE_EOF) || !sink.TakeBack(n))
             return FALSE;
         ReportProgress(n);
         nCount -= n;
@@ -203,30 +197,18 @@ BOOL CPackageFile::Deflate(HANDLE hDest, DWORD& nWritten, HANDLE hSource, const 
     }
 }
 
-BOOL CPackageFile::InflateToFile(HANDLE hDest, DWORD& nProduced, HANDLE hSource, DWORD nCount, DWORD nMaxOutput)
-{
-    return Inflate(WriteToFile, hDest, nProduced, hSource, nCount, nMaxOutput);
-}
-
-BOOL CPackageFile::InflateToMemory(CByteArray& data, HANDLE hSource, DWORD nCount, DWORD nMaxOutput)
-{
-    data.RemoveAll();
-    DWORD produced = 0;
-    return Inflate(AppendToArray, &data, produced, hSource, nCount, nMaxOutput);
-}
-
-// Expands the one zlib stream held in the next nCount bytes of hSource and
-// hands the output on piece by piece. The stream must end exactly with the
-// nCount bytes: a stream cut short fails through zlib, and bytes left after
-// its end mean that the record and the stream disagree, which fails with
-// ERROR_FILE_CORRUPT.
-BOOL CPackageFile::Inflate(OutputProc pfnOutput, void* pContext, DWORD& nProduced, HANDLE hSource, DWORD nCount,
-                           DWORD nMaxOutput)
+// Expands the one zlib stream held in the next nCount bytes of hSource into
+// the buffers the sink lends, handing each back when it is full and the last
+// one at the stream's end. The stream must end exactly with the nCount bytes:
+// a stream cut short fails through zlib, and bytes left after its end mean
+// that the record and the stream disagree, which fails with
+// ERROR_FILE_CORRUPT. Output beyond nMaxOutput fails with ERROR_FILE_CORRUPT
+// before any of it is handed back.
+BOOL CPackageFile::Inflate(CPackageSink& sink, DWORD& nProduced, HANDLE hSource, DWORD nCount, DWORD nMaxOutput)
 {
     nProduced = 0;
     std::unique_ptr<BYTE[]> input = AllocatePiece();
-    std::unique_ptr<BYTE[]> output = AllocatePiece();
-    if (!input || !output)
+    if (!input)
         return FALSE;
 
     InflateStream z;
@@ -237,6 +219,45 @@ BOOL CPackageFile::Inflate(OutputProc pfnOutput, void* pContext, DWORD& nProduce
         return FALSE;
     }
     z.started = true;
+
+    // The buffer being filled, its size and how much of it is filled.
+    BYTE* output = nullptr;
+    DWORD outputSize = 0;
+    DWORD filled = 0;
+    // Runs inflate once into the rest of the buffer; hands the buffer back
+    // when it is full.
+    auto expand = [&](int flush, int& result) -> BOOL {
+        if (!output)
+        {
+            output = sink.LendBuffer(outputSize);
+            if (!output)
+                return FALSE;
+            filled = 0;
+        }
+        z.stream.next_out = output + filled;
+        z.stream.avail_out = outputSize - filled;
+        result = inflate(&z.stream, flush);
+        if (result != Z_OK && result != Z_STREAM_END && result != Z_BUF_ERROR)
+        {
+            ReportZlibError(z.stream, result);
+            return FALSE;
+        }
+        const DWORD got = outputSize - filled - z.stream.avail_out;
+        if (got > nMaxOutput - nProduced)
+        {
+            SetLastError(ERROR_FILE_CORRUPT);
+            return FALSE;
+        }
+        nProduced += got;
+        filled += got;
+        if (filled == outputSize)
+        {
+            output = nullptr;
+            return sink.TakeBack(filled);
+        }
+        return TRUE;
+    };
+    auto handBackRest = [&]() -> BOOL { return !output || filled == 0 || sink.TakeBack(filled); };
 
     DWORD remaining = nCount;
     for (;;)
@@ -256,18 +277,9 @@ BOOL CPackageFile::Inflate(OutputProc pfnOutput, void* pContext, DWORD& nProduce
         int result;
         do
         {
-            z.stream.next_out = output.get();
-            z.stream.avail_out = PACKAGE_PIECE_SIZE;
-            result = inflate(&z.stream, Z_NO_FLUSH);
-            if (result != Z_OK && result != Z_STREAM_END && result != Z_BUF_ERROR)
-            {
-                ReportZlibError(z.stream, result);
+            if (!expand(Z_NO_FLUSH, result))
                 return FALSE;
-            }
-            if (!PassOnPiece(pfnOutput, pContext, output.get(), PACKAGE_PIECE_SIZE - z.stream.avail_out, nMaxOutput,
-                             nProduced, ERROR_FILE_CORRUPT))
-                return FALSE;
-        } while (z.stream.avail_out == 0 && result != Z_STREAM_END);
+        } while (z.stream.avail_in != 0 && result == Z_OK);
         ReportProgress(n);
 
         if (result == Z_STREAM_END)
@@ -277,24 +289,24 @@ BOOL CPackageFile::Inflate(OutputProc pfnOutput, void* pContext, DWORD& nProduce
                 SetLastError(ERROR_FILE_CORRUPT);
                 return FALSE;
             }
-            return TRUE;
+            return handBackRest();
         }
         if (remaining == 0)
         {
             // All input is in and the stream has not ended: finishing it
-            // tells zlib's reason (a stream cut short).
-            z.stream.next_out = output.get();
-            z.stream.avail_out = PACKAGE_PIECE_SIZE;
-            result = inflate(&z.stream, Z_FINISH);
+            // tells zlib's reason (a stream cut short), or drains output
+            // that did not fit.
+            do
+            {
+                if (!expand(Z_FINISH, result))
+                    return FALSE;
+            } while (result == Z_OK || (result == Z_BUF_ERROR && z.stream.avail_out == 0));
             if (result != Z_STREAM_END)
             {
                 ReportZlibError(z.stream, result);
                 return FALSE;
             }
-            if (!PassOnPiece(pfnOutput, pContext, output.get(), PACKAGE_PIECE_SIZE - z.stream.avail_out, nMaxOutput,
-                             nProduced, ERROR_FILE_CORRUPT))
-                return FALSE;
-            return TRUE;
+            return handBackRest();
         }
     }
 }

@@ -93,6 +93,51 @@ TEST_P(PackageRoundTrip, ExtractToFileWritesAtTheDestinationsPosition)
     package.Close();
 }
 
+// A sink that lends buffers of changing sizes and keeps what comes back; a
+// buffer lent twice without being taken back must be the same one.
+class CVaryingSink : public CPackageSink
+{
+public:
+    BYTE* LendBuffer(DWORD& nSize) override
+    {
+        if (!lent)
+        {
+            static const DWORD sizes[] = {1, 7, 65536, 1 << 20, 300};
+            buffer.assign(sizes[lends++ % 5], 0);
+            lent = true;
+        }
+        nSize = static_cast<DWORD>(buffer.size());
+        return buffer.data();
+    }
+    BOOL TakeBack(DWORD nCount) override
+    {
+        EXPECT_TRUE(lent);
+        EXPECT_GT(nCount, 0u);
+        EXPECT_LE(nCount, buffer.size());
+        received.insert(received.end(), buffer.begin(), buffer.begin() + nCount);
+        lent = false;
+        return TRUE;
+    }
+    Bytes buffer, received;
+    bool lent = false;
+    unsigned lends = 0;
+};
+
+TEST_P(PackageRoundTrip, ExtractToSinkFillsWhateverBuffersTheSinkLends)
+{
+    ScratchDir dir;
+    const std::string path = dir.Path("p.pkg");
+    const Bytes data = MixedData(3 * 1048576 + 5, 4);
+    WritePackage(path, GetParam(), {data});
+    CPackageFile package;
+    ASSERT_TRUE(package.Open(path.c_str(), FALSE));
+    CVaryingSink sink;
+    ASSERT_TRUE(package.ExtractToSink(0, sink)) << "last error " << GetLastError();
+    EXPECT_EQ(data, sink.received);
+    EXPECT_GT(sink.lends, 5u);
+    package.Close();
+}
+
 TEST_P(PackageRoundTrip, ProgressCountsEveryByteOfInput)
 {
     ScratchDir dir;
