@@ -67,6 +67,9 @@ public:
                               const std::string& targetPath);
     bool ScheduleBootReplacement(const std::string& sourcePath, const std::string& targetPath);
     bool WriteWininitRenames();
+    // Deletes the temporary files of the WININIT.INI lines not written yet
+    // and drops the lines.
+    void DiscardBootRenames();
 
     // OLE control registration (install/OleRegistration.cpp).
     bool RegisterOleControls(IInstallProgress& progress);

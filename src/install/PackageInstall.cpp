@@ -111,12 +111,14 @@ bool CSetupVantrelApp::InstallPackage(IInstallProgress& progress, const std::str
             // A name that would leave the destination folder is no more to
             // be trusted than an unknown kind: nothing of it is written.
             package.Close();
+            DiscardBootRenames();
             ShowMessage(FormatResMessage(IDS_PACKAGE_CORRUPT, {packageName.c_str()}), MB_OK);
             return false;
         }
         if (kind == entryFile && !InstallFileFromPackage(package, entry, i, destination + name))
         {
             package.Close();
+            DiscardBootRenames();
             return false;
         }
     }
@@ -125,6 +127,6 @@ bool CSetupVantrelApp::InstallPackage(IInstallProgress& progress, const std::str
     // Windows 9x: the boot-time renames of this package go into WININIT.INI
     // now that all of it is installed.
     if (!IsWindowsNT() && !m_arrBootRenames.empty())
-        WriteWininitRenames();
+        return WriteWininitRenames();
     return true;
 }
