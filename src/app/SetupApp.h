@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "framework/WinApp.h"
+#include "install/FolderNames.h"
 #include "package/PackageFormat.h"
 
 class IInstallProgress;
@@ -68,6 +69,17 @@ public:
     // File writing and boot-time replacement (install/FileWriter.cpp).
     bool WriteFileFromPackage(CPackageFile& package, const CPackageCatalogEntry& entry, int index,
                               const std::string& targetPath);
+    // Writes a file whose target was found absent: as WriteFileFromPackage,
+    // but a target that exists by the time of the rename is left alone and
+    // reported, so that the replace decision is made for it.
+    enum class FileWriteResult
+    {
+        Written,
+        Failed,
+        TargetExists,
+    };
+    FileWriteResult WriteNewFileFromPackage(CPackageFile& package, const CPackageCatalogEntry& entry, int index,
+                                            const std::string& targetPath);
     bool ScheduleBootReplacement(const std::string& sourcePath, const std::string& targetPath);
     bool WriteWininitRenames();
     // Deletes the temporary files of the WININIT.INI lines not written yet
@@ -107,9 +119,14 @@ public:
     std::vector<std::string> m_arrBootRenames;
     BOOL m_bAskReplace = TRUE;
     BOOL m_bReplaceCancelled = FALSE;
+    // Listings of the destination folders for the replace decision's
+    // existence test; emptied at the start of every package.
+    CFolderNames m_folderNames;
 
 private:
     bool CreateSecureKey();
+    FileWriteResult WritePackageFile(CPackageFile& package, const CPackageCatalogEntry& entry, int index,
+                                     const std::string& targetPath, bool mayReplace);
 
     IUserPrompts* m_pPrompts = nullptr;
 };

@@ -4,8 +4,12 @@
 // the next start of Windows.
 #include "app/SetupApp.h"
 
+#include <algorithm>
+#include <memory>
+
 #include "app/Messages.h"
 #include "framework/Handles.h"
+#include "install/WriteBehind.h"
 #include "package/PackageFile.h"
 #include "resources/resource.h"
 
@@ -91,37 +95,123 @@ bool ReplaceTarget(const std::string& tempPath, const std::string& targetPath)
     ::SetFileAttributesA(targetPath.c_str(), FILE_ATTRIBUTE_NORMAL);
     return RetryWhileHeld(replace);
 }
+
+// Entries from this size on are written by a second thread while the next
+// pieces expand; below it the thread would cost more than it saves.
+constexpr DWORD WRITE_BEHIND_MIN_SIZE = 4 * 1024 * 1024;
+
+// Writes the entry's data into the open file; false with the reason as the
+// last error.
+bool ExtractEntry(CPackageFile& package, const CPackageCatalogEntry& entry, int index, HANDLE file)
+{
+    if (entry.GetUncompressedSize() < WRITE_BEHIND_MIN_SIZE)
+        return package.ExtractToFile(index, file) != FALSE;
+    CWriteBehindSink sink(file);
+    if (!sink.Start())
+        return package.ExtractToFile(index, file) != FALSE;
+    const bool extracted = package.ExtractToSink(index, sink) != FALSE;
+    const DWORD error = ::GetLastError();
+    const bool written = sink.Finish();
+    if (!extracted)
+        ::SetLastError(error);
+    return extracted && written;
+}
+
+typedef BOOL(WINAPI* SetFileInformationByHandleProc)(HANDLE, FILE_INFO_BY_HANDLE_CLASS, LPVOID, DWORD);
+
+// The system's rename through an open handle, where it has one (NT 6 and
+// later); null elsewhere.
+SetFileInformationByHandleProc RenameThroughHandleFunction()
+{
+    static const auto proc = reinterpret_cast<SetFileInformationByHandleProc>(reinterpret_cast<void (*)()>(
+        ::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "SetFileInformationByHandle")));
+    return proc;
+}
+
+bool IsAbsoluteDrivePath(const std::string& path)
+{
+    return path.size() > 3 && path[1] == ':' && path[2] == '\\';
+}
+
+// Gives the open file the target's name unless a file of that name exists
+// (then false with ERROR_ALREADY_EXISTS). Opens nothing by name, which under
+// Wine saves a search of the folder for the source.
+bool RenameOpenFile(SetFileInformationByHandleProc setInformation, HANDLE file, const std::string& targetPath)
+{
+    const int length = ::MultiByteToWideChar(CP_ACP, 0, targetPath.c_str(), -1, nullptr, 0);
+    if (length <= 1)
+        return false;
+    const std::wstring prefix = L"\\??\\";
+    const size_t nameBytes = (prefix.size() + static_cast<size_t>(length) - 1) * sizeof(WCHAR);
+    std::unique_ptr<BYTE[]> buffer(new BYTE[sizeof(FILE_RENAME_INFO) + nameBytes]());
+    auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.get());
+    info->ReplaceIfExists = FALSE;
+    info->RootDirectory = nullptr;
+    info->FileNameLength = static_cast<DWORD>(nameBytes);
+    std::copy(prefix.begin(), prefix.end(), info->FileName);
+    ::MultiByteToWideChar(CP_ACP, 0, targetPath.c_str(), -1, info->FileName + prefix.size(), length);
+    return setInformation(file, FileRenameInfo, info, static_cast<DWORD>(sizeof(FILE_RENAME_INFO) + nameBytes)) !=
+           FALSE;
+}
+
+// Flushes a closed file through a handle of its own.
+bool FlushByName(const std::string& path)
+{
+    unique_hfile file(
+        ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return file && ::FlushFileBuffers(file.get());
+}
 } // namespace
 
 // Opens a new, empty temporary file beside the target: the first free name of
 // "$tmp0001.tmp", "$tmp0002.tmp", ... (at least four digits, no upper limit).
+// CREATE_NEW refuses a name that exists, so the create itself is the test:
+// under Wine a separate test for a free name costs a search of the folder.
 // Shows message 20028 on failure and returns an invalid handle; tempPath holds
 // the chosen name in both cases.
 static unique_hfile CreateTemporaryFile(CSetupVantrelApp& app, const std::string& targetPath, std::string& tempPath)
 {
     const std::string folder = FolderOf(targetPath);
-    unsigned counter = 1;
-    do
-        tempPath = TemporaryName(folder, counter++);
-    while (PathExists(tempPath));
-
-    unique_hfile file(::CreateFileA(tempPath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!file)
+    for (unsigned counter = 1;; ++counter)
     {
+        tempPath = TemporaryName(folder, counter);
+        unique_hfile file(::CreateFileA(tempPath.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr,
+                                        CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+        if (file)
+            return file;
+        const DWORD error = ::GetLastError();
+        // A name taken by a file, or by a folder (refused as access denied),
+        // moves on to the next number.
+        if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS || PathExists(tempPath))
+            continue;
+        ::SetLastError(error);
         const std::string reason = GetLastErrorText();
         app.ShowMessage(FormatResMessage(IDS_TEMP_FILE_FAILED, {tempPath.c_str(), reason.c_str()}), MB_OK);
+        return file;
     }
-    return file;
 }
 
 bool CSetupVantrelApp::WriteFileFromPackage(CPackageFile& package, const CPackageCatalogEntry& entry, int index,
                                             const std::string& targetPath)
 {
+    return WritePackageFile(package, entry, index, targetPath, true) == FileWriteResult::Written;
+}
+
+CSetupVantrelApp::FileWriteResult CSetupVantrelApp::WriteNewFileFromPackage(CPackageFile& package,
+                                                                            const CPackageCatalogEntry& entry,
+                                                                            int index, const std::string& targetPath)
+{
+    return WritePackageFile(package, entry, index, targetPath, false);
+}
+
+CSetupVantrelApp::FileWriteResult CSetupVantrelApp::WritePackageFile(CPackageFile& package,
+                                                                     const CPackageCatalogEntry& entry, int index,
+                                                                     const std::string& targetPath, bool mayReplace)
+{
     std::string tempPath;
     unique_hfile file = CreateTemporaryFile(*this, targetPath, tempPath);
     if (!file)
-        return false;
+        return FileWriteResult::Failed;
 
     // Shows the failure with the reason of the call that just failed, then
     // removes the temporary file: no half-written file stays behind.
@@ -130,34 +220,62 @@ bool CSetupVantrelApp::WriteFileFromPackage(CPackageFile& package, const CPackag
         file.reset();
         ::DeleteFileA(tempPath.c_str());
         ShowMessage(FormatResMessage(messageId, {reason.c_str()}), MB_OK);
-        return false;
+        return FileWriteResult::Failed;
     };
 
     // An empty file has no data to extract (a stored package keeps none for
     // it): the empty temporary file is already its contents.
-    if (entry.GetUncompressedSize() != 0 && !package.ExtractToFile(index, file.get()))
+    if (entry.GetUncompressedSize() != 0 && !ExtractEntry(package, entry, index, file.get()))
         return fail(IsDiskFull(::GetLastError()) ? IDS_FILE_WRITE_FAILED : IDS_PACKAGE_READ_FAILED);
-    if (!::FlushFileBuffers(file.get()))
-        return fail(IDS_FILE_WRITE_FAILED);
     const PackageFileInfo info = entry.GetFileInfo();
     if (!::SetFileTime(file.get(), &info.ftCreation, nullptr, &info.ftLastWrite))
         return fail(IDS_FILE_WRITE_FAILED);
-    file.reset();
 
-    if (::MoveFileA(tempPath.c_str(), targetPath.c_str()))
-        return true;
-    if (::GetLastError() != ERROR_ALREADY_EXISTS)
+    // The first rename never replaces: it succeeds for a new target, which
+    // takes the name without a flush (no file of the user's is at stake, and
+    // an installation cut short by a crash is run again). A target that
+    // exists is replaced only after the new data are on the disk.
+    const SetFileInformationByHandleProc renameThroughHandle =
+        IsWindowsNT() && IsAbsoluteDrivePath(targetPath) ? RenameThroughHandleFunction() : nullptr;
+    bool renamed;
+    if (renameThroughHandle)
+    {
+        renamed = RenameOpenFile(renameThroughHandle, file.get(), targetPath);
+    }
+    else
+    {
+        file.reset();
+        renamed = ::MoveFileA(tempPath.c_str(), targetPath.c_str()) != FALSE;
+    }
+    const DWORD renameError = renamed ? ERROR_SUCCESS : ::GetLastError();
+    if (renameError == ERROR_ALREADY_EXISTS && mayReplace &&
+        !(file ? ::FlushFileBuffers(file.get()) != FALSE : FlushByName(tempPath)))
+        return fail(IDS_FILE_WRITE_FAILED);
+    file.reset();
+    if (renamed)
+        return FileWriteResult::Written;
+    if (renameError != ERROR_ALREADY_EXISTS)
+    {
+        ::SetLastError(renameError);
         return fail(IDS_RENAME_FAILED);
+    }
+    if (!mayReplace)
+    {
+        // The target appeared after the caller found it absent: the caller
+        // decides again.
+        ::DeleteFileA(tempPath.c_str());
+        return FileWriteResult::TargetExists;
+    }
 
     if (IsWindowsNT())
     {
         // The new file takes the target's name in one step, so the target
         // never disappears before its replacement is in place.
         if (ReplaceTarget(tempPath, targetPath))
-            return true;
+            return FileWriteResult::Written;
         if (!IsHeldByAnotherProgram(::GetLastError()))
             return fail(IDS_RENAME_FAILED);
-        return ScheduleBootReplacement(tempPath, targetPath);
+        return ScheduleBootReplacement(tempPath, targetPath) ? FileWriteResult::Written : FileWriteResult::Failed;
     }
 
     // Windows 9x has no replacing rename: delete the target, a second time
@@ -167,14 +285,14 @@ bool CSetupVantrelApp::WriteFileFromPackage(CPackageFile& package, const CPackag
     {
         ::SetFileAttributesA(targetPath.c_str(), FILE_ATTRIBUTE_NORMAL);
         if (!RetryWhileHeld(deleteTarget))
-            return ScheduleBootReplacement(tempPath, targetPath);
+            return ScheduleBootReplacement(tempPath, targetPath) ? FileWriteResult::Written : FileWriteResult::Failed;
     }
     if (::MoveFileA(tempPath.c_str(), targetPath.c_str()))
-        return true;
+        return FileWriteResult::Written;
     // The old target is gone, or goes when its last handle closes, while its
     // name is still taken: the new file is queued as for a file in use,
     // never deleted, or nothing of either would remain.
-    return ScheduleBootReplacement(tempPath, targetPath);
+    return ScheduleBootReplacement(tempPath, targetPath) ? FileWriteResult::Written : FileWriteResult::Failed;
 }
 
 bool CSetupVantrelApp::ScheduleBootReplacement(const std::string& sourcePath, const std::string& targetPath)

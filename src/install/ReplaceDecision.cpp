@@ -101,8 +101,23 @@ std::string FormatVersionText(ULONGLONG version)
 bool CSetupVantrelApp::InstallFileFromPackage(CPackageFile& package, const CPackageCatalogEntry& entry, int index,
                                               const std::string& targetPath)
 {
-    if (!FileExistsPlain(targetPath))
-        return WriteFileFromPackage(package, entry, index, targetPath);
+    // A target that is absent is written without a decision. The folder's
+    // listing answers for most new names without a test on the disk; a
+    // target that turns up before the rename is decided on as any other.
+    if (!m_folderNames.MayExist(targetPath) || !FileExistsPlain(targetPath))
+    {
+        switch (WriteNewFileFromPackage(package, entry, index, targetPath))
+        {
+        case FileWriteResult::Written:
+            m_folderNames.Add(targetPath);
+            return true;
+        case FileWriteResult::Failed:
+            return false;
+        case FileWriteResult::TargetExists:
+            m_folderNames.Add(targetPath);
+            break;
+        }
+    }
 
     const ULONGLONG existingVersion = ExistingFileVersion(targetPath);
     const ULONGLONG packageVersion = EntryVersion(entry.GetFileInfo());

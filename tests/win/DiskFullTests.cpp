@@ -104,3 +104,20 @@ TEST_F(DiskFullTest, WininitThatDoesNotFitIsReportedAndLeftAsItWas)
     EXPECT_TRUE(app.m_arrBootRenames.empty());
     EXPECT_FALSE(app.m_bRebootNeeded);
 }
+
+TEST_F(DiskFullTest, LargeFileWrittenByTheSecondThreadReportsTheFullDisk)
+{
+    // Large enough to be written behind the expansion, far larger than X:.
+    const std::string target = folder + "\\Large.dat";
+    const std::string path = scratch / "large.pkg";
+    ASSERT_TRUE(WriteTestPackage(path, true, {FileEntry(L"Large.dat", Incompressible(6 * 1024 * 1024, 3))}));
+    CPackageFile package;
+    ASSERT_TRUE(package.Open(path.c_str(), FALSE));
+    EXPECT_FALSE(app.WriteFileFromPackage(package, package.GetCatalog().GetAt(0), 0, target));
+    package.Close();
+
+    ASSERT_EQ(prompts.shown.size(), 1u);
+    EXPECT_EQ(prompts.shown[0].text, "Write to file failed - " + SystemErrorText(ERROR_DISK_FULL));
+    EXPECT_TRUE(TemporaryFiles(folder).empty());
+    EXPECT_FALSE(FileExists(target));
+}
