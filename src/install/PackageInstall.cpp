@@ -53,9 +53,47 @@ bool EntryNameToPath(const WCHAR* name, UINT codePage, std::string& path)
     return true;
 }
 
+namespace
+{
+// The size of a package file, 0 when it cannot be read.
+ULONGLONG PackageSize(const std::string& path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
+        return 0;
+    return (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+// Passes the package's reports of data gone through on to the progress
+// window, which also takes its messages then, and counts them.
+struct ProgressRelay
+{
+    IInstallProgress& progress;
+    ULONGLONG reported = 0;
+
+    static void Report(DWORD bytes, void* context)
+    {
+        auto* relay = static_cast<ProgressRelay*>(context);
+        relay->reported += bytes;
+        relay->progress.AddProgress(bytes);
+    }
+    // Brings the count up to the given number of bytes: data of entries
+    // that were not written, and the package's header and catalog.
+    void CatchUp(ULONGLONG bytes)
+    {
+        if (bytes > reported)
+            progress.AddProgress(bytes - reported);
+        reported = bytes > reported ? bytes : reported;
+    }
+};
+} // namespace
+
 bool CSetupVantrelApp::InstallPackages(IInstallProgress& progress)
 {
     progress.SetStage(IDS_STAGE_FILES, 0);
+    // The bar shows the share of both packages gone through.
+    progress.SetProgressTotal(PackageSize(m_strSourceDir + ForPlatform(RUNTIME_PACKAGE)) +
+                              PackageSize(m_strSourceDir + ForPlatform(APPLICATION_PACKAGE)));
     if (!InstallPackage(progress, ForPlatform(RUNTIME_PACKAGE), m_strSystemDir))
         return false;
     return InstallPackage(progress, ForPlatform(APPLICATION_PACKAGE), m_strInstallPath + "\\Programs");
@@ -84,6 +122,12 @@ bool CSetupVantrelApp::InstallPackage(IInstallProgress& progress, const std::str
     if (destination.empty() || destination.back() != '\\')
         destination += '\\';
 
+    // Listings of the destination are read afresh for every package.
+    m_folderNames.Clear();
+    ProgressRelay relay{progress};
+    package.SetProgressProc(ProgressRelay::Report, &relay);
+    ULONGLONG entriesEnd = 0;
+
     for (int i = 0; i < catalog.GetCount(); ++i)
     {
         const CPackageCatalogEntry entry = catalog.GetAt(i);
@@ -109,8 +153,11 @@ bool CSetupVantrelApp::InstallPackage(IInstallProgress& progress, const std::str
             DiscardBootRenames();
             return false;
         }
+        entriesEnd += entry.GetStoredSize();
+        relay.CatchUp(entriesEnd);
     }
     package.Close();
+    relay.CatchUp(PackageSize(path));
 
     // Windows 9x: the boot-time renames of this package go into WININIT.INI
     // now that all of it is installed.
