@@ -10,11 +10,18 @@
 //   gone CAPTION                    wait until no such window is visible
 //   text CAPTION ID EXPECTED        control ID of the window reads EXPECTED
 //   enabled CAPTION ID 0|1          control ID is disabled (0) or enabled (1)
-//   click CAPTION ID                click button ID (posted; refuses a disabled one)
+//   visible CAPTION ID 0|1          control ID is hidden (0) or shown (1)
+//   checked CAPTION ID 0|1          check box ID is clear (0) or ticked (1)
+//   settext CAPTION ID TEXT         type TEXT into edit ID (replacing its text)
+//   click CAPTION ID                click button ID (posted; waits for a
+//                                   disabled one to be enabled, then fails)
 //   message EXPECTED ANSWER         a message box captioned "Setup" reads
 //                                   EXPECTED (a prefix ending in '*' matches
 //                                   the start); press button ANSWER (1 OK, 6 Yes, 7 No)
 //   screenshot FILE.bmp             the whole screen as a 24-bit bitmap
+//   windowshot CAPTION FILE.bmp     the window CAPTION only
+//   freeze / thaw                   suspend and resume the started program
+//                                   (to photograph a window that is quick)
 //   exit CODE                       the program ends with exit code CODE
 //   sleep MS
 // Texts may use \n and \r. Timeouts: 20 s a step.
@@ -171,14 +178,44 @@ bool StepText(const std::string& caption, int id, const std::string& expected)
                 Escape(expected) + "\"");
 }
 
-bool StepEnabled(const std::string& caption, int id, bool expected)
+// Waits until state(control) is expected; the window may still be working
+// through a click that was posted to it.
+bool StepState(const char* name, bool (*state)(HWND), const std::string& caption, int id, bool expected)
 {
     const HWND window = WaitForWindow(caption);
     if (!window)
         return Fail("no window \"" + caption + "\"");
-    const bool enabled = ::IsWindowEnabled(::GetDlgItem(window, id)) != FALSE;
-    const std::string what = "enabled " + caption + "/" + std::to_string(id) + " = " + (enabled ? "1" : "0");
-    return enabled == expected ? Pass(what) : Fail(what);
+    const HWND control = ::GetDlgItem(window, id);
+    if (!control)
+        return Fail(std::string(name) + " " + caption + ": no control " + std::to_string(id));
+    const DWORD start = ::GetTickCount();
+    bool actual = state(control);
+    while (actual != expected && ::GetTickCount() - start < STEP_TIMEOUT_MS)
+    {
+        ::Sleep(POLL_MS);
+        actual = state(control);
+    }
+    const std::string what =
+        std::string(name) + " " + caption + "/" + std::to_string(id) + " = " + (actual ? "1" : "0");
+    return actual == expected ? Pass(what) : Fail(what);
+}
+
+bool IsEnabled(HWND control) { return ::IsWindowEnabled(control) != FALSE; }
+bool IsShown(HWND control) { return (::GetWindowLongA(control, GWL_STYLE) & WS_VISIBLE) != 0; }
+bool IsChecked(HWND control) { return ::SendMessageA(control, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+
+bool StepSetText(const std::string& caption, int id, const std::string& text)
+{
+    const HWND window = WaitForWindow(caption);
+    if (!window)
+        return Fail("no window \"" + caption + "\"");
+    const HWND control = ::GetDlgItem(window, id);
+    if (!control)
+        return Fail("settext " + caption + ": no control " + std::to_string(id));
+    // WM_SETTEXT is carried across processes with its text; the edit control
+    // tells its dialog with EN_CHANGE, as when the user types.
+    ::SendMessageA(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    return Pass("settext " + caption + "/" + std::to_string(id) + " = \"" + Escape(text) + "\"");
 }
 
 bool PressButton(HWND window, int id, const std::string& what)
@@ -186,7 +223,11 @@ bool PressButton(HWND window, int id, const std::string& what)
     const HWND button = ::GetDlgItem(window, id);
     if (!button)
         return Fail(what + ": no button " + std::to_string(id));
-    // A click on a disabled button would still fire under Wine.
+    // A click on a disabled button would still fire under Wine. The button
+    // may be about to be enabled by a click posted just before.
+    const DWORD start = ::GetTickCount();
+    while (!::IsWindowEnabled(button) && ::GetTickCount() - start < STEP_TIMEOUT_MS)
+        ::Sleep(POLL_MS);
     if (!::IsWindowEnabled(button))
         return Fail(what + ": button " + std::to_string(id) + " is disabled");
     // Posted, not sent: the click may open a modal window of its own.
@@ -231,15 +272,16 @@ bool StepGone(const std::string& caption)
     return Fail("still there: " + caption);
 }
 
-bool StepScreenshot(const std::string& path)
+// Saves the part of the screen in area as a 24-bit bitmap file.
+bool SaveScreenArea(const RECT& area, const std::string& path)
 {
-    const int width = ::GetSystemMetrics(SM_CXSCREEN);
-    const int height = ::GetSystemMetrics(SM_CYSCREEN);
+    const int width = area.right - area.left;
+    const int height = area.bottom - area.top;
     const HDC screen = ::GetDC(nullptr);
     const HDC memory = ::CreateCompatibleDC(screen);
     const HBITMAP bitmap = ::CreateCompatibleBitmap(screen, width, height);
     const HGDIOBJ old = ::SelectObject(memory, bitmap);
-    ::BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
+    ::BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
     ::SelectObject(memory, old);
 
     BITMAPINFOHEADER info{};
@@ -269,6 +311,30 @@ bool StepScreenshot(const std::string& path)
     std::fwrite(pixels.data(), 1, pixels.size(), file);
     std::fclose(file);
     return Pass("screenshot " + path);
+}
+
+bool StepScreenshot(const std::string& path)
+{
+    const RECT screen{0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
+    return SaveScreenArea(screen, path);
+}
+
+bool StepWindowShot(const std::string& caption, const std::string& path)
+{
+    const HWND window = WaitForWindow(caption);
+    if (!window)
+        return Fail("no window \"" + caption + "\"");
+    RECT area;
+    ::GetWindowRect(window, &area);
+    return SaveScreenArea(area, path);
+}
+
+bool StepFreeze(bool freeze)
+{
+    if (!g_process.hThread)
+        return Fail("freeze: no program started");
+    const DWORD result = freeze ? ::SuspendThread(g_process.hThread) : ::ResumeThread(g_process.hThread);
+    return result != static_cast<DWORD>(-1) ? Pass(freeze ? "freeze" : "thaw") : Fail(freeze ? "freeze" : "thaw");
 }
 
 bool StepExit(DWORD expected)
@@ -308,11 +374,18 @@ int main(int argc, char** argv)
             const int id = std::atoi(next().c_str());
             ok = StepText(caption, id, next());
         }
-        else if (step == "enabled")
+        else if (step == "enabled" || step == "visible" || step == "checked")
         {
             const std::string caption = next();
             const int id = std::atoi(next().c_str());
-            ok = StepEnabled(caption, id, next() == "1");
+            bool (*state)(HWND) = step == "enabled" ? IsEnabled : step == "visible" ? IsShown : IsChecked;
+            ok = StepState(step.c_str(), state, caption, id, next() == "1");
+        }
+        else if (step == "settext")
+        {
+            const std::string caption = next();
+            const int id = std::atoi(next().c_str());
+            ok = StepSetText(caption, id, next());
         }
         else if (step == "click")
         {
@@ -326,6 +399,13 @@ int main(int argc, char** argv)
         }
         else if (step == "screenshot")
             ok = StepScreenshot(next());
+        else if (step == "windowshot")
+        {
+            const std::string caption = next();
+            ok = StepWindowShot(caption, next());
+        }
+        else if (step == "freeze" || step == "thaw")
+            ok = StepFreeze(step == "freeze");
         else if (step == "exit")
             ok = StepExit(static_cast<DWORD>(std::strtoul(next().c_str(), nullptr, 10)));
         else if (step == "sleep")
@@ -334,6 +414,9 @@ int main(int argc, char** argv)
             ok = Fail("unknown step " + step);
     }
     if (!ok && g_process.hProcess)
+    {
+        ::ResumeThread(g_process.hThread);
         ::TerminateProcess(g_process.hProcess, 99);
+    }
     return ok ? 0 : 1;
 }
