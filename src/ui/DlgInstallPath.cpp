@@ -32,7 +32,10 @@ UINT RefusalFor(InstallPathProblem problem)
 
 DLG_InstallPath::DLG_InstallPath(CSetupVantrelApp& app) : CConfirmedCancelDialog(IDD_INSTALL_PATH, app) {}
 
-void DLG_InstallPath::DoDataExchange(CDataExchange& dx) { DDX_Text(dx, IDC_INSTALL_PATH_EDIT, m_strPath); }
+void DLG_InstallPath::DoDataExchange(CDataExchange& dx)
+{
+    DDX_Text(dx, IDC_INSTALL_PATH_EDIT, m_strPath);
+}
 
 BOOL DLG_InstallPath::OnInitDialog()
 {
@@ -41,7 +44,10 @@ BOOL DLG_InstallPath::OnInitDialog()
     return TRUE;
 }
 
-void DLG_InstallPath::EnableOk() { EnableItem(IDOK, !m_strPath.empty()); }
+void DLG_InstallPath::EnableOk()
+{
+    EnableItem(IDOK, !m_strPath.empty());
+}
 
 bool DLG_InstallPath::OnCommand(int controlId, int notifyCode)
 {
@@ -61,7 +67,8 @@ bool DLG_InstallPath::OnCommand(int controlId, int notifyCode)
 
 void DLG_InstallPath::OnBrowse()
 {
-    const std::string chosen = BrowseForFolder(m_hWnd, LoadResString(IDS_BROWSE_FOR_PATH), BIF_RETURNONLYFSDIRS, nullptr);
+    const std::string chosen =
+        BrowseForFolder(m_hWnd, LoadResString(IDS_BROWSE_FOR_PATH), BIF_RETURNONLYFSDIRS, nullptr);
     if (chosen.empty())
         return;
     m_strPath = chosen;

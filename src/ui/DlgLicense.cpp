@@ -46,7 +46,10 @@ bool DLG_Main::LoadAgreement(HMODULE module, std::string& text)
     return true;
 }
 
-void DLG_Main::DoDataExchange(CDataExchange& dx) { DDX_Check(dx, IDC_LICENSE_ACCEPT, m_bAccepted); }
+void DLG_Main::DoDataExchange(CDataExchange& dx)
+{
+    DDX_Check(dx, IDC_LICENSE_ACCEPT, m_bAccepted);
+}
 
 BOOL DLG_Main::OnInitDialog()
 {
@@ -55,12 +58,20 @@ BOOL DLG_Main::OnInitDialog()
     ::SendMessageA(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
 
     std::string agreement;
-    SetItemText(IDC_LICENSE_TEXT, LoadAgreement(m_hAgreementModule, agreement) ? agreement : AGREEMENT_MISSING);
+    SetItemText(IDC_LICENSE_TEXT,
+                LoadAgreement(m_hAgreementModule, agreement) ? agreement : AGREEMENT_MISSING);
     EnableInstall();
-    return TRUE;
+    // The dialog manager would focus the agreement with all its text
+    // selected, which scrolls it to its end: it starts at its first line.
+    ::SetFocus(GetItem(IDC_LICENSE_TEXT));
+    ::SendMessageA(GetItem(IDC_LICENSE_TEXT), EM_SETSEL, 0, 0);
+    return FALSE;
 }
 
-void DLG_Main::EnableInstall() { EnableItem(IDC_LICENSE_INSTALL, m_bAccepted != FALSE); }
+void DLG_Main::EnableInstall()
+{
+    EnableItem(IDC_LICENSE_INSTALL, m_bAccepted != FALSE);
+}
 
 bool DLG_Main::OnCommand(int controlId, int notifyCode)
 {

@@ -12,6 +12,8 @@ class DLG_Main : public CConfirmedCancelDialog
 public:
     explicit DLG_Main(CSetupVantrelApp& app);
 
+    // Shows the agreement from its first line, focused; returns FALSE as the
+    // focus is set.
     BOOL OnInitDialog() override;
     bool OnCommand(int controlId, int notifyCode) override;
     // Enter accepts nothing: the dialog ends with IDOK only as Install does,

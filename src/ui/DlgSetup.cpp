@@ -17,7 +17,10 @@ constexpr char DEFAULT_INSTALL_PATH[] = "C:\\Lumiro";
 // installed when either lies in the Programs folder, on every platform.
 constexpr const char* INSTALLED_EXECUTABLES[] = {"\\Programs\\ReaderNT.Exe", "\\Programs\\Reader95.Exe"};
 
-bool FileExists(const std::string& path) { return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool FileExists(const std::string& path)
+{
+    return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 
 bool HoldsInstalledCopy(const std::string& folder)
 {
