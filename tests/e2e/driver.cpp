@@ -20,8 +20,9 @@
 //                                   the start); press button ANSWER (1 OK, 6 Yes, 7 No)
 //   screenshot FILE.bmp             the whole screen as a 24-bit bitmap
 //   windowshot CAPTION FILE.bmp     the window CAPTION only
-//   freeze / thaw                   suspend and resume the started program
-//                                   (to photograph a window that is quick)
+//   catch CAPTION ID                freeze the started program as soon as
+//                                   window CAPTION shows a text in control ID
+//   thaw                            let the frozen program run on
 //   exit CODE                       the program ends with exit code CODE
 //   sleep MS
 // Texts may use \n and \r. Timeouts: 20 s a step.
@@ -88,10 +89,18 @@ struct FindRequest
     HWND found;
 };
 
+// The caption of another program's window, read without sending it a
+// message (the program may be frozen).
+std::string Caption(HWND window)
+{
+    char text[512];
+    return std::string(text, static_cast<size_t>(::GetWindowTextA(window, text, sizeof text)));
+}
+
 BOOL CALLBACK FindTopLevel(HWND window, LPARAM param)
 {
     auto* request = reinterpret_cast<FindRequest*>(param);
-    if (!::IsWindowVisible(window) || WindowText(window) != request->caption)
+    if (!::IsWindowVisible(window) || Caption(window) != request->caption)
         return TRUE;
     if (request->messageBox)
     {
@@ -329,12 +338,33 @@ bool StepWindowShot(const std::string& caption, const std::string& path)
     return SaveScreenArea(area, path);
 }
 
-bool StepFreeze(bool freeze)
+// A window that lives only a moment (the progress window of a quick
+// installation) is caught by freezing the program again and again until it
+// is there: then the program stays frozen for a picture. The control's text
+// is read from the system, not asked of the frozen program.
+bool StepCatch(const std::string& caption, int id)
 {
     if (!g_process.hThread)
-        return Fail("freeze: no program started");
-    const DWORD result = freeze ? ::SuspendThread(g_process.hThread) : ::ResumeThread(g_process.hThread);
-    return result != static_cast<DWORD>(-1) ? Pass(freeze ? "freeze" : "thaw") : Fail(freeze ? "freeze" : "thaw");
+        return Fail("catch: no program started");
+    const DWORD start = ::GetTickCount();
+    while (::GetTickCount() - start < STEP_TIMEOUT_MS)
+    {
+        ::SuspendThread(g_process.hThread);
+        const HWND window = FindVisibleWindow(caption);
+        char text[256] = "";
+        if (window && ::GetWindowTextA(::GetDlgItem(window, id), text, sizeof text) > 0)
+            return Pass("catch " + caption + "/" + std::to_string(id) + " = \"" + text + "\"");
+        ::ResumeThread(g_process.hThread);
+        ::Sleep(2);
+    }
+    return Fail("catch: no window \"" + caption + "\" with a text in " + std::to_string(id));
+}
+
+bool StepThaw()
+{
+    if (!g_process.hThread || ::ResumeThread(g_process.hThread) == static_cast<DWORD>(-1))
+        return Fail("thaw");
+    return Pass("thaw");
 }
 
 bool StepExit(DWORD expected)
@@ -404,8 +434,13 @@ int main(int argc, char** argv)
             const std::string caption = next();
             ok = StepWindowShot(caption, next());
         }
-        else if (step == "freeze" || step == "thaw")
-            ok = StepFreeze(step == "freeze");
+        else if (step == "catch")
+        {
+            const std::string caption = next();
+            ok = StepCatch(caption, std::atoi(next().c_str()));
+        }
+        else if (step == "thaw")
+            ok = StepThaw();
         else if (step == "exit")
             ok = StepExit(static_cast<DWORD>(std::strtoul(next().c_str(), nullptr, 10)));
         else if (step == "sleep")
