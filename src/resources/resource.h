@@ -92,6 +92,7 @@
 #define IDS_INSTALL_SOFTWARE 20077
 #define IDS_STAGE_OLE_CONTROLS 20078
 #define IDS_OLE_REGISTER_FAILED 20079
+#define IDS_FOLDERS_UNKNOWN 20100
 // Why a folder typed into the install-path dialog is refused.
 #define IDS_PATH_EMPTY 20110
 #define IDS_PATH_NOT_ABSOLUTE 20111
