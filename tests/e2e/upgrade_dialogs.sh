@@ -9,7 +9,9 @@
 e2e_begin
 key='HKLM\Software\Corvane\Lumiro Install'
 mkdir -p "$(c_drive Apps/Lumiro/Programs)"
-echo "older build" > "$(c_drive Apps/Lumiro/Programs/ReaderNT.Exe)"
+# Named as the package names it; the setup looks for "ReaderNT.Exe", which
+# Windows finds whatever the case.
+echo "older build" > "$(c_drive Apps/Lumiro/Programs/ReaderNT.exe)"
 record_installed_build 2092 'C:\Apps\Lumiro'
 
 driver start 'C:\media\setup.exe' \
