@@ -41,7 +41,7 @@ void CSetupVantrelApp::SetUserPrompts(IUserPrompts* prompts) { m_pPrompts = prom
 
 IUserPrompts& CSetupVantrelApp::UserPrompts() { return m_pPrompts ? *m_pPrompts : g_windowPrompts; }
 
-bool CSetupVantrelApp::IsWindowsNT()
+OSVERSIONINFOA CSetupVantrelApp::WindowsVersion()
 {
     OSVERSIONINFOA info;
     ::ZeroMemory(&info, sizeof info);
@@ -52,8 +52,10 @@ bool CSetupVantrelApp::IsWindowsNT()
     if (!::GetVersionExA(&info))
         ::ExitProcess(EXIT_CODE_NO_WINDOWS_VERSION);
 #pragma GCC diagnostic pop
-    return info.dwPlatformId == VER_PLATFORM_WIN32_NT;
+    return info;
 }
+
+bool CSetupVantrelApp::IsWindowsNT() { return WindowsVersion().dwPlatformId == VER_PLATFORM_WIN32_NT; }
 
 void CSetupVantrelApp::SetInstallPath(const std::string& path) { m_strInstallPath = path; }
 

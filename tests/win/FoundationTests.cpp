@@ -203,6 +203,7 @@ TEST(ProgressWindow, ShowsItsCaptionAndBlankLinesThenTheTextsLiterally)
 
 TEST(InstallSequence, RunsTheStepsInOrderAndBlanksTheStatusAtEachStage)
 {
+    CComSession com;
     CScratchFolder scratch("sequence");
     CSetupVantrelApp app;
     CScriptedPrompts prompts;
@@ -210,7 +211,8 @@ TEST(InstallSequence, RunsTheStepsInOrderAndBlanksTheStatusAtEachStage)
     CRecordingProgress progress;
     app.SetInstallPath(scratch / "Lumiro");
     app.DetermineFolders();
-    // Two packages without entries beside the "setup program".
+    // Two packages without entries beside the "setup program", and the
+    // platform's control already in place.
     app.m_strSourceDir = scratch.Path() + "\\";
     const bool nt = CSetupVantrelApp::IsWindowsNT();
     for (const char* name : {nt ? "RTDLL_NT.PKG" : "RTDLL_95.PKG", nt ? "APPS_NT.PKG" : "APPS_95.PKG"})
@@ -219,10 +221,44 @@ TEST(InstallSequence, RunsTheStepsInOrderAndBlanksTheStatusAtEachStage)
         ASSERT_TRUE(package.Create((scratch / name).c_str(), TRUE));
         ASSERT_TRUE(package.Commit());
     }
-    ASSERT_TRUE(app.RunInstall(progress));
-    EXPECT_EQ(progress.stages, (std::vector<std::string>{"Creating folders", "Installing files",
-                                                         "Configuring software.", "Registering components"}));
+    ASSERT_TRUE(::CreateDirectoryA((scratch / "Lumiro").c_str(), nullptr));
+    ASSERT_TRUE(::CreateDirectoryA((scratch / "Lumiro\\Programs").c_str(), nullptr));
+    ASSERT_TRUE(::CopyFileA(FixtureFile("payload\\APPS_NT\\UiCtlsU.ocx").c_str(),
+                            (scratch / "Lumiro\\Programs\\UiCtlsU.ocx").c_str(), FALSE));
+
+    const bool completed = app.RunInstall(progress);
+    app.RemoveShortcuts();
+    DeleteRegistryTree(HKEY_CLASSES_ROOT, SAMPLE_CONTROL_U_CLASS_KEY);
+    ASSERT_TRUE(completed);
+    EXPECT_EQ(progress.stages,
+              (std::vector<std::string>{"Creating folders", "Installing files", "Configuring software.",
+                                        "Creating shortcuts", "Registering components", "Registering OLE Controls"}));
     EXPECT_EQ(progress.status, "");
     EXPECT_TRUE(FolderExists(scratch / "Lumiro\\Documents"));
     EXPECT_TRUE(prompts.shown.empty());
+}
+
+TEST(InstallSequence, AControlThatFailsToRegisterEndsTheSequenceAfterItsMessage)
+{
+    CComSession com;
+    CScratchFolder scratch("sequence-ole");
+    CSetupVantrelApp app;
+    CScriptedPrompts prompts;
+    app.SetUserPrompts(&prompts);
+    CRecordingProgress progress;
+    app.SetInstallPath(scratch / "Lumiro");
+    app.DetermineFolders();
+    app.m_strSourceDir = scratch.Path() + "\\";
+    for (const char* name : {"RTDLL_NT.PKG", "APPS_NT.PKG"})
+    {
+        CPackageFile package;
+        ASSERT_TRUE(package.Create((scratch / name).c_str(), TRUE));
+        ASSERT_TRUE(package.Commit());
+    }
+    const bool completed = app.RunInstall(progress);
+    app.RemoveShortcuts();
+    EXPECT_FALSE(completed);
+    EXPECT_EQ(progress.stage, "Registering OLE Controls");
+    ASSERT_EQ(prompts.shown.size(), 1u);
+    EXPECT_EQ(prompts.shown[0].text, "Failed to register OLE control \"" + (scratch / "Lumiro\\Programs\\UiCtlsU.ocx") + "\"");
 }
