@@ -1,0 +1,143 @@
+#include "shell/InstallPathCheck.h"
+
+#include <windows.h>
+
+#include <shlobj.h>
+
+#include <vector>
+
+namespace
+{
+constexpr DWORD PATH_BUFFER_LENGTH = 1024;
+
+// The shell's folders that hold the system's or the user's own files. A
+// number the system does not know (Windows 9x has no profile folder, for
+// example) is passed over.
+constexpr int WELL_KNOWN_FOLDERS[] = {
+    CSIDL_WINDOWS,
+    CSIDL_SYSTEM,
+    CSIDL_SYSTEMX86,
+    CSIDL_PROGRAM_FILES,
+    CSIDL_PROGRAM_FILESX86,
+    CSIDL_PROGRAM_FILES_COMMON,
+    CSIDL_PROGRAM_FILES_COMMONX86,
+    CSIDL_PROFILE,
+    CSIDL_DESKTOPDIRECTORY,
+    CSIDL_COMMON_DESKTOPDIRECTORY,
+    CSIDL_PERSONAL,
+    CSIDL_COMMON_DOCUMENTS,
+    CSIDL_APPDATA,
+    CSIDL_LOCAL_APPDATA,
+    CSIDL_COMMON_APPDATA,
+    CSIDL_STARTMENU,
+    CSIDL_COMMON_STARTMENU,
+    CSIDL_FONTS,
+};
+
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
+bool IsDriveLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+
+// "C:\..." or "\\server\share...", but not the device forms "\\?\" and
+// "\\.\", which name no folder a user would choose.
+bool IsAbsolute(const std::string& path)
+{
+    if (path.size() >= 3 && IsDriveLetter(path[0]) && path[1] == ':' && IsSeparator(path[2]))
+        return true;
+    if (path.size() >= 5 && IsSeparator(path[0]) && IsSeparator(path[1]) && !IsSeparator(path[2]))
+    {
+        const size_t shareStart = path.find_first_of("\\/", 2);
+        const bool deviceForm = path[2] == '?' || path[2] == '.';
+        return !deviceForm && shareStart != std::string::npos && shareStart + 1 < path.size() &&
+               !IsSeparator(path[shareStart + 1]);
+    }
+    return false;
+}
+
+// The full, long form of a path without trailing separators; the path itself
+// when the system cannot give one.
+std::string FullPath(const std::string& path)
+{
+    char buffer[PATH_BUFFER_LENGTH];
+    const DWORD fullLength = ::GetFullPathNameA(path.c_str(), PATH_BUFFER_LENGTH, buffer, nullptr);
+    std::string full = fullLength > 0 && fullLength < PATH_BUFFER_LENGTH ? std::string(buffer, fullLength) : path;
+    const DWORD longLength = ::GetLongPathNameA(full.c_str(), buffer, PATH_BUFFER_LENGTH);
+    if (longLength > 0 && longLength < PATH_BUFFER_LENGTH)
+        full.assign(buffer, longLength);
+    return TrimTrailingSeparators(full);
+}
+
+bool IsRoot(const std::string& fullPath)
+{
+    if (fullPath.size() == 2 && fullPath[1] == ':')
+        return true;
+    // \\server\share: a separator after the server name and none after it.
+    if (fullPath.size() > 2 && IsSeparator(fullPath[0]) && IsSeparator(fullPath[1]))
+    {
+        const size_t shareStart = fullPath.find_first_of("\\/", 2);
+        return shareStart == std::string::npos || fullPath.find_first_of("\\/", shareStart + 1) == std::string::npos;
+    }
+    return false;
+}
+
+bool EqualIgnoringCase(const std::string& a, const std::string& b)
+{
+    return a.size() == b.size() && ::lstrcmpiA(a.c_str(), b.c_str()) == 0;
+}
+
+// Whether the folder is the well-known folder or holds it.
+bool IsOrHolds(const std::string& folder, const std::string& wellKnown)
+{
+    if (wellKnown.size() < folder.size())
+        return false;
+    if (wellKnown.size() > folder.size() && !IsSeparator(wellKnown[folder.size()]))
+        return false;
+    return EqualIgnoringCase(folder, wellKnown.substr(0, folder.size()));
+}
+
+std::vector<std::string> WellKnownFolderPaths()
+{
+    std::vector<std::string> paths;
+    char buffer[MAX_PATH];
+    for (int folder : WELL_KNOWN_FOLDERS)
+    {
+        if (::SHGetSpecialFolderPathA(nullptr, buffer, folder, FALSE) && buffer[0] != '\0')
+            paths.push_back(FullPath(buffer));
+    }
+    // Asked of the kernel as well: the shell of an old system may not know
+    // these numbers.
+    UINT length = ::GetWindowsDirectoryA(buffer, MAX_PATH);
+    if (length > 0 && length < MAX_PATH)
+        paths.push_back(FullPath(buffer));
+    length = ::GetSystemDirectoryA(buffer, MAX_PATH);
+    if (length > 0 && length < MAX_PATH)
+        paths.push_back(FullPath(buffer));
+    return paths;
+}
+} // namespace
+
+std::string TrimTrailingSeparators(const std::string& path)
+{
+    size_t end = path.size();
+    while (end > 0 && IsSeparator(path[end - 1]))
+        --end;
+    return path.substr(0, end);
+}
+
+InstallPathProblem CheckInstallPath(const std::string& path)
+{
+    if (TrimTrailingSeparators(path).empty())
+        return path.empty() ? InstallPathProblem::Empty : InstallPathProblem::NotAbsolute;
+    if (!IsAbsolute(path))
+        return InstallPathProblem::NotAbsolute;
+
+    const std::string full = FullPath(path);
+    if (IsRoot(full))
+        return InstallPathProblem::DriveRoot;
+    for (const std::string& wellKnown : WellKnownFolderPaths())
+    {
+        if (IsOrHolds(full, wellKnown))
+            return InstallPathProblem::WellKnownFolder;
+    }
+    return InstallPathProblem::None;
+}

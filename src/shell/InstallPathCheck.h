@@ -1,0 +1,31 @@
+#pragma once
+#include <string>
+
+// Why a folder cannot serve as the installation folder. The uninstall removes
+// the installation folder's whole tree, so a folder that holds the system's or
+// the user's own files must never be taken for one, neither when the user
+// chooses the folder nor when the uninstall reads it back from the registry.
+enum class InstallPathProblem
+{
+    None,
+    Empty,
+    // Neither a drive letter followed by a backslash nor a UNC path
+    // (\\server\share\...): it would be taken relative to the current folder.
+    NotAbsolute,
+    // The root of a drive or of a network share.
+    DriveRoot,
+    // One of the shell's well-known folders (Windows, system, Program Files,
+    // the user profile, desktop, documents, application data, Start menu, of
+    // the user and of all users) or a folder that holds one of them.
+    WellKnownFolder,
+};
+
+// The path without trailing backslashes or slashes ("C:\Lumiro\\" gives
+// "C:\Lumiro").
+std::string TrimTrailingSeparators(const std::string& path);
+
+// Checks a folder named by the user or by the registry. The path is made full
+// (".." and "." resolved, short names made long where the folder exists)
+// before it is compared, so "C:\Lumiro\.." is a drive root and
+// "C:\PROGRA~1" is Program Files.
+InstallPathProblem CheckInstallPath(const std::string& path);
