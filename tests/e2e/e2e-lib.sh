@@ -29,7 +29,7 @@ e2e_begin() {
   MEDIA="$WINEPREFIX/drive_c/media"
   mkdir -p "$MEDIA"
   cp "$E2E_BIN/setup.exe" "$MEDIA/"
-  cp "$E2E_BIN/driver.exe" "$E2E_BIN/hold_file.exe" "$WINEPREFIX/drive_c/"
+  cp "$E2E_BIN/driver.exe" "$E2E_BIN/watch_hook.dll" "$E2E_BIN/hold_file.exe" "$WINEPREFIX/drive_c/"
   for pkg in "$E2E_BIN"/*.PKG; do [ -e "$pkg" ] && cp "$pkg" "$MEDIA/"; done
   return 0
 }
@@ -152,11 +152,16 @@ release_file() {
   wait "$HOLD_PID" || true
 }
 
-# install_completes: setup.exe runs a whole installation without a question
-# and ends after the completion message.
+# The stage line of the progress window through a whole installation: blank
+# when the window opens, then each stage in order.
+ALL_STAGES='|Creating folders|Installing files|Configuring software.|Creating shortcuts|Registering components|Registering OLE Controls'
+
+# install_completes: setup.exe runs a whole installation without a question,
+# shows every stage in order and ends after the completion message.
 install_completes() {
-  driver start 'C:\media\setup.exe' \
+  driver watch Installing 1003 start 'C:\media\setup.exe' \
     message 'Installation is complete.  Thank you for installing Lumiro' 1 \
+    watched "$ALL_STAGES" \
     exit 0
 }
 
