@@ -1,10 +1,9 @@
 #include "app/SetupApp.h"
 
-#include <ole2.h>
-
 #include "app/DlgInstalling.h"
 #include "app/Messages.h"
 #include "framework/Handles.h"
+#include "framework/OleSession.h"
 #include "resources/resource.h"
 
 namespace
@@ -12,24 +11,6 @@ namespace
 constexpr DWORD EXIT_CODE_NO_WINDOWS_VERSION = 1000;
 constexpr DWORD FOLDER_BUFFER_LENGTH = 1024;
 constexpr char SECURE_KEY[] = "Software\\Secure\\Corvane";
-
-// Keeps OLE initialised for the whole run; the shortcut step creates its
-// shell links through COM.
-class COleSession
-{
-public:
-    COleSession() : m_hr(::OleInitialize(nullptr)) {}
-    ~COleSession()
-    {
-        if (SUCCEEDED(m_hr))
-            ::OleUninitialize();
-    }
-    COleSession(const COleSession&) = delete;
-    COleSession& operator=(const COleSession&) = delete;
-
-private:
-    HRESULT m_hr;
-};
 
 CWindowPrompts g_windowPrompts;
 } // namespace

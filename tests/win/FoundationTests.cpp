@@ -6,6 +6,7 @@
 #include "app/DlgInstalling.h"
 #include "app/Messages.h"
 #include "app/SetupApp.h"
+#include "framework/OleSession.h"
 #include "framework/ResourceStrings.h"
 #include "install/FolderDaclWriter.h"
 #include "package/PackageFile.h"
@@ -242,7 +243,7 @@ protected:
         DeleteRegistryTree(HKEY_CLASSES_ROOT, SAMPLE_CONTROL_U_CLASS_KEY);
     }
 
-    CComSession com;
+    COleSession ole;
     CScratchFolder scratch{"sequence"};
     CSetupVantrelApp app;
     CScriptedPrompts prompts;

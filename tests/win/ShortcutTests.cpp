@@ -7,6 +7,7 @@
 
 #include "TestSupport.h"
 #include "app/SetupApp.h"
+#include "framework/OleSession.h"
 #include "framework/Handles.h"
 
 namespace
@@ -56,8 +57,8 @@ protected:
         app.SetInstallPath(scratch / "Lumiro");
         ::CreateDirectoryA(app.m_strInstallPath.c_str(), nullptr);
         ::CreateDirectoryA((app.m_strInstallPath + "\\Programs").c_str(), nullptr);
-        ASSERT_TRUE(::CopyFileA(FixtureFile(RunsAsNt() ? "payload\\APPS_NT\\ReaderNT.exe" : "payload\\APPS_95\\Reader95.exe").c_str(),
-                                Target().c_str(), FALSE));
+        const std::string reader = RunsAsNt() ? "payload\\APPS_NT\\ReaderNT.exe" : "payload\\APPS_95\\Reader95.exe";
+        ASSERT_TRUE(::CopyFileA(FixtureFile(reader).c_str(), Target().c_str(), FALSE));
         const int common[] = {CSIDL_COMMON_PROGRAMS, CSIDL_COMMON_DESKTOPDIRECTORY};
         const int perUser[] = {CSIDL_PROGRAMS, CSIDL_DESKTOPDIRECTORY};
         for (int i = 0; i < 2; ++i)
@@ -85,7 +86,7 @@ protected:
         return app.m_strInstallPath + (RunsAsNt() ? "\\Programs\\ReaderNT.exe" : "\\Programs\\Reader95.exe");
     }
 
-    CComSession com;
+    COleSession ole;
     CScratchFolder scratch{"shortcuts"};
     CSetupVantrelApp app;
     CScriptedPrompts prompts;

@@ -2,7 +2,6 @@
 // Helpers shared by the in-process Win32 tests: a progress recorder, scripted
 // prompts, scratch folders and registry keys that each test makes anew.
 #include <windows.h>
-#include <objbase.h>
 
 #include <deque>
 #include <string>
@@ -92,23 +91,6 @@ extern const char SAMPLE_CONTROL_U_CLASS_KEY[];
 extern const char SAMPLE_CONTROL_A_CLASS_KEY[];
 // The default value of a key; "" when the key or the value is missing.
 std::string RegistryDefaultValue(HKEY root, const std::string& subKey);
-
-// Keeps COM initialised on the test's thread, as the setup's start-up does.
-class CComSession
-{
-public:
-    CComSession() : m_hr(::CoInitialize(nullptr)) {}
-    ~CComSession()
-    {
-        if (SUCCEEDED(m_hr))
-            ::CoUninitialize();
-    }
-    CComSession(const CComSession&) = delete;
-    CComSession& operator=(const CComSession&) = delete;
-
-private:
-    HRESULT m_hr;
-};
 
 bool FileExists(const std::string& path);
 bool FolderExists(const std::string& path);
