@@ -127,6 +127,12 @@ bool Utf16ToSystem(const PackageName& name, std::string& text)
     return true;
 }
 
+bool IsLink(const std::string& path)
+{
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
 bool IsSameFile(const std::string& a, const std::string& b)
 {
     auto identify = [](const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {

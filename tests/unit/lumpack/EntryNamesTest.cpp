@@ -35,7 +35,7 @@ TEST(EntryNames, NamesThatWouldLeaveTheFolderAreRefused)
     const char* const refused[] = {"",          "..",       "..\\evil",   "a\\..\\..\\up", "a/../../up",
                                    "\\abs",     "/abs",     "C:\\x",      "C:x",           "file:stream",
                                    "a\\\\b",    "a\\",      "a\\.\\b",    "a\\. .\\b",     ".. \\x",
-                                   "tab\there", "\\\\host\\share\\x"};
+                                   "tab\there", "\\\\host\\share\\x", "sub\\CON.txt", "lpt1"};
     for (const char* name : refused)
     {
         std::string relative, reason;
