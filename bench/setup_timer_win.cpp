@@ -68,11 +68,22 @@ std::vector<HWND> VisibleWindowsOf(DWORD processId)
 
 bool StartsWith(const std::string& text, const char* prefix) { return text.compare(0, strlen(prefix), prefix) == 0; }
 
+// Posts a click on button id of the dialog, once: the same button is not
+// clicked again within CLICK_REPEAT_MS (the dialog may not have acted on the
+// first click by the next poll, and a second click would undo a tick).
 void Click(HWND dialog, int id)
 {
+    constexpr DWORD CLICK_REPEAT_MS = 500;
+    static HWND lastButton = nullptr;
+    static DWORD lastTick = 0;
     const HWND button = ::GetDlgItem(dialog, id);
-    if (button && ::IsWindowEnabled(button))
-        ::PostMessageA(button, BM_CLICK, 0, 0);
+    if (!button || !::IsWindowEnabled(button))
+        return;
+    if (button == lastButton && ::GetTickCount() - lastTick < CLICK_REPEAT_MS)
+        return;
+    lastButton = button;
+    lastTick = ::GetTickCount();
+    ::PostMessageA(button, BM_CLICK, 0, 0);
 }
 
 // What the clock stops at, and what the run looked like.

@@ -1,34 +1,18 @@
 #include "app/SetupApp.h"
 
-#include <ole2.h>
-
 #include "app/DlgInstalling.h"
 #include "app/Messages.h"
 #include "framework/Handles.h"
+#include "framework/OleSession.h"
 #include "resources/resource.h"
+#include "ui/DlgInstallPath.h"
+#include "ui/DlgLicense.h"
+#include "ui/DlgSetup.h"
 
 namespace
 {
 constexpr DWORD EXIT_CODE_NO_WINDOWS_VERSION = 1000;
 constexpr char SECURE_KEY[] = "Software\\Secure\\Corvane";
-
-// Keeps OLE initialised for the whole run; the shortcut step creates its
-// shell links through COM.
-class COleSession
-{
-public:
-    COleSession() : m_hr(::OleInitialize(nullptr)) {}
-    ~COleSession()
-    {
-        if (SUCCEEDED(m_hr))
-            ::OleUninitialize();
-    }
-    COleSession(const COleSession&) = delete;
-    COleSession& operator=(const COleSession&) = delete;
-
-private:
-    HRESULT m_hr;
-};
 
 CWindowPrompts g_windowPrompts;
 
@@ -60,7 +44,7 @@ void CSetupVantrelApp::SetUserPrompts(IUserPrompts* prompts) { m_pPrompts = prom
 
 IUserPrompts& CSetupVantrelApp::UserPrompts() { return m_pPrompts ? *m_pPrompts : g_windowPrompts; }
 
-bool CSetupVantrelApp::IsWindowsNT()
+OSVERSIONINFOA CSetupVantrelApp::WindowsVersion()
 {
     OSVERSIONINFOA info;
     ::ZeroMemory(&info, sizeof info);
@@ -71,8 +55,10 @@ bool CSetupVantrelApp::IsWindowsNT()
     if (!::GetVersionExA(&info))
         ::ExitProcess(EXIT_CODE_NO_WINDOWS_VERSION);
 #pragma GCC diagnostic pop
-    return info.dwPlatformId == VER_PLATFORM_WIN32_NT;
+    return info;
 }
+
+bool CSetupVantrelApp::IsWindowsNT() { return WindowsVersion().dwPlatformId == VER_PLATFORM_WIN32_NT; }
 
 void CSetupVantrelApp::SetInstallPath(const std::string& path) { m_strInstallPath = path; }
 
@@ -120,9 +106,11 @@ BOOL CSetupVantrelApp::InitInstance()
     if (!DetermineFolders())
         return FALSE;
 
-    // The main dialog, and for a new installation the licence agreement and
-    // the install-path dialog, come here: they choose between installing and
-    // removing and set m_strInstallPath.
+    const SetupChoice choice = ChooseInstallation();
+    if (choice == SetupChoice::Leave)
+        return FALSE;
+    if (choice == SetupChoice::Uninstall)
+        return RunUninstall() ? TRUE : FALSE;
 
     DLG_Installing progress;
     if (!progress.Create(nullptr))
@@ -149,6 +137,31 @@ BOOL CSetupVantrelApp::InitInstance()
     }
     ShowMessage(IDS_INSTALL_COMPLETE, MB_OK);
     return FALSE;
+}
+
+CSetupVantrelApp::SetupChoice CSetupVantrelApp::ChooseInstallation()
+{
+    // The main dialog sets m_strInstallPath to the installed copy's folder or
+    // to the default one.
+    DLG_Setup choice(*this);
+    if (choice.DoModal() != IDOK)
+        return SetupChoice::Leave;
+    if (choice.m_bUninstall)
+        return SetupChoice::Uninstall;
+    // Upgrading keeps the installed copy's folder and needs no agreement.
+    if (choice.m_bUpgrade)
+        return SetupChoice::Install;
+
+    DLG_Main agreement(*this);
+    if (agreement.DoModal() != IDOK)
+        return SetupChoice::Leave;
+    DLG_InstallPath folder(*this);
+    folder.m_strPath = m_strInstallPath;
+    if (folder.DoModal() != IDOK)
+        return SetupChoice::Leave;
+    if (!folder.m_strPath.empty())
+        m_strInstallPath = folder.m_strPath;
+    return SetupChoice::Install;
 }
 
 void CSetupVantrelApp::RestartWindows()

@@ -13,6 +13,7 @@ class IUserPrompts;
 class CPackageFile;
 class CPackageCatalogEntry;
 class DLG_Installing;
+class IFolderDaclWriter;
 
 
 // The application object: owns the state of the whole run and drives it from
@@ -27,6 +28,9 @@ public:
 
     // Start-up and main flow (app/SetupApp.cpp).
     BOOL InitInstance() override;
+    // The Windows version the system reports; ends the process with exit
+    // code 1000 when the system cannot tell it.
+    static OSVERSIONINFOA WindowsVersion();
     static bool IsWindowsNT();
     void RestartWindows();
     void SetInstallPath(const std::string& path);
@@ -49,9 +53,16 @@ public:
     bool CreateInstallFolders(IInstallProgress& progress);
     bool CreateFolder(IInstallProgress& progress, const std::string& path);
 
-    // Shortcuts (shell/Shortcuts.cpp).
+    // Shortcuts and special folders (shell/Shortcuts.cpp, shell/SpecialFolders.cpp).
     bool CreateShortcuts(IInstallProgress& progress);
+    bool CreateShortcut(const std::string& folder);
     void RemoveShortcuts();
+    void RemoveShortcut(const std::string& folder);
+    // The path of a special folder (a CSIDL number; the all-users numbers
+    // stand for the user's own folders on Windows 9x); "" after the system's
+    // reason was shown.
+    std::string GetSpecialFolderPath(int folder);
+    static int MapCommonFolder(int folder);
 
     // Package installation (install/PackageInstall.cpp).
     bool InstallPackages(IInstallProgress& progress);
@@ -88,9 +99,23 @@ public:
 
     // OLE control registration (install/OleRegistration.cpp).
     bool RegisterOleControls(IInstallProgress& progress);
+    // Loads the module and calls its DllRegisterServer; true only when that
+    // returned exactly S_OK.
+    static bool RegisterServerModule(const std::string& modulePath);
 
-    // Folder access rights (install/FolderRights.cpp).
-    bool SetFolderAccessRights();
+    // Folder access rights (install/FolderRights.cpp). Only on Windows 5.1
+    // and 6.1; nothing is reported and no step stops another.
+    void SetFolderAccessRights();
+    bool SetUsersFolderAccess(const std::string& folder);
+    bool GrantUsersFullControl(const std::string& folder);
+    bool GrantAdministratorsFullControl(const std::string& folder);
+    bool GrantSystemFullControl(const std::string& folder);
+    static bool IsWindowsXP();
+    static bool IsWindows7();
+    // The seam through which the new access-control lists reach the folders.
+    // The default calls SetSecurityInfo; a test passes its own. Not owned.
+    void SetDaclWriter(IFolderDaclWriter* writer);
+    IFolderDaclWriter& DaclWriter();
 
     // Directory tree removal (install/TreeRemoval.cpp).
     bool RemoveFolderTree(const std::string& path, bool force);
@@ -125,8 +150,18 @@ public:
 
 private:
     bool CreateSecureKey();
+    enum class SetupChoice
+    {
+        Leave,     // "Exit Setup", or a cancel confirmed in a later dialog
+        Install,   // into m_strInstallPath
+        Uninstall,
+    };
+    // The main dialog and, for a new installation, the licence agreement and
+    // the install-path dialog.
+    SetupChoice ChooseInstallation();
     FileWriteResult WritePackageFile(CPackageFile& package, const CPackageCatalogEntry& entry, int index,
                                      const std::string& targetPath, bool mayReplace);
 
     IUserPrompts* m_pPrompts = nullptr;
+    IFolderDaclWriter* m_pDaclWriter = nullptr;
 };

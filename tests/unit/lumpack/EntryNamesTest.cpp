@@ -54,3 +54,16 @@ TEST(EntryNames, RelativePathsBecomeBackslashedNames)
     EXPECT_EQ(N("sub\\deeper\\file.txt"), name);
     EXPECT_EQ("sub\\deeper\\file.txt", DisplayName(name.c_str()));
 }
+
+#ifdef _WIN32
+// Code page 65000 (UTF-7) refuses the no-best-fit flag as the UTF-8 ANSI code
+// page of Windows' "Use Unicode UTF-8" option does; the name still converts.
+TEST(EntryNames, ACodePageThatRefusesTheNoBestFitFlagStillConverts)
+{
+    std::string text;
+    ASSERT_TRUE(Utf16ToCodePage(N("notes-1.txt"), 65000, text)) << GetLastError();
+    EXPECT_EQ("notes-1.txt", text);
+    ASSERT_TRUE(Utf16ToCodePage(N("plain.txt"), CP_ACP, text));
+    EXPECT_EQ("plain.txt", text);
+}
+#endif

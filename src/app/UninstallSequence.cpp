@@ -1,0 +1,3 @@
+#include "app/SetupApp.h"
+
+bool CSetupVantrelApp::RunUninstall() { return false; }
