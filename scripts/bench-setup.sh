@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Side-by-side under Wine, on one payload in one folder (2,000 text files of
-# 4 KiB and one 128 MiB file, half text and half random):
+# 4 KiB, one 128 MiB file, half text and half random, and the sample
+# application's three files):
 #   setup:  the real setup.exe with the payload packed by lumpack into
-#           APPS_NT.PKG (and an empty RTDLL_NT.PKG), timed from its start to
-#           its completion message by bench/setup_timer_win.cpp;
+#           APPS_NT.PKG (and the sample RTDLL_NT.PKG), timed from its start
+#           to its completion message by bench/setup_timer_win.cpp, which
+#           clicks through the dialogs before the progress window;
 #   nsis:   an NSIS 3 installer of the same files (makensis, SetCompressor
 #           zlib, not solid, Target amd64-unicode), run with /S to its exit;
 #   xcopy:  Wine's xcopy of the payload folder, to its exit.
@@ -34,7 +36,7 @@ fi
 cmake --preset linux >/dev/null
 cmake --build --preset linux -j2 --target lumpack >/dev/null
 cmake --preset mingw64 >/dev/null
-cmake --build --preset mingw64 -j2 --target setup setup_timer_win >/dev/null
+cmake --build --preset mingw64 -j2 --target setup setup_timer_win sample_packages >/dev/null
 
 export LUMIRO_WINE_ROOT="$root/build/mingw64/wine-bench"
 "$root/cmake/wine-session.sh" start >/dev/null
@@ -47,7 +49,7 @@ cleanup() {
 }
 trap cleanup EXIT
 rm -rf "$work"
-mkdir -p "$work/payload" "$work/media" "$work/empty" "$work/mem4k" "$work/mem512"
+mkdir -p "$work/payload" "$work/media" "$work/mem4k" "$work/mem512"
 
 # The payload: deterministic text files and one large file whose second half
 # does not compress.
@@ -77,8 +79,14 @@ with open(os.path.join(work, "mem4k", "small.bin"), "wb") as f:
 large(os.path.join(work, "mem512", "large.bin"), 512)
 PY
 
+# The application's own sample files join the payload (the setup registers
+# its control at the end); the runtime package is the sample one.
+fixtures="$root/build/mingw64/tests/fixtures"
+cp "$fixtures"/payload/APPS_NT/* "$work/payload/"
+cp "$fixtures"/payload/APPS_NT/* "$work/mem4k/"
+cp "$fixtures"/payload/APPS_NT/* "$work/mem512/"
 lumpack="$root/build/linux/tools/lumpack"
-"$lumpack" create "$work/media/RTDLL_NT.PKG" "$work/empty" >/dev/null
+cp "$fixtures/packages/RTDLL_NT.PKG" "$work/media/RTDLL_NT.PKG"
 "$lumpack" create "$work/media/APPS_NT.PKG" "$work/payload" >/dev/null
 cp "${SETUP_EXE:-$root/build/mingw64/src/setup.exe}" "$work/media/setup.exe"
 cp "$root/build/mingw64/bench/setup_timer_win.exe" "$work/"

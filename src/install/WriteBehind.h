@@ -13,8 +13,8 @@
 class CWriteBehindSink : public CPackageSink
 {
 public:
-    static constexpr int SLOTS = 4;
-    static constexpr DWORD SLOT_SIZE = 1024 * 1024;
+    static constexpr int SLOTS = 8;
+    static constexpr DWORD SLOT_SIZE = 256 * 1024;
 
     explicit CWriteBehindSink(HANDLE hFile) : m_hFile(hFile) {}
     // Waits for the thread as Finish does.
