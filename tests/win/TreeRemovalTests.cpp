@@ -130,8 +130,10 @@ TEST_F(TreeRemovalTest, FileThatIsAlreadyGoneIsPassedOverSilently)
 
 // C:\lumiro-links is planted from outside Wine by a ctest fixture
 // (plant_links.sh): tree\sub\file.txt, tree\link -> outside (with files),
-// tree\emptylink -> emptyoutside (empty), toplink -> outside. Wine shows a
-// Unix link to a folder as a folder with FILE_ATTRIBUTE_REPARSE_POINT.
+// tree\emptylink -> emptyoutside (empty), tree\filelink ->
+// outside\keep.txt, toplink -> outside. Wine shows a Unix link to a folder
+// as a folder with FILE_ATTRIBUTE_REPARSE_POINT, one to a file as a plain
+// file.
 TEST_F(TreeRemovalTest, LinksOutOfTheTreeAreNeverFollowedAndTheirTargetsStay)
 {
     const std::string root = "C:\\lumiro-links";
@@ -161,6 +163,9 @@ TEST_F(TreeRemovalTest, LinksOutOfTheTreeAreNeverFollowedAndTheirTargetsStay)
         if (FolderExists(root + link))
             expected.push_back(FolderMessage(root + link, ERROR_NOT_SUPPORTED));
     }
+    // A link to a file that the system does not mark as a link stays too.
+    if (FileExists(root + "\\tree\\filelink"))
+        expected.push_back(FileMessage(root + "\\tree\\filelink", ERROR_NOT_SUPPORTED));
     if (!expected.empty())
         expected.push_back(FolderMessage(root + "\\tree", ERROR_DIR_NOT_EMPTY));
     if (FolderExists(root + "\\toplink"))

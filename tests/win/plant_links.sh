@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # plant_links.sh plant|remove: plants (or removes) C:\lumiro-links in the
 # build's prefix: a tree with Unix symbolic links to folders outside it, and
-# a link in place of a tree. Only a Unix program can make these links.
+# a link in place of a tree, and a Unix link to a file outside the tree. Only a Unix program can make these links.
 set -euo pipefail
 . "${LUMIRO_SOURCE_DIR:?}/cmake/wine-env.sh"
 root="$WINEPREFIX/drive_c/lumiro-links"
@@ -13,4 +13,5 @@ echo keep > "$root/outside/keep.txt"
 echo deep > "$root/outside/inner/deep.txt"
 ln -s ../outside "$root/tree/link"
 ln -s ../emptyoutside "$root/tree/emptylink"
+ln -s ../outside/keep.txt "$root/tree/filelink"
 ln -s outside "$root/toplink"
