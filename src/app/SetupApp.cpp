@@ -10,7 +10,6 @@
 namespace
 {
 constexpr DWORD EXIT_CODE_NO_WINDOWS_VERSION = 1000;
-constexpr DWORD FOLDER_BUFFER_LENGTH = 1024;
 constexpr char SECURE_KEY[] = "Software\\Secure\\Corvane";
 
 // Keeps OLE initialised for the whole run; the shortcut step creates its
@@ -32,6 +31,26 @@ private:
 };
 
 CWindowPrompts g_windowPrompts;
+
+// One folder query of the system into folder; false, with the reason as the
+// last error, when it fails or its answer does not fit the buffer (which
+// GetModuleFileNameA reports by filling it, the folder queries by asking for
+// more).
+template <class Query>
+bool QueryFolder(Query query, DWORD bufferLength, std::string& folder)
+{
+    std::vector<char> buffer(bufferLength + 1);
+    const DWORD length = query(buffer.data(), bufferLength);
+    if (length == 0)
+        return false;
+    if (length >= bufferLength)
+    {
+        ::SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return false;
+    }
+    folder.assign(buffer.data(), length);
+    return true;
+}
 } // namespace
 
 CSetupVantrelApp::CSetupVantrelApp() = default;
@@ -66,18 +85,29 @@ bool CSetupVantrelApp::CreateSecureKey()
     return result == ERROR_SUCCESS;
 }
 
-void CSetupVantrelApp::DetermineFolders()
+bool CSetupVantrelApp::DetermineFolders(DWORD bufferLength)
 {
-    char buffer[FOLDER_BUFFER_LENGTH];
-    const DWORD length = ::GetModuleFileNameA(nullptr, buffer, FOLDER_BUFFER_LENGTH);
-    const std::string modulePath(buffer, length < FOLDER_BUFFER_LENGTH ? length : 0);
+    std::string modulePath;
+    const bool known =
+        QueryFolder([](char* buffer, DWORD length) { return ::GetModuleFileNameA(nullptr, buffer, length); },
+                    bufferLength, modulePath) &&
+        QueryFolder([](char* buffer, DWORD length) { return ::GetWindowsDirectoryA(buffer, length); }, bufferLength,
+                    m_strWindowsDir) &&
+        QueryFolder([](char* buffer, DWORD length) { return ::GetSystemDirectoryA(buffer, length); }, bufferLength,
+                    m_strSystemDir);
     const size_t lastBackslash = modulePath.rfind('\\');
-    m_strSourceDir = lastBackslash == std::string::npos ? std::string() : modulePath.substr(0, lastBackslash + 1);
-
-    UINT folderLength = ::GetWindowsDirectoryA(buffer, FOLDER_BUFFER_LENGTH);
-    m_strWindowsDir.assign(buffer, folderLength < FOLDER_BUFFER_LENGTH ? folderLength : 0);
-    folderLength = ::GetSystemDirectoryA(buffer, FOLDER_BUFFER_LENGTH);
-    m_strSystemDir.assign(buffer, folderLength < FOLDER_BUFFER_LENGTH ? folderLength : 0);
+    if (known && lastBackslash != std::string::npos)
+    {
+        m_strSourceDir = modulePath.substr(0, lastBackslash + 1);
+        return true;
+    }
+    // Without these folders the packages would be looked for relative to
+    // the current folder and installed to a drive's root: end here.
+    if (known)
+        ::SetLastError(ERROR_BAD_PATHNAME);
+    const std::string reason = GetLastErrorText();
+    ShowMessage(FormatResMessage(IDS_FOLDERS_UNKNOWN, {reason.c_str()}), MB_OK);
+    return false;
 }
 
 BOOL CSetupVantrelApp::InitInstance()
@@ -87,7 +117,8 @@ BOOL CSetupVantrelApp::InitInstance()
     if (IsWindowsNT() && !CreateSecureKey())
         return FALSE;
 
-    DetermineFolders();
+    if (!DetermineFolders())
+        return FALSE;
 
     // The main dialog, and for a new installation the licence agreement and
     // the install-path dialog, come here: they choose between installing and

@@ -31,8 +31,11 @@ public:
     void SetInstallPath(const std::string& path);
 
     // Reads the setup's own, the Windows and the system folders into the
-    // members below (start-up steps 3 and 4).
-    void DetermineFolders();
+    // members below (start-up steps 3 and 4), each into a buffer of
+    // bufferLength characters. A query that fails or does not fit is shown
+    // to the user and gives false: the run ends before anything is done.
+    static constexpr DWORD FOLDER_BUFFER_LENGTH = 1024;
+    bool DetermineFolders(DWORD bufferLength = FOLDER_BUFFER_LENGTH);
 
     // Install sequence (app/InstallSequence.cpp).
     bool RunInstall(IInstallProgress& progress);
@@ -71,6 +74,9 @@ public:
                               const std::string& targetPath);
     bool ScheduleBootReplacement(const std::string& sourcePath, const std::string& targetPath);
     bool WriteWininitRenames();
+    // Deletes the temporary files of the WININIT.INI lines not written yet
+    // and drops the lines.
+    void DiscardBootRenames();
 
     // OLE control registration (install/OleRegistration.cpp).
     bool RegisterOleControls(IInstallProgress& progress);

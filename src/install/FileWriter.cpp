@@ -1,6 +1,6 @@
 // Writing one file of a package: the data go into a new temporary file in
 // the target's own folder, which takes the entry's time stamps and only then
-// the target's name. A target that cannot be deleted (in use) is replaced at
+// the target's name. A target that cannot be replaced (in use) is replaced at
 // the next start of Windows.
 #include "app/SetupApp.h"
 
@@ -15,10 +15,10 @@ constexpr DWORD SHORT_PATH_BUFFER = 1024;
 
 bool PathExists(const std::string& path) { return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-// The target path up to, not including, its last backslash.
+// The target path up to, not including, its last separator.
 std::string FolderOf(const std::string& path)
 {
-    const size_t last = path.rfind('\\');
+    const size_t last = path.find_last_of("\\/");
     return last == std::string::npos ? std::string() : path.substr(0, last);
 }
 
@@ -44,6 +44,52 @@ bool ShortPathOf(const std::string& path, std::string& shortPath)
     }
     shortPath.assign(buffer, length);
     return true;
+}
+
+bool IsDiskFull(DWORD error) { return error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL; }
+
+// The errors of a file that another program has open: a virus scanner or an
+// indexer holds a freshly written file for a moment, an application for long.
+bool IsHeldByAnotherProgram(DWORD error)
+{
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED || error == ERROR_LOCK_VIOLATION;
+}
+
+constexpr int HELD_RETRIES = 10;
+constexpr DWORD HELD_RETRY_INTERVAL_MS = 100;
+
+// Repeats an operation on the target for about a second while another
+// program holds it, so that a short-lived lock does not cost a restart.
+// False with the last failure's reason when it still fails.
+template <class Operation>
+bool RetryWhileHeld(Operation operation)
+{
+    for (int attempt = 0;; ++attempt)
+    {
+        if (operation())
+            return true;
+        const DWORD error = ::GetLastError();
+        if (attempt == HELD_RETRIES || !IsHeldByAnotherProgram(error))
+        {
+            ::SetLastError(error);
+            return false;
+        }
+        ::Sleep(HELD_RETRY_INTERVAL_MS);
+    }
+}
+
+// NT: renames the temporary file over the existing target, after clearing
+// the target's read-only, hidden and system attributes if the first try is
+// refused, and again while another program holds the target.
+bool ReplaceTarget(const std::string& tempPath, const std::string& targetPath)
+{
+    auto replace = [&] {
+        return ::MoveFileExA(tempPath.c_str(), targetPath.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
+    };
+    if (replace())
+        return true;
+    ::SetFileAttributesA(targetPath.c_str(), FILE_ATTRIBUTE_NORMAL);
+    return RetryWhileHeld(replace);
 }
 } // namespace
 
@@ -87,8 +133,10 @@ bool CSetupVantrelApp::WriteFileFromPackage(CPackageFile& package, const CPackag
         return false;
     };
 
-    if (!package.ExtractToFile(index, file.get()))
-        return fail(IDS_PACKAGE_READ_FAILED);
+    // An empty file has no data to extract (a stored package keeps none for
+    // it): the empty temporary file is already its contents.
+    if (entry.GetUncompressedSize() != 0 && !package.ExtractToFile(index, file.get()))
+        return fail(IsDiskFull(::GetLastError()) ? IDS_FILE_WRITE_FAILED : IDS_PACKAGE_READ_FAILED);
     if (!::FlushFileBuffers(file.get()))
         return fail(IDS_FILE_WRITE_FAILED);
     const PackageFileInfo info = entry.GetFileInfo();
@@ -101,58 +149,65 @@ bool CSetupVantrelApp::WriteFileFromPackage(CPackageFile& package, const CPackag
     if (::GetLastError() != ERROR_ALREADY_EXISTS)
         return fail(IDS_RENAME_FAILED);
 
-    // The target exists: delete it, a second time after clearing read-only,
-    // hidden and system. A target that still cannot go is in use.
-    if (!::DeleteFileA(targetPath.c_str()))
+    if (IsWindowsNT())
     {
-        ::SetFileAttributesA(targetPath.c_str(), FILE_ATTRIBUTE_NORMAL);
-        if (!::DeleteFileA(targetPath.c_str()))
-        {
-            ScheduleBootReplacement(tempPath, targetPath);
+        // The new file takes the target's name in one step, so the target
+        // never disappears before its replacement is in place.
+        if (ReplaceTarget(tempPath, targetPath))
             return true;
-        }
+        if (!IsHeldByAnotherProgram(::GetLastError()))
+            return fail(IDS_RENAME_FAILED);
+        return ScheduleBootReplacement(tempPath, targetPath);
     }
 
+    // Windows 9x has no replacing rename: delete the target, a second time
+    // after clearing read-only, hidden and system, then rename.
+    auto deleteTarget = [&] { return ::DeleteFileA(targetPath.c_str()) != FALSE; };
+    if (!deleteTarget())
+    {
+        ::SetFileAttributesA(targetPath.c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (!RetryWhileHeld(deleteTarget))
+            return ScheduleBootReplacement(tempPath, targetPath);
+    }
     if (::MoveFileA(tempPath.c_str(), targetPath.c_str()))
         return true;
-    const std::string reason = GetLastErrorText();
-    ::DeleteFileA(tempPath.c_str());
-    ShowMessage(FormatResMessage(IDS_RENAME_AFTER_DELETE_FAILED, {targetPath.c_str(), reason.c_str()}), MB_OK);
-    return false;
+    // The old target is gone, or goes when its last handle closes, while its
+    // name is still taken: the new file is queued as for a file in use,
+    // never deleted, or nothing of either would remain.
+    return ScheduleBootReplacement(tempPath, targetPath);
 }
 
 bool CSetupVantrelApp::ScheduleBootReplacement(const std::string& sourcePath, const std::string& targetPath)
 {
-    if (IsWindowsNT())
-    {
-        // Delete the target at start-up, then move the temporary file to the
-        // freed name. The second move is queued only when the first was.
-        const bool queued = ::MoveFileExA(targetPath.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) &&
-                            ::MoveFileExA(sourcePath.c_str(), targetPath.c_str(), MOVEFILE_DELAY_UNTIL_REBOOT);
-        if (!queued)
-        {
-            const std::string reason = GetLastErrorText();
-            ShowMessage(FormatResMessage(IDS_BOOT_REPLACE_FAILED, {reason.c_str()}), MB_OK);
-        }
-        m_bRebootNeeded = true;
-        return queued;
-    }
-
-    // Windows 9x: two WININIT.INI lines with short paths, written after the
-    // package. A long path in them would be misread at start-up (a space
-    // ends the name), so without both short paths nothing is queued: the old
-    // file stays, the temporary file goes, and the user is told why.
-    std::string shortSource;
-    std::string shortTarget;
-    if (!ShortPathOf(sourcePath, shortSource) || !ShortPathOf(targetPath, shortTarget))
-    {
+    // What could not be queued is not installed: the temporary file goes,
+    // the user is told why, and the installation stops.
+    auto refuse = [&] {
         const std::string reason = GetLastErrorText();
         ::DeleteFileA(sourcePath.c_str());
         ShowMessage(FormatResMessage(IDS_BOOT_REPLACE_FAILED, {reason.c_str()}), MB_OK);
         return false;
+    };
+
+    if (IsWindowsNT())
+    {
+        // One delayed move that replaces the target at start-up: the target
+        // can never be deleted there without the new file taking its name.
+        if (!::MoveFileExA(sourcePath.c_str(), targetPath.c_str(),
+                           MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING))
+            return refuse();
+        m_bRebootNeeded = true;
+        return true;
     }
+
+    // Windows 9x: two WININIT.INI lines with short paths, written after the
+    // package (which then asks for the restart). A long path in them would
+    // be misread at start-up (a space ends the name), so without both short
+    // paths nothing is queued.
+    std::string shortSource;
+    std::string shortTarget;
+    if (!ShortPathOf(sourcePath, shortSource) || !ShortPathOf(targetPath, shortTarget))
+        return refuse();
     m_arrBootRenames.push_back("NUL=" + shortTarget);
     m_arrBootRenames.push_back(shortTarget + "=" + shortSource);
-    m_bRebootNeeded = true;
     return true;
 }

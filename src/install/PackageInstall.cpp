@@ -5,6 +5,8 @@
 
 #include "app/InstallProgress.h"
 #include "app/Messages.h"
+#include "install/EntryNameText.h"
+#include "package/EntryName.h"
 #include "package/PackageFile.h"
 #include "resources/resource.h"
 
@@ -19,54 +21,37 @@ constexpr PackageNames RUNTIME_PACKAGE = {"RTDLL_NT.PKG", "RTDLL_95.PKG"};
 constexpr PackageNames APPLICATION_PACKAGE = {"APPS_NT.PKG", "APPS_95.PKG"};
 
 const char* ForPlatform(const PackageNames& names) { return CSetupVantrelApp::IsWindowsNT() ? names.nt : names.win9x; }
-
-bool IsSeparator(WCHAR c) { return c == L'\\' || c == L'/'; }
-
-// An entry name stays inside the destination folder when it is a relative
-// path whose components are all real names: not empty (which also refuses a
-// leading or doubled separator and an empty name), not made of dots and
-// spaces only (Windows reads "..", and "..." or ". ." after trimming, as a
-// step up or as the folder itself), and without a colon (a drive, or a
-// stream of another file). Checked on the UTF-16 name, before the ANSI
-// conversion, so that no trail byte of a double-byte character is mistaken
-// for a backslash.
-bool IsSafeEntryName(const WCHAR* name)
-{
-    const WCHAR* component = name;
-    for (;;)
-    {
-        const WCHAR* end = component;
-        bool onlyDotsAndSpaces = true;
-        while (*end && !IsSeparator(*end))
-        {
-            if (*end == L':')
-                return false;
-            if (*end != L'.' && *end != L' ')
-                onlyDotsAndSpaces = false;
-            ++end;
-        }
-        if (end == component || onlyDotsAndSpaces)
-            return false;
-        if (!*end)
-            return true;
-        component = end + 1;
-    }
-}
-
-// The entry name in the system's ANSI code page. Characters the code page
-// lacks become its default character; no "best fit" look-alike is taken, so
-// a full-width dot or backslash cannot turn into a path step.
-std::string ToAnsi(const WCHAR* name)
-{
-    const int length = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, name, -1, nullptr, 0, nullptr, nullptr);
-    if (length <= 1)
-        return std::string();
-    std::string text(static_cast<size_t>(length), '\0');
-    ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, name, -1, &text[0], length, nullptr, nullptr);
-    text.resize(static_cast<size_t>(length) - 1);
-    return text;
-}
 } // namespace
+
+bool EntryNameToPath(const WCHAR* name, UINT codePage, std::string& path)
+{
+    path.clear();
+    DWORD flags = WC_NO_BEST_FIT_CHARS;
+    int length = ::WideCharToMultiByte(codePage, flags, name, -1, nullptr, 0, nullptr, nullptr);
+    if (length == 0 && ::GetLastError() == ERROR_INVALID_FLAGS)
+    {
+        flags = 0;
+        length = ::WideCharToMultiByte(codePage, flags, name, -1, nullptr, 0, nullptr, nullptr);
+    }
+    if (length == 0)
+        return false;
+    std::string text(static_cast<size_t>(length), '\0');
+    if (::WideCharToMultiByte(codePage, flags, name, -1, &text[0], length, nullptr, nullptr) != length)
+        return false;
+    text.resize(static_cast<size_t>(length) - 1);
+    if (text.empty())
+    {
+        ::SetLastError(ERROR_INVALID_NAME);
+        return false;
+    }
+    // No trail byte of a double-byte character is below 0x40, so every '/'
+    // byte is a real slash.
+    for (char& c : text)
+        if (c == '/')
+            c = '\\';
+    path = std::move(text);
+    return true;
+}
 
 bool CSetupVantrelApp::InstallPackages(IInstallProgress& progress)
 {
@@ -102,21 +87,26 @@ bool CSetupVantrelApp::InstallPackage(IInstallProgress& progress, const std::str
     for (int i = 0; i < catalog.GetCount(); ++i)
     {
         const CPackageCatalogEntry entry = catalog.GetAt(i);
-        const std::string name = ToAnsi(entry.GetName());
+        std::string name;
+        const bool converted = EntryNameToPath(entry.GetName(), CP_ACP, name);
         progress.SetStatusText(name);
 
         const LONG kind = entry.GetKind();
-        if (!IsSafeEntryName(entry.GetName()) || (kind != entryFile && kind != entryDirectory))
+        if (!converted || CheckEntryName(entry.GetName()) != EntryNameProblem::None ||
+            (kind != entryFile && kind != entryDirectory))
         {
-            // A name that would leave the destination folder is no more to
-            // be trusted than an unknown kind: nothing of it is written.
+            // A name that would leave the destination folder, or that has no
+            // form in the system's code page, is no more to be trusted than
+            // an unknown kind: nothing of it is written.
             package.Close();
+            DiscardBootRenames();
             ShowMessage(FormatResMessage(IDS_PACKAGE_CORRUPT, {packageName.c_str()}), MB_OK);
             return false;
         }
         if (kind == entryFile && !InstallFileFromPackage(package, entry, i, destination + name))
         {
             package.Close();
+            DiscardBootRenames();
             return false;
         }
     }
@@ -125,6 +115,6 @@ bool CSetupVantrelApp::InstallPackage(IInstallProgress& progress, const std::str
     // Windows 9x: the boot-time renames of this package go into WININIT.INI
     // now that all of it is installed.
     if (!IsWindowsNT() && !m_arrBootRenames.empty())
-        WriteWininitRenames();
+        return WriteWininitRenames();
     return true;
 }

@@ -2,6 +2,7 @@
 // WININIT.INI, the list Windows 9x works through at its next start.
 #include "app/SetupApp.h"
 
+#include <io.h>
 #include <share.h>
 #include <stdio.h>
 
@@ -28,7 +29,7 @@ struct CStdioFile
     CStdioFile& operator=(const CStdioFile&) = delete;
     FILE* get() const { return m_file; }
     // Closes now; false when the stream's last data could not be written.
-    bool close() { return ::fclose(std::exchange(m_file, nullptr)) == 0; }
+    bool close() { return !m_file || ::fclose(std::exchange(m_file, nullptr)) == 0; }
 
 private:
     FILE* m_file;
@@ -102,6 +103,77 @@ size_t PrepareRenameSection(std::vector<std::string>& lines)
     }
     return i;
 }
+
+// Reads WININIT.INI into lines. Only a file that does not exist counts as
+// empty; any other failure to open or read it fails, with the reason as the
+// last error, so that nothing is written over what could not be read.
+bool ReadWininit(const std::string& path, std::vector<std::string>& lines)
+{
+    CStdioFile existing(::_fsopen(path.c_str(), "rt", _SH_DENYRW));
+    if (!existing.get())
+        return ::GetLastError() == ERROR_FILE_NOT_FOUND;
+    lines = ReadLines(existing.get());
+    if (::ferror(existing.get()))
+    {
+        if (::GetLastError() == NO_ERROR)
+            ::SetLastError(ERROR_READ_FAULT);
+        return false;
+    }
+    return true;
+}
+
+// Keeps the last error of a failure across the clean-up calls after it.
+template <class CleanUp>
+bool FailKeepingError(CleanUp cleanUp)
+{
+    const DWORD error = ::GetLastError();
+    cleanUp();
+    ::SetLastError(error);
+    return false;
+}
+
+// Writes the lines into a new file beside WININIT.INI and only then puts it
+// in the old one's place: the old file is moved aside, the new one takes its
+// name, and the old one is deleted (Windows 9x has no replacing rename). The
+// old file stays intact whenever the new one could not be written
+// completely, as on a full disk.
+bool ReplaceWininit(const std::string& folder, const std::string& path, const std::vector<std::string>& lines)
+{
+    const std::string newPath = folder + "\\WININIT.$NW";
+    const std::string oldPath = folder + "\\WININIT.$OL";
+    ::DeleteFileA(newPath.c_str());
+    {
+        CStdioFile output(::_fsopen(newPath.c_str(), "wt", _SH_DENYRW));
+        if (!output.get())
+            return false;
+        bool written = true;
+        for (const std::string& line : lines)
+            written = written && ::fputs(line.c_str(), output.get()) >= 0 && ::fputc('\n', output.get()) != EOF;
+        written = written && ::fflush(output.get()) == 0 && ::_commit(::_fileno(output.get())) == 0;
+        if (!written || !output.close())
+            return FailKeepingError([&] {
+                output.close();
+                ::DeleteFileA(newPath.c_str());
+            });
+    }
+
+    const bool hadOld = ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    if (hadOld)
+    {
+        ::DeleteFileA(oldPath.c_str());
+        if (!::MoveFileA(path.c_str(), oldPath.c_str()))
+            return FailKeepingError([&] { ::DeleteFileA(newPath.c_str()); });
+    }
+    if (!::MoveFileA(newPath.c_str(), path.c_str()))
+        return FailKeepingError([&] {
+            if (hadOld)
+                ::MoveFileA(oldPath.c_str(), path.c_str());
+            ::DeleteFileA(newPath.c_str());
+        });
+    if (hadOld)
+        ::DeleteFileA(oldPath.c_str());
+    return true;
+}
 } // namespace
 
 bool CSetupVantrelApp::WriteWininitRenames()
@@ -109,35 +181,37 @@ bool CSetupVantrelApp::WriteWininitRenames()
     const std::string path = m_strWindowsDir + "\\WININIT.INI";
 
     std::vector<std::string> lines;
+    bool written = ReadWininit(path, lines);
+    if (written)
     {
-        CStdioFile existing(::_fsopen(path.c_str(), "rt", _SH_DENYRW));
-        if (existing.get())
-            lines = ReadLines(existing.get());
+        const size_t insertAt = PrepareRenameSection(lines);
+        lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(insertAt), m_arrBootRenames.begin(),
+                     m_arrBootRenames.end());
+        written = ReplaceWininit(m_strWindowsDir, path, lines);
     }
-
-    const size_t insertAt = PrepareRenameSection(lines);
-    lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(insertAt), m_arrBootRenames.begin(),
-                 m_arrBootRenames.end());
+    if (!written)
+    {
+        // The replacements were not queued: their temporary files go, and
+        // the installation stops.
+        const std::string reason = GetLastErrorText();
+        DiscardBootRenames();
+        ShowMessage(FormatResMessage(IDS_WININIT_FAILED, {reason.c_str()}), MB_OK);
+        return false;
+    }
     m_arrBootRenames.clear();
-
-    CStdioFile output(::_fsopen(path.c_str(), "wt", _SH_DENYRW));
-    if (!output.get())
-    {
-        const std::string reason = GetLastErrorText();
-        ShowMessage(FormatResMessage(IDS_WININIT_FAILED, {reason.c_str()}), MB_OK);
-        return false;
-    }
-    bool written = true;
-    for (const std::string& line : lines)
-        written = written && ::fputs(line.c_str(), output.get()) >= 0 && ::fputc('\n', output.get()) != EOF;
-    written = written && ::fflush(output.get()) == 0;
-    if (!output.close() || !written)
-    {
-        // The file could not take the lines (a full disk): the renames
-        // would be lost without a word, so say so.
-        const std::string reason = GetLastErrorText();
-        ShowMessage(FormatResMessage(IDS_WININIT_FAILED, {reason.c_str()}), MB_OK);
-        return false;
-    }
+    m_bRebootNeeded = true;
     return true;
+}
+
+void CSetupVantrelApp::DiscardBootRenames()
+{
+    // Each replacement is a "NUL=<target>" line followed by
+    // "<target>=<temporary file>"; short names hold no '='.
+    for (const std::string& line : m_arrBootRenames)
+    {
+        const size_t equals = line.find('=');
+        if (equals != std::string::npos && line.compare(0, equals, "NUL") != 0)
+            ::DeleteFileA(line.substr(equals + 1).c_str());
+    }
+    m_arrBootRenames.clear();
 }

@@ -72,6 +72,7 @@
 #define IDS_INSTALL_SOFTWARE 20077
 #define IDS_STAGE_OLE_CONTROLS 20078
 #define IDS_OLE_REGISTER_FAILED 20079
+#define IDS_FOLDERS_UNKNOWN 20100
 // Why the uninstall leaves the recorded installation folder alone.
 #define IDS_UNINSTALL_PATH_EMPTY 20120
 #define IDS_UNINSTALL_PATH_NOT_ABSOLUTE 20121

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # A file in use under the NT family: the second installation finds
-# C:\Lumiro\Programs\ReaderRes.dll held open by another program, queues two
-# delayed moves and asks for a restart; restarting the prefix (wineboot -r)
-# carries them out and the package's file is in place.
+# C:\Lumiro\Programs\ReaderRes.dll held open by another program, queues one
+# delayed move that replaces it and asks for a restart; restarting the prefix
+# (wineboot -r) carries it out and the package's file is in place.
 . "$(dirname "$0")/e2e-lib.sh"
 e2e_begin
 
@@ -14,8 +14,7 @@ reinstall_with_held_file Lumiro/Programs/ReaderRes.dll
 pending="$(wine reg query 'HKLM\System\CurrentControlSet\Control\Session Manager' /v PendingFileRenameOperations 2>/dev/null | tr -d '\r')"
 echo "$pending" | grep PendingFileRenameOperations
 check "held file still has its old contents" test "$(cat "$target")" = 'old contents'
-check "deletion of the held file queued" grep -qi 'ReaderRes.dll\\0\\0' <<<"$pending"
-check "move of the temporary file queued" grep -qi '\$tmp0001.tmp\\0\\??\\C:\\Lumiro\\Programs\\ReaderRes.dll' <<<"$pending"
+check "replacing move of the temporary file queued" grep -qi '\$tmp0001.tmp\\0!\\??\\C:\\Lumiro\\Programs\\ReaderRes.dll' <<<"$pending"
 
 # A restart of the prefix: the session's server goes, wineboot -r starts it
 # anew and carries out the queued replacements.

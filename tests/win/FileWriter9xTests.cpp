@@ -139,7 +139,8 @@ TEST_F(Win9xWriterTest, HeldTargetIsQueuedAsTwoRenameLinesWithShortPaths)
     EXPECT_EQ(shortTemporary.find(' '), std::string::npos);
     EXPECT_EQ(app.m_arrBootRenames,
               (std::vector<std::string>{"NUL=" + shortTarget, shortTarget + "=" + shortTemporary}));
-    EXPECT_TRUE(app.m_bRebootNeeded);
+    // Nothing is queued before the lines are in WININIT.INI.
+    EXPECT_FALSE(app.m_bRebootNeeded);
     EXPECT_TRUE(prompts.shown.empty());
     EXPECT_EQ(ReadTextFile(temporary), NEW_CONTENTS);
     EXPECT_EQ(ReadTextFile(target), OLD_CONTENTS);
@@ -264,8 +265,11 @@ TEST_F(Win9xWriterTest, NoWininitMergeWhenTheWalkFails)
         }
 
         EXPECT_FALSE(app.InstallPackage(progress, "APPS_95.PKG", folder));
-        // The held file was queued, but the lines stay unwritten.
-        EXPECT_EQ(app.m_arrBootRenames.size(), 2u);
+        // The held file was queued, but the lines stay unwritten and their
+        // temporary file goes.
+        EXPECT_TRUE(app.m_arrBootRenames.empty());
+        EXPECT_TRUE(TemporaryFiles(folder).empty());
+        EXPECT_FALSE(app.m_bRebootNeeded);
         EXPECT_FALSE(FileExists(windows / "WININIT.INI"));
         EXPECT_EQ(Shown(), cancel ? std::vector<std::string>{}
                                   : std::vector<std::string>{"The package file \"APPS_95.PKG\" is corrupt."});
@@ -279,7 +283,8 @@ TEST_F(Win9xWriterTest, NoWininitMergeWhenTheWalkFails)
 // short names of names like "a.abcd" are twice as long as the names, so a
 // long path of about 220 characters has a short form of more than 260. Such
 // a line cannot be written, so nothing is queued, the temporary file goes,
-// the old file stays and the user is told the system's reason.
+// the old file stays, the user is told the system's reason and the
+// installation stops.
 TEST_F(Win9xWriterTest, TargetWithoutAShortPathQueuesNothingAndRemovesTheTemporaryFile)
 {
     std::string deep = folder;
@@ -299,7 +304,7 @@ TEST_F(Win9xWriterTest, TargetWithoutAShortPathQueuesNothingAndRemovesTheTempora
     CFileHolder holder;
     ASSERT_TRUE(holder.Hold(target));
 
-    EXPECT_TRUE(Write(0, target));
+    EXPECT_FALSE(Write(0, target));
     holder.Release();
 
     EXPECT_EQ(Shown(), std::vector<std::string>{BOOT_REPLACE_FAILED + SystemErrorText(reason)});
@@ -334,9 +339,10 @@ TEST_F(Win9xWriterTest, TargetWhoseFolderVanishedQueuesNothingAndRemovesTheTempo
     EXPECT_EQ(ReadPendingRenames(), pendingBefore);
 }
 
-// WININIT.INI cannot be written after the package: the user is told why, the
-// pending lines are dropped and the package still counts as installed.
-TEST_F(Win9xWriterTest, WininitThatCannotBeWrittenIsReportedAndItsLinesDropped)
+// WININIT.INI cannot be written after the package: the user is told why,
+// the pending lines are dropped with their temporary files, nothing asks for
+// a restart and the installation stops.
+TEST_F(Win9xWriterTest, WininitThatCannotBeWrittenIsReportedAndStopsTheInstallation)
 {
     const std::string target = folder + "\\HeldLibrary.dll";
     ASSERT_TRUE(WriteTextFile(target, OLD_CONTENTS));
@@ -346,12 +352,39 @@ TEST_F(Win9xWriterTest, WininitThatCannotBeWrittenIsReportedAndItsLinesDropped)
     CFileHolder holder;
     ASSERT_TRUE(holder.Hold(target));
 
-    EXPECT_TRUE(app.InstallPackage(progress, "APPS_95.PKG", folder));
+    EXPECT_FALSE(app.InstallPackage(progress, "APPS_95.PKG", folder));
     holder.Release();
 
     EXPECT_EQ(Shown(), std::vector<std::string>{"Failed to create WININIT.INI system file - " +
                                                 SystemErrorText(ERROR_PATH_NOT_FOUND)});
     EXPECT_TRUE(app.m_arrBootRenames.empty());
+    EXPECT_FALSE(app.m_bRebootNeeded);
+    EXPECT_TRUE(TemporaryFiles(folder).empty());
     EXPECT_FALSE(FolderExists(app.m_strWindowsDir));
     EXPECT_EQ(ReadTextFile(target), OLD_CONTENTS);
+}
+
+// A holder that lets others delete the file: the deletion succeeds but the
+// name stays taken, so the rename after it fails. The new file is queued as
+// for a file in use, never deleted, so the package's copy still arrives.
+TEST_F(Win9xWriterTest, RenameRefusedAfterTheDeletionQueuesTheNewFile)
+{
+    OpenPackage({FileEntry(L"HeldLibrary.dll", NEW_CONTENTS)});
+    const std::string target = folder + "\\HeldLibrary.dll";
+    const std::string temporary = folder + "\\$tmp0001.tmp";
+    ASSERT_TRUE(WriteTextFile(target, OLD_CONTENTS));
+    CFileHolder holder;
+    ASSERT_TRUE(holder.Hold(target, CFileHolder::Sharing::Delete));
+
+    EXPECT_TRUE(Write(0, target));
+    const std::string shortTarget = ShortPath(target);
+    const std::string shortTemporary = ShortPath(temporary);
+    holder.Release();
+
+    EXPECT_TRUE(prompts.shown.empty());
+    ASSERT_FALSE(shortTarget.empty());
+    ASSERT_FALSE(shortTemporary.empty());
+    EXPECT_EQ(app.m_arrBootRenames,
+              (std::vector<std::string>{"NUL=" + shortTarget, shortTarget + "=" + shortTemporary}));
+    EXPECT_EQ(ReadTextFile(temporary), NEW_CONTENTS);
 }

@@ -3,6 +3,10 @@
 // held targets, and every failure the writer reports.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
+#include <sddl.h>
+
 #include "TestPackages.h"
 #include "TestSupport.h"
 #include "app/SetupApp.h"
@@ -122,14 +126,22 @@ TEST_F(FileWriterTest, DamagedEntryReportsTheCorruptFileAndLeavesNoTemporaryFile
     }
 }
 
-TEST_F(FileWriterTest, EmptyEntryOfAStoredPackageCannotBeReadAndLeavesNoTemporaryFile)
+TEST_F(FileWriterTest, EmptyEntryIsInstalledAsAnEmptyFileFromEitherKindOfPackage)
 {
-    OpenPackage({FileEntry(L"empty.dat", "")}, false);
-    EXPECT_FALSE(Write(0, scratch / "empty.dat"));
-    ASSERT_EQ(prompts.shown.size(), 1u);
-    EXPECT_EQ(prompts.shown[0].text.rfind("Read from package failed - ", 0), 0u);
-    EXPECT_FALSE(FileExists(scratch / "empty.dat"));
-    EXPECT_TRUE(TemporaryFiles(scratch.Path()).empty());
+    for (const bool compressed : {true, false})
+    {
+        SCOPED_TRACE(compressed ? "compressed" : "stored");
+        package.Close();
+        OpenPackage({FileEntry(L"empty.dat", "")}, compressed);
+        const std::string target = scratch / "empty.dat";
+        ASSERT_TRUE(WriteTextFile(target, "old"));
+
+        EXPECT_TRUE(Write(0, target));
+        EXPECT_TRUE(FileExists(target));
+        EXPECT_EQ(ReadTextFile(target), "");
+        EXPECT_TRUE(prompts.shown.empty());
+        EXPECT_TRUE(TemporaryFiles(scratch.Path()).empty());
+    }
 }
 
 TEST_F(FileWriterTest, MissingTargetFolderReportsTheTemporaryFileItCouldNotCreate)
@@ -152,32 +164,135 @@ TEST_F(FileWriterTest, RenameRefusedForAnotherReasonReportsItAndRemovesTheTempor
     EXPECT_TRUE(TemporaryFiles(scratch.Path()).empty());
 }
 
-// A target held open by another process cannot be deleted: the writer
-// queues two delayed moves and asks for a restart, and reports success.
-TEST_F(FileWriterTest, TargetInUseIsQueuedAsTwoDelayedMoves)
+// A target held open by another process cannot be replaced: the writer
+// queues one delayed move that replaces it at start-up, asks for a restart
+// and reports success. The target is never deleted before: a holder that
+// lets others delete the file keeps its contents too.
+TEST_F(FileWriterTest, TargetInUseIsQueuedAsOneReplacingDelayedMoveAndKeptUntilThen)
+{
+    for (const auto sharing : {CFileHolder::Sharing::None, CFileHolder::Sharing::Delete})
+    {
+        SCOPED_TRACE(sharing == CFileHolder::Sharing::None ? "exclusive" : "delete sharing");
+        package.Close();
+        OpenPackage({FileEntry(L"held.dll", NEW_CONTENTS)});
+        app.m_bRebootNeeded = false;
+        const std::string target = scratch / "held.dll";
+        ASSERT_TRUE(WriteTextFile(target, "old"));
+        ASSERT_TRUE(WriteTextFile(scratch / "$tmp0001.tmp", "one"));
+        ASSERT_TRUE(WriteTextFile(scratch / "$tmp0002.tmp", "two"));
+        ::DeleteFileA((scratch / "$tmp0003.tmp").c_str());
+        const std::vector<std::string> before = ReadPendingRenames();
+        CFileHolder holder;
+        ASSERT_TRUE(holder.Hold(target, sharing));
+
+        const bool written = Write(0, target);
+        const std::vector<std::string> after = ReadPendingRenames();
+        WritePendingRenames(before);
+        const std::string heldContents = ReadTextFile(target);
+        holder.Release();
+
+        EXPECT_TRUE(written);
+        EXPECT_TRUE(app.m_bRebootNeeded);
+        EXPECT_TRUE(prompts.shown.empty());
+        EXPECT_TRUE(app.m_arrBootRenames.empty());
+        // An exclusive holder lets nobody read the file while it holds it.
+        if (sharing == CFileHolder::Sharing::Delete)
+        {
+            EXPECT_EQ(heldContents, "old");
+        }
+        EXPECT_EQ(ReadTextFile(target), "old");
+        const std::string queued = scratch / "$tmp0003.tmp";
+        EXPECT_EQ(ReadTextFile(queued), NEW_CONTENTS);
+        ASSERT_EQ(after.size(), before.size() + 2);
+        const std::vector<std::string> added(after.end() - 2, after.end());
+        EXPECT_EQ(added, (std::vector<std::string>{"\\??\\" + queued, "!\\??\\" + target}));
+    }
+}
+
+// A scanner or indexer holds a fresh file for a moment: a target let go
+// within a second is replaced at once, without a restart.
+TEST_F(FileWriterTest, TargetHeldForAMomentIsReplacedWithoutRestart)
+{
+    for (const auto sharing : {CFileHolder::Sharing::None, CFileHolder::Sharing::Delete})
+    {
+        package.Close();
+        OpenPackage({FileEntry(L"scanned.dll", NEW_CONTENTS)});
+        const std::string target = scratch / "scanned.dll";
+        ASSERT_TRUE(WriteTextFile(target, "old"));
+        const std::vector<std::string> before = ReadPendingRenames();
+        CFileHolder holder;
+        ASSERT_TRUE(holder.Hold(target, sharing, 300));
+
+        EXPECT_TRUE(Write(0, target));
+        const std::vector<std::string> after = ReadPendingRenames();
+        WritePendingRenames(before);
+        holder.Release();
+
+        EXPECT_EQ(ReadTextFile(target), NEW_CONTENTS);
+        EXPECT_FALSE(app.m_bRebootNeeded);
+        EXPECT_TRUE(prompts.shown.empty());
+        EXPECT_EQ(after, before);
+        EXPECT_TRUE(TemporaryFiles(scratch.Path()).empty());
+    }
+}
+
+// Denies everyone the right to change the values of the key that holds the
+// delayed moves, so that the system refuses to queue one, and puts the key's
+// own access list back at the end.
+class CDelayedMovesDenied
+{
+public:
+    CDelayedMovesDenied()
+    {
+        if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager", 0,
+                            READ_CONTROL | WRITE_DAC, m_key.put()) != ERROR_SUCCESS)
+            return;
+        DWORD size = sizeof m_saved;
+        PSECURITY_DESCRIPTOR denied = nullptr;
+        m_denied = ::RegGetKeySecurity(m_key.get(), DACL_SECURITY_INFORMATION, m_saved, &size) == ERROR_SUCCESS &&
+                   ::ConvertStringSecurityDescriptorToSecurityDescriptorA("D:(D;;KW;;;WD)(A;;KA;;;WD)",
+                                                                          SDDL_REVISION_1, &denied, nullptr) &&
+                   ::RegSetKeySecurity(m_key.get(), DACL_SECURITY_INFORMATION, denied) == ERROR_SUCCESS;
+        ::LocalFree(denied);
+    }
+    ~CDelayedMovesDenied()
+    {
+        if (m_denied)
+            ::RegSetKeySecurity(m_key.get(), DACL_SECURITY_INFORMATION, m_saved);
+    }
+    bool Denied() const { return m_denied; }
+
+private:
+    unique_hkey m_key;
+    alignas(8) BYTE m_saved[4096];
+    bool m_denied = false;
+};
+
+// A delayed move the system refuses is no installed file: the user is told,
+// the temporary file goes, nothing asks for a restart and the caller stops
+// the installation.
+TEST_F(FileWriterTest, RefusedDelayedMoveIsAFailureWithoutRestart)
 {
     OpenPackage({FileEntry(L"held.dll", NEW_CONTENTS)});
     const std::string target = scratch / "held.dll";
     ASSERT_TRUE(WriteTextFile(target, "old"));
-    ASSERT_TRUE(WriteTextFile(scratch / "$tmp0001.tmp", "one"));
-    ASSERT_TRUE(WriteTextFile(scratch / "$tmp0002.tmp", "two"));
     const std::vector<std::string> before = ReadPendingRenames();
     CFileHolder holder;
     ASSERT_TRUE(holder.Hold(target));
 
-    const bool written = Write(0, target);
-    const std::vector<std::string> after = ReadPendingRenames();
-    WritePendingRenames(before);
+    bool written = true;
+    {
+        CDelayedMovesDenied denied;
+        ASSERT_TRUE(denied.Denied());
+        written = Write(0, target);
+    }
     holder.Release();
 
-    EXPECT_TRUE(written);
-    EXPECT_TRUE(app.m_bRebootNeeded);
-    EXPECT_TRUE(prompts.shown.empty());
-    EXPECT_TRUE(app.m_arrBootRenames.empty());
+    EXPECT_FALSE(written);
+    EXPECT_EQ(ReadPendingRenames(), before);
+    EXPECT_FALSE(app.m_bRebootNeeded);
+    ASSERT_EQ(prompts.shown.size(), 1u);
+    EXPECT_EQ(prompts.shown[0].text.rfind("Failed to schedule a boot-time file replacement - ", 0), 0u);
     EXPECT_EQ(ReadTextFile(target), "old");
-    const std::string queued = scratch / "$tmp0003.tmp";
-    EXPECT_EQ(ReadTextFile(queued), NEW_CONTENTS);
-    ASSERT_EQ(after.size(), before.size() + 4);
-    const std::vector<std::string> added(after.end() - 4, after.end());
-    EXPECT_EQ(added, (std::vector<std::string>{"\\??\\" + target, "", "\\??\\" + queued, "\\??\\" + target}));
+    EXPECT_TRUE(TemporaryFiles(scratch.Path()).empty());
 }

@@ -82,7 +82,7 @@ TEST(Platform, IsWindowsNtFollowsThePlatformTheSystemReports)
 TEST(Platform, FoldersAreTheProgramsOwnTheWindowsAndTheSystemFolder)
 {
     CSetupVantrelApp app;
-    app.DetermineFolders();
+    ASSERT_TRUE(app.DetermineFolders());
     char module[MAX_PATH];
     const std::string modulePath(module, ::GetModuleFileNameA(nullptr, module, MAX_PATH));
     EXPECT_EQ(app.m_strSourceDir, modulePath.substr(0, modulePath.rfind('\\') + 1));
@@ -91,6 +91,28 @@ TEST(Platform, FoldersAreTheProgramsOwnTheWindowsAndTheSystemFolder)
     EXPECT_EQ(app.m_strSystemDir, std::string(folder, ::GetSystemDirectoryA(folder, MAX_PATH)));
     EXPECT_EQ(app.m_strWindowsDir, std::string(folder, ::GetWindowsDirectoryA(folder, MAX_PATH)));
     EXPECT_EQ(app.m_strInstallPath, "C:\\Lumiro");
+}
+
+// A folder that does not fit its buffer is no folder: the setup says so and
+// ends, instead of looking for its packages in the current folder.
+TEST(Platform, FolderThatDoesNotFitItsBufferEndsTheRunWithAMessage)
+{
+    // Room for every character but the terminator: the system cuts the
+    // path short and fills the buffer.
+    char module[MAX_PATH];
+    const DWORD moduleLength = ::GetModuleFileNameA(nullptr, module, MAX_PATH);
+    for (const DWORD bufferLength : {DWORD(3), moduleLength})
+    {
+        CSetupVantrelApp app;
+        CScriptedPrompts prompts;
+        app.SetUserPrompts(&prompts);
+        EXPECT_FALSE(app.DetermineFolders(bufferLength));
+        ASSERT_EQ(prompts.shown.size(), 1u);
+        EXPECT_EQ(prompts.shown[0].text,
+                  "Setup cannot determine its own folder, the Windows folder or the system folder - " +
+                      SystemErrorText(ERROR_INSUFFICIENT_BUFFER));
+        EXPECT_TRUE(app.m_strSourceDir.empty());
+    }
 }
 
 class InstallFoldersTest : public ::testing::Test

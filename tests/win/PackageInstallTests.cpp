@@ -6,6 +6,7 @@
 #include "TestPackages.h"
 #include "TestSupport.h"
 #include "app/SetupApp.h"
+#include "install/EntryNameText.h"
 #include "package/PackageCatalog.h"
 
 namespace
@@ -151,7 +152,7 @@ TEST_F(PackageInstallTest, EntryNameThatWouldLeaveTheDestinationMakesThePackageC
     const std::wstring unsafe[] = {
         L"..\\evil.dll", L"sub\\..\\..\\evil.dll", L"../evil.dll", L"\\evil.dll", L"/evil.dll", L"C:evil.dll",
         L"C:\\evil.dll", L"evil.dll:stream", L"", L"...\\evil.dll", L". .\\evil.dll", L"sub\\\\evil.dll",
-        L"evil.dll\\", L"sub\\.",
+        L"evil.dll\\", L"sub\\.", L"CON", L"sub\\nul.txt", L"Com1.dll", L"lpt9", L"AUX .log", L"sub/PRN",
         // Full-width dots and backslash: no "best fit" turns them into a step up.
         L"\xFF0E\xFF0E\xFF3C" L"evil.dll",
     };
@@ -185,4 +186,34 @@ TEST_F(PackageInstallTest, NamesWithDotsInsideThemAreOrdinaryNames)
     EXPECT_TRUE(app.InstallPackage(progress, "APPS_NT.PKG", scratch / "Lumiro\\Programs"));
     EXPECT_TRUE(FileExists(scratch / "Lumiro\\Programs\\..hidden"));
     EXPECT_TRUE(FileExists(scratch / "Lumiro\\Programs\\v1.2\\a..b.dll"));
+}
+
+TEST_F(PackageInstallTest, SlashSeparatesFoldersAsTheBackslashDoes)
+{
+    ::CreateDirectoryA((scratch / "Lumiro\\Programs\\Help").c_str(), nullptr);
+    Package("APPS_NT.PKG", {FileEntry(L"Help/reader.hlp", "help")});
+    EXPECT_TRUE(app.InstallPackage(progress, "APPS_NT.PKG", scratch / "Lumiro\\Programs"));
+    EXPECT_EQ(ReadTextFile(scratch / "Lumiro\\Programs\\Help\\reader.hlp"), "help");
+    EXPECT_EQ(progress.statuses, std::vector<std::string>{"Help\\reader.hlp"});
+    EXPECT_TRUE(TemporaryFiles(scratch / "Lumiro\\Programs").empty());
+}
+
+// Code page 65000 refuses the no-best-fit flag with ERROR_INVALID_FLAGS, as
+// a system whose ANSI code page is UTF-8 does: the name converts without it.
+// A name that cannot be converted, or converts to nothing, fails.
+TEST(EntryNameToPath, ConvertsInTheCodePageGivenOrFails)
+{
+    char probe[8];
+    ASSERT_EQ(::WideCharToMultiByte(65000, WC_NO_BEST_FIT_CHARS, L"a", -1, probe, sizeof probe, nullptr, nullptr), 0);
+    ASSERT_EQ(::GetLastError(), DWORD(ERROR_INVALID_FLAGS));
+
+    std::string path;
+    EXPECT_TRUE(EntryNameToPath(L"sub/a.dll", 65000, path));
+    EXPECT_EQ(path, "sub\\a.dll");
+    EXPECT_TRUE(EntryNameToPath(L"sub/a.dll", CP_ACP, path));
+    EXPECT_EQ(path, "sub\\a.dll");
+    EXPECT_FALSE(EntryNameToPath(L"", CP_ACP, path));
+    EXPECT_TRUE(path.empty());
+    EXPECT_FALSE(EntryNameToPath(L"a.dll", 54321, path));
+    EXPECT_TRUE(path.empty());
 }

@@ -115,12 +115,15 @@ bool GetFileTimes(const std::string& path, FILETIME& creation, FILETIME& lastWri
     return file && ::GetFileTime(file.get(), &creation, nullptr, &lastWrite);
 }
 
-bool CFileHolder::Hold(const std::string& path)
+bool CFileHolder::Hold(const std::string& path, Sharing sharing, DWORD milliseconds)
 {
     Release();
     m_signal = path + ".held";
     ::DeleteFileA(m_signal.c_str());
-    std::string command = "\"" + ProgramFolder() + "hold_file.exe\" \"" + path + "\" \"" + m_signal + "\"";
+    std::string command = "\"" + ProgramFolder() + "hold_file.exe\" \"" + path + "\" \"" + m_signal + "\" " +
+                          (sharing == Sharing::Delete ? "share-delete" : "exclusive");
+    if (milliseconds != INFINITE)
+        command += " " + std::to_string(milliseconds);
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};

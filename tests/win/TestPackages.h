@@ -39,19 +39,26 @@ bool ChangeRecordedSize(const std::string& path, int index, LONG delta);
 // The file's creation and last-write times; false when it cannot be opened.
 bool GetFileTimes(const std::string& path, FILETIME& creation, FILETIME& lastWrite);
 
-// Another process that holds a file open without any sharing until Release
-// or destruction.
+// Another process that holds a file open until Release or destruction, or
+// for a given time.
 class CFileHolder
 {
 public:
+    enum class Sharing
+    {
+        None,   // nobody else may open, rename or delete the file
+        Delete, // others may delete it; its name stays taken while held
+    };
+
     CFileHolder() = default;
     ~CFileHolder() { Release(); }
     CFileHolder(const CFileHolder&) = delete;
     CFileHolder& operator=(const CFileHolder&) = delete;
 
     // Starts hold_file.exe (beside the test program) on path; true once it
-    // holds the file.
-    bool Hold(const std::string& path);
+    // holds the file. With milliseconds it lets the file go by itself after
+    // that long.
+    bool Hold(const std::string& path, Sharing sharing = Sharing::None, DWORD milliseconds = INFINITE);
     void Release();
 
 private:

@@ -21,6 +21,20 @@ protected:
 
     std::string Wininit() const { return ReadTextFile(windows / "WININIT.INI"); }
 
+    // The files in the Windows folder: the merge leaves no file of its own.
+    std::vector<std::string> Files() const
+    {
+        std::vector<std::string> names;
+        WIN32_FIND_DATAA data;
+        unique_hfind find(::FindFirstFileA((windows / "*").c_str(), &data));
+        if (find)
+            do
+                if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                    names.push_back(data.cFileName);
+            while (::FindNextFileA(find.get(), &data));
+        return names;
+    }
+
     CScratchFolder windows;
     CSetupVantrelApp app;
     CScriptedPrompts prompts;
@@ -43,6 +57,8 @@ TEST_F(WininitMergeTest, LinesGoBeforeTheNextSectionAndBlankLinesInsideTheSectio
     ASSERT_TRUE(WriteTextFile(windows / "WININIT.INI", "; kept\r\n\r\n  [Rename]  \r\n\r\n \t\r\n[other]\r\nx=1\r\n\r\n"));
     EXPECT_TRUE(app.WriteWininitRenames());
     EXPECT_EQ(Wininit(), "; kept\r\n\r\n  [Rename]  \r\n" + PENDING + "[other]\r\nx=1\r\n\r\n");
+    EXPECT_EQ(Files(), std::vector<std::string>{"WININIT.INI"});
+    EXPECT_TRUE(app.m_bRebootNeeded);
 }
 
 TEST_F(WininitMergeTest, ExistingRenamesStayAndTheFirstSectionIsTheOneUsed)
@@ -103,4 +119,6 @@ TEST_F(WininitMergeTest, FileHeldByAnotherOpenIsLeftUnchanged)
     ASSERT_EQ(prompts.shown.size(), 1u);
     EXPECT_EQ(prompts.shown[0].text, "Failed to create WININIT.INI system file - " + SystemErrorText(ERROR_SHARING_VIOLATION));
     EXPECT_EQ(Wininit(), original);
+    EXPECT_EQ(Files(), std::vector<std::string>{"WININIT.INI"});
+    EXPECT_FALSE(app.m_bRebootNeeded);
 }

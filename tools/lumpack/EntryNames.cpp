@@ -1,53 +1,25 @@
 #include "EntryNames.h"
 
+#include "package/EntryName.h"
+
 bool EntryNameToRelativePath(const WCHAR* name, std::string& relative, std::string& reason)
 {
     relative.clear();
+    const EntryNameProblem problem = CheckEntryName(name);
+    if (problem != EntryNameProblem::None)
+    {
+        reason = DescribeEntryNameProblem(problem);
+        return false;
+    }
     const PackageName full(name);
-    if (full.empty())
-    {
-        reason = "the entry has no name";
-        return false;
-    }
-    if (full[0] == '\\' || full[0] == '/')
-    {
-        reason = "the name is an absolute path";
-        return false;
-    }
     size_t start = 0;
     for (;;)
     {
         size_t end = start;
-        while (end < full.size() && full[end] != '\\' && full[end] != '/')
+        while (end < full.size() && !IsEntryNameSeparator(full[end]))
             ++end;
-        const PackageName part = full.substr(start, end - start);
-        if (part.empty())
-        {
-            reason = "the name has an empty path component";
-            return false;
-        }
-        bool onlyDots = true;
-        for (const WCHAR c : part)
-        {
-            if (c == ':')
-            {
-                reason = "the name holds a drive or a colon";
-                return false;
-            }
-            if (c < 0x20 || c == 0x7F)
-            {
-                reason = "the name holds a control character";
-                return false;
-            }
-            onlyDots = onlyDots && (c == '.' || c == ' ');
-        }
-        if (onlyDots)
-        {
-            reason = "the name holds a '.' or '..' component";
-            return false;
-        }
         std::string converted;
-        if (!Utf16ToSystem(part, converted))
+        if (!Utf16ToSystem(full.substr(start, end - start), converted))
         {
             reason = "the name has characters this system cannot write";
             return false;

@@ -4,11 +4,9 @@
 #include "ToolPlatform.h"
 
 // The relative path, in the system's text and with its separators, under
-// which an entry is written. Refused (false, with the reason) are names that
-// would leave the destination folder or name something else than a path
-// below it: empty names or components, absolute paths, drives and any colon,
-// components made only of dots and spaces (".." and what Windows trims to
-// it), control characters, and names the system's text cannot hold exactly.
+// which an entry is written. Refused (false, with the reason) are the names
+// the package library's entry-name rules refuse (package/EntryName.h) and
+// names the system's text cannot hold exactly.
 bool EntryNameToRelativePath(const WCHAR* name, std::string& relative, std::string& reason);
 
 // The entry name for a path relative to a packed folder: backslashes between

@@ -29,6 +29,15 @@ bool ListTree(const std::string& root, std::vector<TreeItem>& items, std::string
 bool SystemToUtf16(const std::string& text, PackageName& name);
 bool Utf16ToSystem(const PackageName& name, std::string& text);
 
+#ifdef _WIN32
+// UTF-16 to the given code page, as Utf16ToSystem does with the ANSI one.
+bool Utf16ToCodePage(const PackageName& name, UINT codePage, std::string& text);
+#endif
+
+// Whether an existing path is a symbolic link, or on Windows any reparse
+// point (a junction as well); false for a path that does not exist.
+bool IsLink(const std::string& path);
+
 // Whether two paths name the same existing file.
 bool IsSameFile(const std::string& a, const std::string& b);
 

@@ -142,6 +142,12 @@ bool Utf16ToSystem(const PackageName& name, std::string& text)
     return true;
 }
 
+bool IsLink(const std::string& path)
+{
+    struct stat st;
+    return ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
 bool IsSameFile(const std::string& a, const std::string& b)
 {
     struct stat sa, sb;

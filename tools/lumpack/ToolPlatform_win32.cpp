@@ -104,27 +104,48 @@ bool SystemToUtf16(const std::string& text, PackageName& name)
                                n) == n;
 }
 
-bool Utf16ToSystem(const PackageName& name, std::string& text)
+bool Utf16ToCodePage(const PackageName& name, UINT codePage, std::string& text)
 {
     text.clear();
     if (name.empty())
         return true;
     // No best-fit mapping: a character the code page lacks must not turn
-    // into a look-alike such as a separator or a dot.
+    // into a look-alike such as a separator or a dot. The UTF-8 and UTF-7
+    // code pages (the ANSI code page under Windows' "Use Unicode UTF-8"
+    // option) refuse that flag and the used-default test; they have an exact
+    // counterpart for every character, so the conversion goes on without them.
+    DWORD flags = WC_NO_BEST_FIT_CHARS;
     BOOL usedDefault = FALSE;
-    const int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, name.data(), static_cast<int>(name.size()),
-                                      nullptr, 0, nullptr, &usedDefault);
+    BOOL* usedDefaultOut = &usedDefault;
+    int n = WideCharToMultiByte(codePage, flags, name.data(), static_cast<int>(name.size()), nullptr, 0, nullptr,
+                                usedDefaultOut);
+    if (n <= 0 && (GetLastError() == ERROR_INVALID_FLAGS || GetLastError() == ERROR_INVALID_PARAMETER))
+    {
+        flags = 0;
+        usedDefaultOut = nullptr;
+        n = WideCharToMultiByte(codePage, flags, name.data(), static_cast<int>(name.size()), nullptr, 0, nullptr,
+                                nullptr);
+    }
     if (n <= 0)
         return false;
     text.resize(static_cast<size_t>(n));
-    if (WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, name.data(), static_cast<int>(name.size()), &text[0], n,
-                            nullptr, &usedDefault) != n ||
+    if (WideCharToMultiByte(codePage, flags, name.data(), static_cast<int>(name.size()), &text[0], n, nullptr,
+                            usedDefaultOut) != n ||
         usedDefault)
     {
+        text.clear();
         SetLastError(ERROR_NO_UNICODE_TRANSLATION);
         return false;
     }
     return true;
+}
+
+bool Utf16ToSystem(const PackageName& name, std::string& text) { return Utf16ToCodePage(name, CP_ACP, text); }
+
+bool IsLink(const std::string& path)
+{
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
 bool IsSameFile(const std::string& a, const std::string& b)

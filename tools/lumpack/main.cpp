@@ -571,10 +571,13 @@ int Verify(const Arguments& args)
 
 // Writes entry index to target through a temporary file beside it, so that
 // an existing file is replaced only by a complete one, with the entry's times.
+// The temporary file is made anew (a link of that name is removed, never
+// followed), and on failure the last error is the failing call's own.
 bool ExtractFile(CPackageFile& package, int index, const CPackageCatalogEntry& e, const std::string& target)
 {
     const std::string temporary = target + ".lumpack-part";
-    CScopedFile out(CreateFileA(temporary.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+    DeleteFileA(temporary.c_str());
+    CScopedFile out(CreateFileA(temporary.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!out.valid())
         return false;
@@ -583,16 +586,34 @@ bool ExtractFile(CPackageFile& package, int index, const CPackageCatalogEntry& e
     const bool empty = e.GetUncompressedSize() == 0 && (!HasData(e) || !package.IsCompressed());
     bool ok = (empty || package.ExtractToFile(index, out.get())) &&
               SetFileTime(out.get(), &info.ftCreation, nullptr, &info.ftLastWrite);
-    const DWORD error = GetLastError();
+    DWORD error = ok ? NO_ERROR : GetLastError();
     out.reset();
-    ok = ok && MoveFileExA(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING);
+    if (ok && !MoveFileExA(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING))
+    {
+        ok = false;
+        error = GetLastError();
+    }
     if (!ok)
     {
-        const DWORD moveError = GetLastError();
         DeleteFileA(temporary.c_str());
-        SetLastError(error != NO_ERROR ? error : moveError);
+        SetLastError(error);
     }
     return ok;
+}
+
+// The first existing path on the way from folder down to relative (itself
+// included) that is a symbolic link or junction, which would lead a write
+// out of the folder; empty when there is none.
+std::string LinkOnTheWay(const std::string& folder, const std::string& relative)
+{
+    for (size_t cut = relative.find(kNativeSeparator);; cut = relative.find(kNativeSeparator, cut + 1))
+    {
+        const std::string path = JoinPath(folder, relative.substr(0, cut));
+        if (IsLink(path))
+            return path;
+        if (cut == std::string::npos)
+            return std::string();
+    }
 }
 
 int Extract(const Arguments& args)
@@ -641,8 +662,16 @@ int Extract(const Arguments& args)
                          i, shown.c_str(), e.GetKindName().c_str());
             continue;
         }
+        // A name that would leave the folder, or a link on its way there
+        // (planted in the folder before), and nothing is written for it.
         std::string relative, reason;
-        if (!EntryNameToRelativePath(e.GetName(), relative, reason))
+        if (EntryNameToRelativePath(e.GetName(), relative, reason))
+        {
+            const std::string link = LinkOnTheWay(folder, relative);
+            if (!link.empty())
+                reason = link + " is a symbolic link or junction";
+        }
+        if (!reason.empty())
         {
             progress.Finish();
             Failure(packagePath, "entry " + std::to_string(i) + " \"" + shown + "\" refused: " + reason);

@@ -35,7 +35,7 @@ TEST(EntryNames, NamesThatWouldLeaveTheFolderAreRefused)
     const char* const refused[] = {"",          "..",       "..\\evil",   "a\\..\\..\\up", "a/../../up",
                                    "\\abs",     "/abs",     "C:\\x",      "C:x",           "file:stream",
                                    "a\\\\b",    "a\\",      "a\\.\\b",    "a\\. .\\b",     ".. \\x",
-                                   "tab\there", "\\\\host\\share\\x"};
+                                   "tab\there", "\\\\host\\share\\x", "sub\\CON.txt", "lpt1"};
     for (const char* name : refused)
     {
         std::string relative, reason;
@@ -54,3 +54,16 @@ TEST(EntryNames, RelativePathsBecomeBackslashedNames)
     EXPECT_EQ(N("sub\\deeper\\file.txt"), name);
     EXPECT_EQ("sub\\deeper\\file.txt", DisplayName(name.c_str()));
 }
+
+#ifdef _WIN32
+// Code page 65000 (UTF-7) refuses the no-best-fit flag as the UTF-8 ANSI code
+// page of Windows' "Use Unicode UTF-8" option does; the name still converts.
+TEST(EntryNames, ACodePageThatRefusesTheNoBestFitFlagStillConverts)
+{
+    std::string text;
+    ASSERT_TRUE(Utf16ToCodePage(N("notes-1.txt"), 65000, text)) << GetLastError();
+    EXPECT_EQ("notes-1.txt", text);
+    ASSERT_TRUE(Utf16ToCodePage(N("plain.txt"), CP_ACP, text));
+    EXPECT_EQ("plain.txt", text);
+}
+#endif

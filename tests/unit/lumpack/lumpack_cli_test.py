@@ -231,6 +231,42 @@ class LumpackTest(unittest.TestCase):
                    for root, _, fs in os.walk(self.dir) for f in fs]
         self.assertEqual(sorted(["bad.pkg", os.path.join("inner", "out", "ok", "fine.txt")]), sorted(written))
 
+    def test_extract_refuses_to_write_through_a_link_planted_in_the_folder(self):
+        outside = self.path("outside")
+        out = self.path("out")
+        os.makedirs(outside)
+        os.makedirs(out)
+        write_bytes(os.path.join(outside, "victim.txt"), b"victim")
+        os.symlink(outside, os.path.join(out, "sub"))
+        os.symlink(os.path.join(outside, "victim.txt"), os.path.join(out, "victim.txt"))
+        write_package(self.path("p.pkg"), [("sub\\evil.txt", 0, b"evil", (0, 0), 0),
+                                           ("sub/deeper\\evil.txt", 0, b"evil", (0, 0), 0),
+                                           ("victim.txt", 0, b"evil", (0, 0), 0),
+                                           ("fine.txt", 0, b"fine", (0, 0), 0)])
+        rc, _, err = run("extract", self.path("p.pkg"), out)
+        self.assertEqual(1, rc)
+        # Wine shows a link to a file as a plain file: there the entry
+        # replaces the link itself (a rename never follows it).
+        refused = ["sub\\evil.txt", "sub/deeper\\evil.txt"] + ([] if WINDOWS else ["victim.txt"])
+        self.assertEqual(len(refused), err.count("is a symbolic link or junction"), err)
+        for name in refused:
+            self.assertIn('"%s" refused' % name, err)
+        self.assertEqual(["victim.txt"], os.listdir(outside))
+        self.assertEqual(b"victim", read_bytes(os.path.join(outside, "victim.txt")))
+        self.assertEqual(b"fine", read_bytes(os.path.join(out, "fine.txt")))
+
+    def test_a_failed_move_reports_its_own_reason(self):
+        # A folder where the file should go, not empty, so no rename can
+        # replace it; a temporary file left by an earlier run is found (and
+        # reported as such by the system) before.
+        os.makedirs(self.path("out", "a", "inside"))
+        write_bytes(self.path("out", "a.lumpack-part"), b"left over")
+        write_package(self.path("p.pkg"), [("a", 0, b"a", (0, 0), 0)])
+        rc, _, err = run("extract", self.path("p.pkg"), self.path("out"))
+        self.assertEqual(1, rc)
+        self.assertIn("denied", err.lower())
+        self.assertEqual(["a"], os.listdir(self.path("out")))
+
     def test_verify_names_each_damaged_entry(self):
         write_package(self.path("v.pkg"), [("a", 0, mixed(5000, 1), (0, 0), 0), ("b", 0, mixed(5000, 2), (0, 0), 0),
                                            ("c", 0, mixed(5000, 3), (0, 0), 0)])
