@@ -71,9 +71,10 @@ std::string CSetupVantrelApp::RemoveProgramFiles(const std::string& installPath)
         ShowMessage(FormatResMessage(refusal, {installPath.c_str()}), MB_OK);
         return LoadResString(IDS_UNINSTALL_SKIPPED);
     }
-    if (!HoldsInstalledCopy(installPath))
-        return FormatResMessage(IDS_UNINSTALL_NO_COPY, {installPath.c_str()});
+    const std::string folder = TrimTrailingSeparators(installPath);
+    if (!HoldsInstalledCopy(folder))
+        return FormatResMessage(IDS_UNINSTALL_NO_COPY, {folder.c_str()});
 
-    RemoveFolderTree(installPath, true);
+    RemoveFolderTree(folder, true);
     return LoadResString(IDS_UNINSTALL_DONE);
 }

@@ -102,13 +102,14 @@ TEST_F(UninstallTest, NothingRecordedEndsAtOnceWithoutWindowOrMessage)
 
 TEST_F(UninstallTest, RemovesTheInstalledTreeAndTheRecordsAndConfirmsWithTheWindowAsOwner)
 {
+    // Recorded with a trailing backslash, as a hand-edited record may be.
     const std::string folder = scratch / "Lumiro";
     for (const char* sub : {"", "\\Programs", "\\Logs"})
         ASSERT_TRUE(::CreateDirectoryA((folder + sub).c_str(), nullptr));
     ASSERT_TRUE(WriteTextFile(folder + "\\Programs\\ReaderNT.exe", "program"));
     ASSERT_TRUE(::SetFileAttributesA((folder + "\\Programs\\ReaderNT.exe").c_str(), FILE_ATTRIBUTE_READONLY));
     ASSERT_TRUE(WriteTextFile(folder + "\\Logs\\today.log", "log"));
-    RecordInstallPath(folder);
+    RecordInstallPath(folder + "\\");
     const std::string fontKey = std::string(PRODUCT_VENDOR_KEY) + "\\Unicode Support\\Font Mapping\\Arial";
     CRegistryKey().Create(HKEY_LOCAL_MACHINE, fontKey.c_str());
     CRegistryKey().Create(HKEY_LOCAL_MACHINE, (std::string(SIBLING_PRODUCT_KEY) + "\\Settings").c_str());
