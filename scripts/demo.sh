@@ -55,6 +55,14 @@ for f in "$root"/build/mingw64/tests/fixtures/payload/RTDLL_NT/*; do
 done
 echo "Registry record HKLM\\Software\\Corvane\\Lumiro Install:"
 wine reg query 'HKLM\Software\Corvane\Lumiro Install' 2>/dev/null | tr -d '\r' | grep REG_ | sed 's/^ */  /'
+echo "Shortcuts (read by lnkinfo):"
+(cd "$WINEPREFIX/drive_c" && find ProgramData users -name Lumiro.lnk 2>/dev/null | sort) | while read -r link; do
+  target=$(lnkinfo "$WINEPREFIX/drive_c/$link" 2>/dev/null | awk -F '\t+: ' '$1 ~ /^\tLocal path$/ { print $2 }')
+  echo "  C:/$link -> $target"
+done
+echo "OLE control (the sample's class key, InprocServer32):"
+wine reg query 'HKCR\CLSID\{F8853CCA-EC03-4FEE-8E74-B1CC05ECD521}\InprocServer32' /ve 2>/dev/null | tr -d '\r' |
+  grep REG_ | sed 's/^ */  /'
 wineserver -k
 if [ -z "$interactive" ]; then
   echo "Screenshots:"

@@ -9,6 +9,7 @@ packages=(
   libz-mingw-w64-dev zlib1g-dev
   googletest libgtest-dev libbenchmark-dev
   wine wine64 xvfb xauth imagemagick python3
+  liblnk-utils
 )
 
 missing=()

@@ -14,16 +14,21 @@ bool CSetupVantrelApp::RunInstall(IInstallProgress& progress)
     if (!InstallPackages(progress))
         return false;
 
-    // Step 3 writes the registry records with the font mappings; step 4, the
-    // shortcuts, follows.
     if (!WriteRegistryRecords(progress))
+        return false;
+
+    if (!CreateShortcuts(progress))
         return false;
 
     if (!RegisterComponents(progress))
         return false;
 
-    // Step 6, the OLE control; step 7, the folder rights, whose result does
-    // not decide the installation's.
+    if (!RegisterOleControls(progress))
+        return false;
+
+    // The folder rights report nothing and do not decide the installation's
+    // result.
+    SetFolderAccessRights();
     return true;
 }
 

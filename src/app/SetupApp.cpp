@@ -1,34 +1,15 @@
 #include "app/SetupApp.h"
 
-#include <ole2.h>
-
 #include "app/DlgInstalling.h"
 #include "app/Messages.h"
 #include "framework/Handles.h"
+#include "framework/OleSession.h"
 #include "resources/resource.h"
 
 namespace
 {
 constexpr DWORD EXIT_CODE_NO_WINDOWS_VERSION = 1000;
 constexpr char SECURE_KEY[] = "Software\\Secure\\Corvane";
-
-// Keeps OLE initialised for the whole run; the shortcut step creates its
-// shell links through COM.
-class COleSession
-{
-public:
-    COleSession() : m_hr(::OleInitialize(nullptr)) {}
-    ~COleSession()
-    {
-        if (SUCCEEDED(m_hr))
-            ::OleUninitialize();
-    }
-    COleSession(const COleSession&) = delete;
-    COleSession& operator=(const COleSession&) = delete;
-
-private:
-    HRESULT m_hr;
-};
 
 CWindowPrompts g_windowPrompts;
 
@@ -60,7 +41,7 @@ void CSetupVantrelApp::SetUserPrompts(IUserPrompts* prompts) { m_pPrompts = prom
 
 IUserPrompts& CSetupVantrelApp::UserPrompts() { return m_pPrompts ? *m_pPrompts : g_windowPrompts; }
 
-bool CSetupVantrelApp::IsWindowsNT()
+OSVERSIONINFOA CSetupVantrelApp::WindowsVersion()
 {
     OSVERSIONINFOA info;
     ::ZeroMemory(&info, sizeof info);
@@ -71,8 +52,10 @@ bool CSetupVantrelApp::IsWindowsNT()
     if (!::GetVersionExA(&info))
         ::ExitProcess(EXIT_CODE_NO_WINDOWS_VERSION);
 #pragma GCC diagnostic pop
-    return info.dwPlatformId == VER_PLATFORM_WIN32_NT;
+    return info;
 }
+
+bool CSetupVantrelApp::IsWindowsNT() { return WindowsVersion().dwPlatformId == VER_PLATFORM_WIN32_NT; }
 
 void CSetupVantrelApp::SetInstallPath(const std::string& path) { m_strInstallPath = path; }
 

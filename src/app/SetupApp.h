@@ -12,6 +12,7 @@ class IUserPrompts;
 class CPackageFile;
 class CPackageCatalogEntry;
 class DLG_Installing;
+class IFolderDaclWriter;
 
 
 // The application object: owns the state of the whole run and drives it from
@@ -26,6 +27,9 @@ public:
 
     // Start-up and main flow (app/SetupApp.cpp).
     BOOL InitInstance() override;
+    // The Windows version the system reports; ends the process with exit
+    // code 1000 when the system cannot tell it.
+    static OSVERSIONINFOA WindowsVersion();
     static bool IsWindowsNT();
     void RestartWindows();
     void SetInstallPath(const std::string& path);
@@ -52,9 +56,16 @@ public:
     bool CreateInstallFolders(IInstallProgress& progress);
     bool CreateFolder(IInstallProgress& progress, const std::string& path);
 
-    // Shortcuts (shell/Shortcuts.cpp).
+    // Shortcuts and special folders (shell/Shortcuts.cpp, shell/SpecialFolders.cpp).
     bool CreateShortcuts(IInstallProgress& progress);
+    bool CreateShortcut(const std::string& folder);
     void RemoveShortcuts();
+    void RemoveShortcut(const std::string& folder);
+    // The path of a special folder (a CSIDL number; the all-users numbers
+    // stand for the user's own folders on Windows 9x); "" after the system's
+    // reason was shown.
+    std::string GetSpecialFolderPath(int folder);
+    static int MapCommonFolder(int folder);
 
     // Package installation (install/PackageInstall.cpp).
     bool InstallPackages(IInstallProgress& progress);
@@ -80,9 +91,23 @@ public:
 
     // OLE control registration (install/OleRegistration.cpp).
     bool RegisterOleControls(IInstallProgress& progress);
+    // Loads the module and calls its DllRegisterServer; true only when that
+    // returned exactly S_OK.
+    static bool RegisterServerModule(const std::string& modulePath);
 
-    // Folder access rights (install/FolderRights.cpp).
-    bool SetFolderAccessRights();
+    // Folder access rights (install/FolderRights.cpp). Only on Windows 5.1
+    // and 6.1; nothing is reported and no step stops another.
+    void SetFolderAccessRights();
+    bool SetUsersFolderAccess(const std::string& folder);
+    bool GrantUsersFullControl(const std::string& folder);
+    bool GrantAdministratorsFullControl(const std::string& folder);
+    bool GrantSystemFullControl(const std::string& folder);
+    static bool IsWindowsXP();
+    static bool IsWindows7();
+    // The seam through which the new access-control lists reach the folders.
+    // The default calls SetSecurityInfo; a test passes its own. Not owned.
+    void SetDaclWriter(IFolderDaclWriter* writer);
+    IFolderDaclWriter& DaclWriter();
 
     // Directory tree removal (install/TreeRemoval.cpp): depth first, every
     // item that stays reported in its own message, never stopping early. With
@@ -121,4 +146,5 @@ private:
     bool CreateSecureKey();
 
     IUserPrompts* m_pPrompts = nullptr;
+    IFolderDaclWriter* m_pDaclWriter = nullptr;
 };

@@ -80,3 +80,20 @@ using unique_hfind = CUniqueResource<HANDLE, InvalidHandleValueInvalid<CloseFind
 using unique_hkey = CUniqueResource<HKEY, NullInvalid<HKEY, CloseRegistryKey>>;
 using unique_hmodule = CUniqueResource<HMODULE, NullInvalid<HMODULE, CloseModule>>;
 using unique_hbitmap = CUniqueResource<HBITMAP, NullInvalid<HBITMAP, CloseBitmap>>;
+
+// COM interface pointers: released once, invalid as null.
+template <typename Interface>
+void ReleaseInterface(Interface* pointer)
+{
+    pointer->Release();
+}
+template <typename Interface>
+using unique_com = CUniqueResource<Interface*, NullInvalid<Interface*, ReleaseInterface<Interface>>>;
+
+// Memory the system hands out with LocalAlloc (security descriptors,
+// access-control lists): invalid as null.
+inline void FreeLocalMemory(HLOCAL memory) { ::LocalFree(memory); }
+using unique_hlocal = CUniqueResource<HLOCAL, NullInvalid<HLOCAL, FreeLocalMemory>>;
+// SIDs from AllocateAndInitializeSid.
+inline void FreeSidMemory(PSID sid) { ::FreeSid(sid); }
+using unique_sid = CUniqueResource<PSID, NullInvalid<PSID, FreeSidMemory>>;

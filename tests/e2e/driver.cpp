@@ -15,6 +15,12 @@
 //                                   EXPECTED (a prefix ending in '*' matches
 //                                   the start); press button ANSWER (1 OK, 6 Yes, 7 No)
 //   screenshot FILE.bmp             the whole screen as a 24-bit bitmap
+//   watch CAPTION ID                record every text that control ID of a
+//                                   window CAPTION of the program started
+//                                   next is given (watch_hook.dll, beside
+//                                   the driver, does the recording)
+//   watched TEXT|TEXT|...           the texts recorded so far, in order
+//                                   (repeats folded), are exactly these
 //   exit CODE                       the program ends with exit code CODE
 //   sleep MS
 // Texts may use \n and \r. Timeouts: 20 s a step.
@@ -31,6 +37,7 @@ constexpr DWORD STEP_TIMEOUT_MS = 20000;
 constexpr DWORD POLL_MS = 25;
 
 PROCESS_INFORMATION g_process{};
+std::string g_watchFile;
 
 std::string Unescape(const std::string& text)
 {
@@ -271,6 +278,56 @@ bool StepScreenshot(const std::string& path)
     return Pass("screenshot " + path);
 }
 
+std::string DriverFolder()
+{
+    char path[MAX_PATH];
+    const std::string module(path, ::GetModuleFileNameA(nullptr, path, MAX_PATH));
+    return module.substr(0, module.rfind('\\') + 1);
+}
+
+bool StepWatch(const std::string& caption, int id)
+{
+    const std::string what = "watch " + caption + "/" + std::to_string(id);
+    g_watchFile = DriverFolder() + "watched.txt";
+    ::DeleteFileA(g_watchFile.c_str());
+    // The program started next inherits what to watch.
+    ::SetEnvironmentVariableA("LUMIRO_WATCH_CAPTION", caption.c_str());
+    ::SetEnvironmentVariableA("LUMIRO_WATCH_ID", std::to_string(id).c_str());
+    ::SetEnvironmentVariableA("LUMIRO_WATCH_FILE", g_watchFile.c_str());
+    const HMODULE hook = ::LoadLibraryA((DriverFolder() + "watch_hook.dll").c_str());
+    const auto proc = hook ? reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(::GetProcAddress(hook, "WatchProc")))
+                           : nullptr;
+    // Held until the driver ends.
+    if (!proc || !::SetWindowsHookExA(WH_CALLWNDPROC, proc, hook, 0))
+        return Fail(what + ": error " + std::to_string(::GetLastError()));
+    return Pass(what);
+}
+
+bool StepWatched(const std::string& expected)
+{
+    std::string actual;
+    std::string last;
+    bool first = true;
+    if (FILE* file = std::fopen(g_watchFile.c_str(), "rb"))
+    {
+        char line[1024];
+        while (std::fgets(line, sizeof line, file))
+        {
+            std::string text(line);
+            if (!text.empty() && text.back() == '\n')
+                text.pop_back();
+            if (!first && text == last)
+                continue;
+            actual += (first ? "" : "|") + text;
+            last = text;
+            first = false;
+        }
+        std::fclose(file);
+    }
+    const std::string what = "watched \"" + Escape(actual) + "\"";
+    return actual == expected ? Pass(what) : Fail(what + ", expected \"" + Escape(expected) + "\"");
+}
+
 bool StepExit(DWORD expected)
 {
     if (!g_process.hProcess)
@@ -324,6 +381,13 @@ int main(int argc, char** argv)
             const std::string expected = next();
             ok = StepMessage(expected, std::atoi(next().c_str()));
         }
+        else if (step == "watch")
+        {
+            const std::string caption = next();
+            ok = StepWatch(caption, std::atoi(next().c_str()));
+        }
+        else if (step == "watched")
+            ok = StepWatched(next());
         else if (step == "screenshot")
             ok = StepScreenshot(next());
         else if (step == "exit")

@@ -16,13 +16,20 @@ e2e_begin() {
   rm -rf "$E2E_PREFIX" "$E2E_OUT"
   mkdir -p "$(dirname "$E2E_PREFIX")" "$E2E_OUT"
   "$LUMIRO_SOURCE_DIR/cmake/wine-session.sh" pristine "$E2E_PREFIX"
+  # The user's Desktop and Documents link to one home folder of the build that
+  # every prefix shares: give this prefix folders of its own, so that links
+  # the setup writes there belong to this scenario alone.
+  local folder
+  for folder in "$E2E_PREFIX"/drive_c/users/*/*; do
+    if [ -L "$folder" ]; then rm "$folder" && mkdir "$folder"; fi
+  done
   export WINEPREFIX="$E2E_PREFIX"
   setsid wineserver -p >/dev/null 2>&1 </dev/null &
   trap e2e_end EXIT
   MEDIA="$WINEPREFIX/drive_c/media"
   mkdir -p "$MEDIA"
   cp "$E2E_BIN/setup.exe" "$MEDIA/"
-  cp "$E2E_BIN/driver.exe" "$E2E_BIN/hold_file.exe" "$WINEPREFIX/drive_c/"
+  cp "$E2E_BIN/driver.exe" "$E2E_BIN/watch_hook.dll" "$E2E_BIN/hold_file.exe" "$WINEPREFIX/drive_c/"
   for pkg in "$E2E_BIN"/*.PKG; do [ -e "$pkg" ] && cp "$pkg" "$MEDIA/"; done
   return 0
 }
@@ -94,6 +101,38 @@ check_installed() {
   done
 }
 
+# link_field LINK FIELD: a field of the shell link (a path below drive_c) as
+# an independent parser, lnkinfo, reads it ("Local path", "Description",
+# "Icon location", "Icon index").
+link_field() {
+  lnkinfo "$(c_drive "$1")" 2>/dev/null | awk -F '\t+: ' -v f="$2" '$1 ~ "^\t" f "$" { print $2; exit }'
+}
+
+# check_links TARGET LINK...: each link (a path below drive_c) points to
+# TARGET (a Windows path), is described as "Lumiro" and shows TARGET's
+# second icon.
+check_links() {
+  local target="$1" link; shift
+  for link in "$@"; do
+    check "$link exists" test -f "$(c_drive "$link")"
+    check "$link points to $target" test "$(link_field "$link" "Local path")" = "$target"
+    check "$link is described as Lumiro" test "$(link_field "$link" Description)" = "Lumiro"
+    check "$link shows the second icon of $target" \
+      test "$(link_field "$link" "Icon location"):$(link_field "$link" "Icon index")" = "$target:1"
+  done
+}
+
+# check_control_registered CLASS_KEY PATH: the control's class key (below
+# HKEY_CLASSES_ROOT) names PATH as its in-process server.
+check_control_registered() {
+  check "$1 names $2" test "$(wine reg query "HKCR\\$1\\InprocServer32" /ve 2>/dev/null | tr -d '\r' |
+    awk '/REG_SZ/ { sub(/^.*REG_SZ[ \t]+/, ""); print; exit }')" = "$2"
+}
+
+# The class keys of the sample controls UiCtlsU.ocx and UiCtlsA.ocx.
+CONTROL_U_CLASS='CLSID\{F8853CCA-EC03-4FEE-8E74-B1CC05ECD521}'
+CONTROL_A_CLASS='CLSID\{FFFBE08E-984B-4262-A79D-E4AE18205B23}'
+
 # hold_file WINDOWS_PATH: another process holds the file open without
 # sharing until release_file; waits until it does.
 hold_file() {
@@ -113,11 +152,16 @@ release_file() {
   wait "$HOLD_PID" || true
 }
 
-# install_completes: setup.exe runs a whole installation without a question
-# and ends after the completion message.
+# The stage line of the progress window through a whole installation: blank
+# when the window opens, then each stage in order.
+ALL_STAGES='|Creating folders|Installing files|Configuring software.|Creating shortcuts|Registering components|Registering OLE Controls'
+
+# install_completes: setup.exe runs a whole installation without a question,
+# shows every stage in order and ends after the completion message.
 install_completes() {
-  driver start 'C:\media\setup.exe' \
+  driver watch Installing 1003 start 'C:\media\setup.exe' \
     message 'Installation is complete.  Thank you for installing Lumiro' 1 \
+    watched "$ALL_STAGES" \
     exit 0
 }
 

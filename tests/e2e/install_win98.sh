@@ -12,3 +12,13 @@ check "no secure key under Windows 9x" bash -c '! wine reg query "HKLM\Software\
 check_installed RTDLL_95 windows/system32
 check_installed APPS_95 Lumiro/Programs
 check "no NT package installed" test ! -e "$(c_drive Lumiro/Programs/ReaderNT.exe)"
+
+# Step 4: both links in the user's own folders, none in the all-users ones;
+# step 6: the Windows 9x control only.
+user="$(basename "$(ls -d "$(c_drive users)"/*/ | grep -v '/Public/$' | head -n 1)")"
+check_links 'C:\Lumiro\Programs\Reader95.exe' \
+  "users/$user/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Lumiro.lnk" "users/$user/Desktop/Lumiro.lnk"
+check "no link in the all-users folders" bash -c '! find "$1" "$2" -name Lumiro.lnk | grep -q .' _ \
+  "$(c_drive ProgramData/Microsoft/Windows/Start\ Menu/Programs)" "$(c_drive users/Public/Desktop)"
+check_control_registered "$CONTROL_A_CLASS" 'C:\Lumiro\Programs\UiCtlsA.ocx'
+check "the NT control is not registered" bash -c '! wine reg query "HKCR\\$1" >/dev/null 2>&1' _ "$CONTROL_U_CLASS"

@@ -6,7 +6,9 @@
 #include "app/DlgInstalling.h"
 #include "app/Messages.h"
 #include "app/SetupApp.h"
+#include "framework/OleSession.h"
 #include "framework/ResourceStrings.h"
+#include "install/FolderDaclWriter.h"
 #include "package/PackageFile.h"
 #include "resources/resource.h"
 
@@ -223,28 +225,80 @@ TEST(ProgressWindow, ShowsItsCaptionAndBlankLinesThenTheTextsLiterally)
     EXPECT_FALSE(::IsWindow(hwnd));
 }
 
-TEST(InstallSequence, RunsTheStepsInOrderAndBlanksTheStatusAtEachStage)
+namespace
 {
-    CScratchFolder scratch("sequence");
+// Refuses every new access-control list and counts the folders offered.
+class CRefusingDaclWriter : public IFolderDaclWriter
+{
+public:
+    DWORD SetFolderDacl(HANDLE, const std::string&, PACL) override
+    {
+        ++calls;
+        return ERROR_ACCESS_DENIED;
+    }
+    int calls = 0;
+};
+
+// An install sequence in a scratch folder, with two packages without entries
+// beside the "setup program"; the links and the control's class key it
+// writes are removed afterwards.
+class InstallSequenceTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        app.SetUserPrompts(&prompts);
+        app.SetDaclWriter(&rights);
+        app.SetInstallPath(scratch / "Lumiro");
+        app.DetermineFolders();
+        app.m_strSourceDir = scratch.Path() + "\\";
+        for (const char* name : {"RTDLL_NT.PKG", "APPS_NT.PKG"})
+        {
+            CPackageFile package;
+            ASSERT_TRUE(package.Create((scratch / name).c_str(), TRUE));
+            ASSERT_TRUE(package.Commit());
+        }
+    }
+    void TearDown() override
+    {
+        app.RemoveShortcuts();
+        DeleteRegistryTree(HKEY_CLASSES_ROOT, SAMPLE_CONTROL_U_CLASS_KEY);
+    }
+
+    COleSession ole;
+    CScratchFolder scratch{"sequence"};
     CSetupVantrelApp app;
     CScriptedPrompts prompts;
-    app.SetUserPrompts(&prompts);
     CRecordingProgress progress;
-    app.SetInstallPath(scratch / "Lumiro");
-    app.DetermineFolders();
-    // Two packages without entries beside the "setup program".
-    app.m_strSourceDir = scratch.Path() + "\\";
-    const bool nt = CSetupVantrelApp::IsWindowsNT();
-    for (const char* name : {nt ? "RTDLL_NT.PKG" : "RTDLL_95.PKG", nt ? "APPS_NT.PKG" : "APPS_95.PKG"})
-    {
-        CPackageFile package;
-        ASSERT_TRUE(package.Create((scratch / name).c_str(), TRUE));
-        ASSERT_TRUE(package.Commit());
-    }
+    CRefusingDaclWriter rights;
+};
+} // namespace
+
+TEST_F(InstallSequenceTest, RunsTheStepsInOrderAndARefusedFolderRightDoesNotFailIt)
+{
+    ASSERT_TRUE(CSetupVantrelApp::IsWindowsNT() && CSetupVantrelApp::IsWindows7());
+    // The platform's control already in place.
+    ASSERT_TRUE(::CreateDirectoryA((scratch / "Lumiro").c_str(), nullptr));
+    ASSERT_TRUE(::CreateDirectoryA((scratch / "Lumiro\\Programs").c_str(), nullptr));
+    ASSERT_TRUE(::CopyFileA(FixtureFile("payload\\APPS_NT\\UiCtlsU.ocx").c_str(),
+                            (scratch / "Lumiro\\Programs\\UiCtlsU.ocx").c_str(), FALSE));
+
     ASSERT_TRUE(app.RunInstall(progress));
-    EXPECT_EQ(progress.stages, (std::vector<std::string>{"Creating folders", "Installing files",
-                                                         "Configuring software.", "Registering components"}));
+    EXPECT_EQ(progress.stages,
+              (std::vector<std::string>{"Creating folders", "Installing files", "Configuring software.",
+                                        "Creating shortcuts", "Registering components", "Registering OLE Controls"}));
     EXPECT_EQ(progress.status, "");
     EXPECT_TRUE(FolderExists(scratch / "Lumiro\\Documents"));
     EXPECT_TRUE(prompts.shown.empty());
+    EXPECT_EQ(rights.calls, 7);
+}
+
+TEST_F(InstallSequenceTest, AControlThatFailsToRegisterEndsTheSequenceAfterItsMessage)
+{
+    EXPECT_FALSE(app.RunInstall(progress));
+    EXPECT_EQ(progress.stage, "Registering OLE Controls");
+    ASSERT_EQ(prompts.shown.size(), 1u);
+    EXPECT_EQ(prompts.shown[0].text,
+              "Failed to register OLE control \"" + (scratch / "Lumiro\\Programs\\UiCtlsU.ocx") + "\"");
+    EXPECT_EQ(rights.calls, 0);
 }

@@ -18,12 +18,7 @@ constexpr ULONGLONG V(unsigned a, unsigned b, unsigned c, unsigned d)
 
 const char NEW_CONTENTS[] = "contents from the package";
 
-std::string VersionFixture(const std::string& name)
-{
-    char path[MAX_PATH];
-    const std::string module(path, ::GetModuleFileNameA(nullptr, path, MAX_PATH));
-    return module.substr(0, module.rfind('\\')) + "\\..\\fixtures\\versions\\" + name;
-}
+std::string VersionFixture(const std::string& name) { return FixtureFile("versions\\" + name); }
 
 // 7 March 2013 14:05:09 UTC, and a quarter second later.
 FILETIME March2013(ULONGLONG extra100ns = 0)

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <shlobj.h>
+
 #include <fstream>
 #include <sstream>
 
@@ -167,4 +169,39 @@ std::string ReadTextFile(const std::string& path)
     std::ostringstream buffer;
     buffer << in.rdbuf();
     return buffer.str();
+}
+
+std::string FixtureFile(const std::string& relative)
+{
+    // The tests run from <build>\tests\win.
+    char module[MAX_PATH];
+    const DWORD length = ::GetModuleFileNameA(nullptr, module, MAX_PATH);
+    const std::string path(module, length);
+    return path.substr(0, path.rfind('\\')) + "\\..\\fixtures\\" + relative;
+}
+
+std::string ShellFolder(int csidl)
+{
+    char path[MAX_PATH];
+    if (FAILED(::SHGetFolderPathA(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path)))
+        return std::string();
+    return path;
+}
+
+const char SAMPLE_CONTROL_U_CLASS_KEY[] = "CLSID\\{F8853CCA-EC03-4FEE-8E74-B1CC05ECD521}";
+const char SAMPLE_CONTROL_A_CLASS_KEY[] = "CLSID\\{FFFBE08E-984B-4262-A79D-E4AE18205B23}";
+
+std::string RegistryDefaultValue(HKEY root, const std::string& subKey)
+{
+    unique_hkey key;
+    if (::RegOpenKeyExA(root, subKey.c_str(), 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS)
+        return std::string();
+    char value[1024];
+    DWORD size = sizeof value;
+    DWORD type = 0;
+    if (::RegQueryValueExA(key.get(), nullptr, nullptr, &type, reinterpret_cast<BYTE*>(value), &size) !=
+            ERROR_SUCCESS ||
+        type != REG_SZ || size == 0)
+        return std::string();
+    return std::string(value, size - 1);
 }

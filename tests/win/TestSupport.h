@@ -77,6 +77,21 @@ std::vector<std::string> TemporaryFiles(const std::string& folder);
 // The Windows version the system reports to this program.
 OSVERSIONINFOA SystemVersion();
 
+// A file of the build's sample payload or controls, by its path below
+// <build>\tests\fixtures (for instance "payload\\APPS_NT\\UiCtlsU.ocx").
+std::string FixtureFile(const std::string& relative);
+
+// The path of a special folder (a CSIDL number) as the shell gives it to
+// the test; "" when it has none.
+std::string ShellFolder(int csidl);
+
+// The class keys (below HKEY_CLASSES_ROOT) the sample controls write when
+// they register: UiCtlsU.ocx and UiCtlsA.ocx.
+extern const char SAMPLE_CONTROL_U_CLASS_KEY[];
+extern const char SAMPLE_CONTROL_A_CLASS_KEY[];
+// The default value of a key; "" when the key or the value is missing.
+std::string RegistryDefaultValue(HKEY root, const std::string& subKey);
+
 bool FileExists(const std::string& path);
 bool FolderExists(const std::string& path);
 // Writes a file with the given contents; false on failure.

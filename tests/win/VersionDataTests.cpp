@@ -8,16 +8,8 @@
 
 namespace
 {
-std::string FixturesFolder()
-{
-    char path[MAX_PATH];
-    const std::string module(path, ::GetModuleFileNameA(nullptr, path, MAX_PATH));
-    // The tests run from <build>\tests\win; the samples lie in <build>\tests\fixtures.
-    return module.substr(0, module.rfind('\\')) + "\\..\\fixtures\\";
-}
-
-std::string VersionFixture(const std::string& name) { return FixturesFolder() + "versions\\" + name; }
-std::string PayloadFile(const std::string& name) { return FixturesFolder() + "payload\\" + name; }
+std::string VersionFixture(const std::string& name) { return FixtureFile("versions\\" + name); }
+std::string PayloadFile(const std::string& name) { return FixtureFile("payload\\" + name); }
 
 constexpr ULONGLONG V(unsigned a, unsigned b, unsigned c, unsigned d)
 {
@@ -174,14 +166,19 @@ TEST(SamplePayload, ReadersCarryTwoIconsAndAVersion)
     }
 }
 
-TEST(SamplePayload, ControlsRecordTheirPathWhenRegisteredAndRemoveItWhenUnregistered)
+TEST(SamplePayload, ControlsWriteTheirClassKeyWhenRegisteredAndRemoveItWhenUnregistered)
 {
-    const char* const key = "Software\\Corvane\\Lumiro Sample Controls";
-    for (const char* control : {"APPS_NT\\UiCtlsU.ocx", "APPS_95\\UiCtlsA.ocx"})
+    struct Control
     {
-        SCOPED_TRACE(control);
-        DeleteRegistryTree(HKEY_LOCAL_MACHINE, key);
-        const std::string path = PayloadFile(control);
+        const char* file;
+        const char* classKey;
+    };
+    for (const Control& control : {Control{"APPS_NT\\UiCtlsU.ocx", SAMPLE_CONTROL_U_CLASS_KEY},
+                                   Control{"APPS_95\\UiCtlsA.ocx", SAMPLE_CONTROL_A_CLASS_KEY}})
+    {
+        SCOPED_TRACE(control.file);
+        DeleteRegistryTree(HKEY_CLASSES_ROOT, control.classKey);
+        const std::string path = PayloadFile(control.file);
         unique_hmodule module(::LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
         ASSERT_TRUE(module);
         using EntryPoint = HRESULT(STDAPICALLTYPE*)();
@@ -194,17 +191,11 @@ TEST(SamplePayload, ControlsRecordTheirPathWhenRegisteredAndRemoveItWhenUnregist
         ASSERT_EQ(registerServer(), S_OK);
         char modulePath[MAX_PATH];
         const std::string loadedFrom(modulePath, ::GetModuleFileNameA(module.get(), modulePath, MAX_PATH));
-        const std::string valueName = loadedFrom.substr(loadedFrom.rfind('\\') + 1);
-        char value[MAX_PATH] = {};
-        DWORD size = sizeof value;
-        ASSERT_EQ(::RegGetValueA(HKEY_LOCAL_MACHINE, key, valueName.c_str(), RRF_RT_REG_SZ, nullptr, value, &size),
-                  ERROR_SUCCESS);
-        EXPECT_EQ(std::string(value), loadedFrom);
+        const std::string serverKey = std::string(control.classKey) + "\\InprocServer32";
+        EXPECT_EQ(RegistryDefaultValue(HKEY_CLASSES_ROOT, serverKey), loadedFrom);
 
         ASSERT_EQ(unregisterServer(), S_OK);
-        size = sizeof value;
-        EXPECT_EQ(::RegGetValueA(HKEY_LOCAL_MACHINE, key, valueName.c_str(), RRF_RT_REG_SZ, nullptr, value, &size),
-                  ERROR_FILE_NOT_FOUND);
+        HKEY key;
+        EXPECT_EQ(::RegOpenKeyExA(HKEY_CLASSES_ROOT, control.classKey, 0, KEY_READ, &key), ERROR_FILE_NOT_FOUND);
     }
-    DeleteRegistryTree(HKEY_LOCAL_MACHINE, key);
 }

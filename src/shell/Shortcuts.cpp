@@ -1,0 +1,104 @@
+// The two shell links to the installed reader: in the Start menu's Programs
+// folder and on the desktop, both named after the product.
+#include "app/SetupApp.h"
+
+#include <shlobj.h>
+
+#include "app/InstallProgress.h"
+#include "app/Messages.h"
+#include "framework/Handles.h"
+#include "framework/ResourceStrings.h"
+#include "resources/resource.h"
+
+namespace
+{
+// The folders that hold a link, in the order they are written; the all-users
+// numbers stand for the user's own folders on Windows 9x.
+constexpr int LINK_FOLDERS[] = {CSIDL_COMMON_PROGRAMS, CSIDL_COMMON_DESKTOPDIRECTORY};
+constexpr int READER_ICON_INDEX = 1;
+
+std::string LinkPath(const std::string& folder) { return folder + "\\" + LoadResString(IDS_SHORTCUT_NAME) + ".lnk"; }
+
+// A COM failure that carries a Win32 code becomes the last error, so that the
+// message gives the system's reason; any other leaves the last error as the
+// failing call left it.
+void KeepWin32Reason(HRESULT result)
+{
+    if (HRESULT_FACILITY(result) == FACILITY_WIN32)
+        ::SetLastError(HRESULT_CODE(result));
+}
+
+// Writes the link file through the shell; false with the last error set.
+bool SaveShellLink(const std::string& linkPath, const std::string& target, const std::string& description)
+{
+    unique_com<IShellLinkA> link;
+    HRESULT result = ::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                        reinterpret_cast<void**>(link.put()));
+    if (FAILED(result))
+    {
+        KeepWin32Reason(result);
+        return false;
+    }
+    link.get()->SetPath(target.c_str());
+    link.get()->SetDescription(description.c_str());
+    link.get()->SetIconLocation(target.c_str(), READER_ICON_INDEX);
+
+    unique_com<IPersistFile> file;
+    result = link.get()->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(file.put()));
+    if (FAILED(result))
+    {
+        KeepWin32Reason(result);
+        return false;
+    }
+    WCHAR widePath[MAX_PATH];
+    if (!::MultiByteToWideChar(CP_ACP, 0, linkPath.c_str(), -1, widePath, MAX_PATH))
+        return false;
+    result = file.get()->Save(widePath, TRUE);
+    if (SUCCEEDED(result))
+        result = file.get()->SaveCompleted(widePath);
+    KeepWin32Reason(result);
+    return SUCCEEDED(result);
+}
+} // namespace
+
+bool CSetupVantrelApp::CreateShortcuts(IInstallProgress& progress)
+{
+    progress.SetStage(IDS_STAGE_SHORTCUTS, 0);
+    for (int folderId : LINK_FOLDERS)
+    {
+        // A folder the system cannot name has been reported already; no link
+        // is written for it rather than one at the root of the current drive.
+        const std::string folder = GetSpecialFolderPath(folderId);
+        if (folder.empty())
+            continue;
+        if (!CreateShortcut(folder))
+            return false;
+    }
+    return true;
+}
+
+bool CSetupVantrelApp::CreateShortcut(const std::string& folder)
+{
+    const std::string target = m_strInstallPath + "\\Programs\\Reader" + (IsWindowsNT() ? "NT" : "95") + ".exe";
+    if (SaveShellLink(LinkPath(folder), target, LoadResString(IDS_SHORTCUT_NAME)))
+        return true;
+    const std::string reason = GetLastErrorText();
+    ShowMessage(FormatResMessage(IDS_SHORTCUT_FAILED, {reason.c_str()}), MB_OK);
+    return false;
+}
+
+void CSetupVantrelApp::RemoveShortcuts()
+{
+    for (int folderId : LINK_FOLDERS)
+    {
+        const std::string folder = GetSpecialFolderPath(folderId);
+        if (!folder.empty())
+            RemoveShortcut(folder);
+    }
+}
+
+void CSetupVantrelApp::RemoveShortcut(const std::string& folder)
+{
+    // A link that is already gone is no error.
+    ::DeleteFileA(LinkPath(folder).c_str());
+}

@@ -1,0 +1,58 @@
+// The shell's special folders that hold the shortcuts: the all-users folders
+// on the NT family, the user's own on Windows 9x, which has no all-users
+// folders of its own.
+#include "app/SetupApp.h"
+
+#include <shlobj.h>
+
+#include "app/Messages.h"
+#include "framework/Handles.h"
+
+namespace
+{
+struct FolderMapping
+{
+    int common;
+    int perUser;
+};
+constexpr FolderMapping COMMON_TO_PER_USER[] = {
+    {CSIDL_COMMON_STARTMENU, CSIDL_STARTMENU},
+    {CSIDL_COMMON_PROGRAMS, CSIDL_PROGRAMS},
+    {CSIDL_COMMON_STARTUP, CSIDL_STARTUP},
+    {CSIDL_COMMON_DESKTOPDIRECTORY, CSIDL_DESKTOPDIRECTORY},
+};
+} // namespace
+
+int CSetupVantrelApp::MapCommonFolder(int folder)
+{
+    for (const FolderMapping& mapping : COMMON_TO_PER_USER)
+    {
+        if (mapping.common == folder)
+            return mapping.perUser;
+    }
+    return folder;
+}
+
+std::string CSetupVantrelApp::GetSpecialFolderPath(int folder)
+{
+    const int requested = IsWindowsNT() ? folder : MapCommonFolder(folder);
+
+    unique_com<IMalloc> allocator;
+    if (SUCCEEDED(::SHGetMalloc(allocator.put())))
+    {
+        LPITEMIDLIST items = nullptr;
+        if (SUCCEEDED(::SHGetSpecialFolderLocation(nullptr, requested, &items)))
+        {
+            char path[MAX_PATH];
+            const BOOL found = ::SHGetPathFromIDListA(items, path);
+            // Freeing the item list keeps the last error of the path query.
+            const DWORD error = ::GetLastError();
+            allocator.get()->Free(items);
+            ::SetLastError(error);
+            if (found)
+                return path;
+        }
+    }
+    ShowMessage(GetLastErrorText(), MB_OK);
+    return std::string();
+}

@@ -1,0 +1,169 @@
+// The folder access rights. This Wine takes new access-control lists but does
+// not keep them on folders, so the tests read the list each step hands to the
+// folder, entry by entry. The program runs under the Windows version that
+// LUMIRO_TEST_WINDOWS names (Wine's per-application version, set by its
+// ctest fixture): winxp and win7 take all seven steps, win10 and win98 none.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+// sddl.h needs the declarations of windows.h first.
+#include <sddl.h>
+
+#include <cstring>
+
+#include "TestSupport.h"
+#include "app/SetupApp.h"
+#include "install/FolderDaclWriter.h"
+
+namespace
+{
+struct WindowsVersion
+{
+    const char* name;
+    DWORD major;
+    DWORD minor;
+    bool takesRights;
+};
+constexpr WindowsVersion VERSIONS[] = {
+    {"winxp", 5, 1, true}, {"win7", 6, 1, true}, {"win10", 10, 0, false}, {"win98", 4, 10, false}};
+
+const WindowsVersion& ExpectedVersion()
+{
+    for (const WindowsVersion& version : VERSIONS)
+        if (std::strcmp(version.name, LUMIRO_TEST_WINDOWS) == 0)
+            return version;
+    throw std::logic_error("unknown LUMIRO_TEST_WINDOWS");
+}
+
+// One access-control entry as read back from a list.
+struct Entry
+{
+    std::string sid;
+    BYTE type;
+    BYTE flags;
+    DWORD mask;
+};
+
+// Keeps a copy of every list a step hands to a folder, then lets the system
+// apply it.
+class CRecordingDaclWriter : public IFolderDaclWriter
+{
+public:
+    DWORD SetFolderDacl(HANDLE folder, const std::string& path, PACL dacl) override
+    {
+        paths.push_back(path);
+        std::vector<Entry> entries;
+        for (DWORD i = 0; i < dacl->AceCount; ++i)
+        {
+            ACE_HEADER* header = nullptr;
+            if (!::GetAce(dacl, i, reinterpret_cast<void**>(&header)))
+                continue;
+            Entry entry{"", header->AceType, header->AceFlags, 0};
+            if (header->AceType == ACCESS_ALLOWED_ACE_TYPE)
+            {
+                auto* allowed = reinterpret_cast<ACCESS_ALLOWED_ACE*>(header);
+                entry.mask = allowed->Mask;
+                char* text = nullptr;
+                if (::ConvertSidToStringSidA(&allowed->SidStart, &text))
+                {
+                    entry.sid = text;
+                    ::LocalFree(text);
+                }
+            }
+            entries.push_back(entry);
+        }
+        lists.push_back(entries);
+        return system.SetFolderDacl(folder, path, dacl);
+    }
+
+    std::vector<std::string> paths;
+    std::vector<std::vector<Entry>> lists;
+    CSystemDaclWriter system;
+};
+
+constexpr BYTE INHERITED_BY_ALL = OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE;
+const char USERS[] = "S-1-5-32-545";
+const char ADMINISTRATORS[] = "S-1-5-32-544";
+const char LOCAL_SYSTEM[] = "S-1-5-18";
+
+// The entries of the list for the trustee.
+std::vector<Entry> EntriesFor(const std::vector<Entry>& list, const std::string& sid)
+{
+    std::vector<Entry> found;
+    for (const Entry& entry : list)
+        if (entry.sid == sid)
+            found.push_back(entry);
+    return found;
+}
+
+class FolderRightsTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        app.SetDaclWriter(&writer);
+        app.SetInstallPath(scratch / "Lumiro");
+        for (const char* suffix : {"", "\\Configuration", "\\Configuration\\Machine", "\\Documents", "\\Logs"})
+            ::CreateDirectoryA((app.m_strInstallPath + suffix).c_str(), nullptr);
+    }
+
+    CScratchFolder scratch{"rights"};
+    CSetupVantrelApp app;
+    CRecordingDaclWriter writer;
+};
+} // namespace
+
+TEST(FolderRightsVersion, TheSystemReportsTheVersionThisProgramIsRunAs)
+{
+    const OSVERSIONINFOA version = SystemVersion();
+    EXPECT_EQ(version.dwMajorVersion, ExpectedVersion().major);
+    EXPECT_EQ(version.dwMinorVersion, ExpectedVersion().minor);
+    EXPECT_EQ(CSetupVantrelApp::IsWindowsXP() || CSetupVantrelApp::IsWindows7(), ExpectedVersion().takesRights);
+}
+
+TEST_F(FolderRightsTest, TakesTheSevenStepsInOrderWithInheritedEntriesOnlyOnWindows51And61)
+{
+    app.SetFolderAccessRights();
+    if (!ExpectedVersion().takesRights)
+    {
+        EXPECT_TRUE(writer.paths.empty());
+        return;
+    }
+    const std::string& root = app.m_strInstallPath;
+    struct Step
+    {
+        std::string path;
+        const char* sid;
+        DWORD mask;
+    };
+    const Step steps[] = {
+        {root, USERS, 0x00020019},
+        {root + "\\Configuration", USERS, GENERIC_ALL},
+        {root + "\\Configuration\\Machine", USERS, GENERIC_ALL},
+        {root + "\\Documents", USERS, GENERIC_ALL},
+        {root + "\\Logs", USERS, GENERIC_ALL},
+        {root, ADMINISTRATORS, GENERIC_ALL},
+        {root, LOCAL_SYSTEM, GENERIC_ALL},
+    };
+    ASSERT_EQ(writer.paths.size(), 7u);
+    for (size_t i = 0; i < 7; ++i)
+    {
+        SCOPED_TRACE("step " + std::to_string(i + 1));
+        EXPECT_EQ(writer.paths[i], steps[i].path);
+        bool found = false;
+        for (const Entry& entry : EntriesFor(writer.lists[i], steps[i].sid))
+            found = found || (entry.type == ACCESS_ALLOWED_ACE_TYPE && entry.mask == steps[i].mask &&
+                              entry.flags == INHERITED_BY_ALL);
+        EXPECT_TRUE(found);
+    }
+}
+
+TEST_F(FolderRightsTest, AMissingLogsFolderDoesNotStopTheOtherSteps)
+{
+    ASSERT_TRUE(::RemoveDirectoryA((app.m_strInstallPath + "\\Logs").c_str()));
+    app.SetFolderAccessRights();
+    const size_t expected = ExpectedVersion().takesRights ? 6u : 0u;
+    ASSERT_EQ(writer.paths.size(), expected);
+    for (const std::string& path : writer.paths)
+        EXPECT_EQ(path.find("\\Logs"), std::string::npos);
+}
