@@ -3,6 +3,10 @@
 // "Software\Corvane".
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
+#include <shlobj.h>
+
 #include "TestSupport.h"
 #include "app/DlgUninstalling.h"
 #include "app/SetupApp.h"
@@ -100,7 +104,7 @@ TEST_F(UninstallTest, NothingRecordedEndsAtOnceWithoutWindowOrMessage)
     EXPECT_EQ(::FindWindowA(nullptr, "Uninstalling"), nullptr);
 }
 
-TEST_F(UninstallTest, RemovesTheInstalledTreeAndTheRecordsAndConfirmsWithTheWindowAsOwner)
+TEST_F(UninstallTest, RemovesTheInstalledTreeTheRecordsAndTheLinksAndConfirmsWithTheWindowAsOwner)
 {
     // Recorded with a trailing backslash, as a hand-edited record may be.
     const std::string folder = scratch / "Lumiro";
@@ -113,6 +117,10 @@ TEST_F(UninstallTest, RemovesTheInstalledTreeAndTheRecordsAndConfirmsWithTheWind
     const std::string fontKey = std::string(PRODUCT_VENDOR_KEY) + "\\Unicode Support\\Font Mapping\\Arial";
     CRegistryKey().Create(HKEY_LOCAL_MACHINE, fontKey.c_str());
     CRegistryKey().Create(HKEY_LOCAL_MACHINE, (std::string(SIBLING_PRODUCT_KEY) + "\\Settings").c_str());
+    const std::string links[] = {ShellFolder(CSIDL_COMMON_PROGRAMS) + "\\Lumiro.lnk",
+                                 ShellFolder(CSIDL_COMMON_DESKTOPDIRECTORY) + "\\Lumiro.lnk"};
+    for (const std::string& link : links)
+        ASSERT_TRUE(WriteTextFile(link, "link")) << link;
 
     EXPECT_TRUE(app.RunUninstall());
 
@@ -122,6 +130,8 @@ TEST_F(UninstallTest, RemovesTheInstalledTreeAndTheRecordsAndConfirmsWithTheWind
     EXPECT_FALSE(KeyExists(PRODUCT_INSTALL_KEY));
     EXPECT_FALSE(KeyExists(SIBLING_PRODUCT_KEY));
     EXPECT_TRUE(KeyExists(fontKey));
+    for (const std::string& link : links)
+        EXPECT_FALSE(FileExists(link)) << link;
     EXPECT_EQ(app.MainWindow(), nullptr);
     EXPECT_EQ(::FindWindowA(nullptr, "Uninstalling"), nullptr);
 }
