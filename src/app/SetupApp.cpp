@@ -5,6 +5,9 @@
 #include "framework/Handles.h"
 #include "framework/OleSession.h"
 #include "resources/resource.h"
+#include "ui/DlgInstallPath.h"
+#include "ui/DlgLicense.h"
+#include "ui/DlgSetup.h"
 
 namespace
 {
@@ -103,9 +106,11 @@ BOOL CSetupVantrelApp::InitInstance()
     if (!DetermineFolders())
         return FALSE;
 
-    // The main dialog, and for a new installation the licence agreement and
-    // the install-path dialog, come here: they choose between installing and
-    // removing and set m_strInstallPath.
+    const SetupChoice choice = ChooseInstallation();
+    if (choice == SetupChoice::Leave)
+        return FALSE;
+    if (choice == SetupChoice::Uninstall)
+        return RunUninstall() ? TRUE : FALSE;
 
     DLG_Installing progress;
     if (!progress.Create(nullptr))
@@ -132,6 +137,31 @@ BOOL CSetupVantrelApp::InitInstance()
     }
     ShowMessage(IDS_INSTALL_COMPLETE, MB_OK);
     return FALSE;
+}
+
+CSetupVantrelApp::SetupChoice CSetupVantrelApp::ChooseInstallation()
+{
+    // The main dialog sets m_strInstallPath to the installed copy's folder or
+    // to the default one.
+    DLG_Setup choice(*this);
+    if (choice.DoModal() != IDOK)
+        return SetupChoice::Leave;
+    if (choice.m_bUninstall)
+        return SetupChoice::Uninstall;
+    // Upgrading keeps the installed copy's folder and needs no agreement.
+    if (choice.m_bUpgrade)
+        return SetupChoice::Install;
+
+    DLG_Main agreement(*this);
+    if (agreement.DoModal() != IDOK)
+        return SetupChoice::Leave;
+    DLG_InstallPath folder(*this);
+    folder.m_strPath = m_strInstallPath;
+    if (folder.DoModal() != IDOK)
+        return SetupChoice::Leave;
+    if (!folder.m_strPath.empty())
+        m_strInstallPath = folder.m_strPath;
+    return SetupChoice::Install;
 }
 
 void CSetupVantrelApp::RestartWindows()

@@ -144,6 +144,15 @@ public:
 
 private:
     bool CreateSecureKey();
+    enum class SetupChoice
+    {
+        Leave,     // "Exit Setup", or a cancel confirmed in a later dialog
+        Install,   // into m_strInstallPath
+        Uninstall,
+    };
+    // The main dialog and, for a new installation, the licence agreement and
+    // the install-path dialog.
+    SetupChoice ChooseInstallation();
 
     IUserPrompts* m_pPrompts = nullptr;
     IFolderDaclWriter* m_pDaclWriter = nullptr;

@@ -4,6 +4,58 @@
 
 #include <vector>
 
+namespace
+{
+// Whether the dialog template gives the window a position of its own: a
+// non-zero x or y, or DS_CENTER / DS_CENTERMOUSE, with which the system
+// places it. Both the classic and the extended template are read.
+bool TemplateGivesPosition(UINT templateId)
+{
+    const HINSTANCE module = CWinAppBase::ResourceInstance();
+    const HRSRC found = ::FindResourceA(module, MAKEINTRESOURCEA(templateId), MAKEINTRESOURCEA(5) /* RT_DIALOG */);
+    const HGLOBAL loaded = found ? ::LoadResource(module, found) : nullptr;
+    const auto* bytes = static_cast<const BYTE*>(loaded ? ::LockResource(loaded) : nullptr);
+    const DWORD size = found ? ::SizeofResource(module, found) : 0;
+    if (!bytes)
+        return false;
+    auto word = [&](DWORD offset) { return static_cast<WORD>(bytes[offset] | (bytes[offset + 1] << 8)); };
+    const bool extended = size >= 26 && word(0) == 1 && word(2) == 0xFFFF;
+    const DWORD styleOffset = extended ? 12 : 0;
+    const DWORD xOffset = extended ? 18 : 10;
+    if (size < xOffset + 4)
+        return false;
+    const DWORD style = word(styleOffset) | (static_cast<DWORD>(word(styleOffset + 2)) << 16);
+    return (style & (DS_CENTER | DS_CENTERMOUSE)) != 0 || word(xOffset) != 0 || word(xOffset + 2) != 0;
+}
+
+// Centres a window over its owner when the owner is shown, otherwise on the
+// work area of the screen it is on, and keeps it inside that work area.
+void CentreWindow(HWND window)
+{
+    RECT own;
+    if (!::GetWindowRect(window, &own))
+        return;
+    const HWND owner = ::GetWindow(window, GW_OWNER);
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    if (!::GetMonitorInfoA(::MonitorFromWindow(owner ? owner : window, MONITOR_DEFAULTTOPRIMARY), &monitor))
+        ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &monitor.rcWork, 0);
+    const RECT& area = monitor.rcWork;
+    RECT over = area;
+    if (owner && ::IsWindowVisible(owner) && !::IsIconic(owner))
+        ::GetWindowRect(owner, &over);
+    const LONG width = own.right - own.left;
+    const LONG height = own.bottom - own.top;
+    LONG left = over.left + ((over.right - over.left) - width) / 2;
+    LONG top = over.top + ((over.bottom - over.top) - height) / 2;
+    left = left + width > area.right ? area.right - width : left;
+    top = top + height > area.bottom ? area.bottom - height : top;
+    left = left < area.left ? area.left : left;
+    top = top < area.top ? area.top : top;
+    ::SetWindowPos(window, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+} // namespace
+
 void DDX_Text(CDataExchange& dx, int controlId, std::string& value)
 {
     const HWND control = ::GetDlgItem(dx.m_hDialog, controlId);
@@ -148,6 +200,10 @@ INT_PTR CALLBACK CDialogBase::DialogProc(HWND window, UINT message, WPARAM wPara
         self = reinterpret_cast<CDialogBase*>(lParam);
         self->m_hWnd = window;
         ::SetWindowLongPtrA(window, DWLP_USER, lParam);
+        // A window whose template gives no position would sit in the corner
+        // of the screen; it appears centred, as users expect.
+        if (!TemplateGivesPosition(self->m_nTemplateId))
+            CentreWindow(window);
     }
     else
     {

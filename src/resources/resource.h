@@ -1,6 +1,9 @@
 // Resource identifiers of setup.exe (shared by setup.rc and the code).
 #pragma once
 
+// Controls without an identifier.
+#define IDC_STATIC (-1)
+
 // Dialog templates.
 #define IDD_INSTALL_PATH 132
 #define IDD_SETUP 133
@@ -17,6 +20,23 @@
 #define IDB_UNINSTALL 141
 #define IDB_UNINSTALL_DOWN 143
 #define IDB_UNINSTALL_DISABLED 144
+
+// Controls of the main dialog.
+#define IDC_INSTALLED_PATH 1000
+#define IDC_INSTALL_BUTTON 1001
+#define IDC_UNINSTALL_BUTTON 1002
+#define IDC_INSTALL_LABEL 1003
+#define IDC_INSTALLED_BUILD 1004
+#define IDC_UNINSTALL_LABEL 1010
+
+// Controls of the licence agreement.
+#define IDC_LICENSE_TEXT 1000
+#define IDC_LICENSE_INSTALL 1001
+#define IDC_LICENSE_ACCEPT 1002
+
+// Controls of the install-path dialog.
+#define IDC_INSTALL_PATH_EDIT 1004
+#define IDC_INSTALL_PATH_BROWSE 1005
 
 // Controls of the progress window.
 #define IDC_STAGE_TEXT 1003
@@ -73,6 +93,11 @@
 #define IDS_STAGE_OLE_CONTROLS 20078
 #define IDS_OLE_REGISTER_FAILED 20079
 #define IDS_FOLDERS_UNKNOWN 20100
+// Why a folder typed into the install-path dialog is refused.
+#define IDS_PATH_EMPTY 20110
+#define IDS_PATH_NOT_ABSOLUTE 20111
+#define IDS_PATH_DRIVE_ROOT 20112
+#define IDS_PATH_WELL_KNOWN 20113
 // Why the uninstall leaves the recorded installation folder alone.
 #define IDS_UNINSTALL_PATH_EMPTY 20120
 #define IDS_UNINSTALL_PATH_NOT_ABSOLUTE 20121

@@ -10,11 +10,19 @@
 //   gone CAPTION                    wait until no such window is visible
 //   text CAPTION ID EXPECTED        control ID of the window reads EXPECTED
 //   enabled CAPTION ID 0|1          control ID is disabled (0) or enabled (1)
-//   click CAPTION ID                click button ID (posted; refuses a disabled one)
+//   visible CAPTION ID 0|1          control ID is hidden (0) or shown (1)
+//   checked CAPTION ID 0|1          check box ID is clear (0) or ticked (1)
+//   settext CAPTION ID TEXT         type TEXT into edit ID (replacing its text)
+//   click CAPTION ID                click button ID (posted; waits for a
+//                                   disabled one to be enabled, then fails)
 //   message EXPECTED ANSWER         a message box captioned "Setup" reads
 //                                   EXPECTED (a prefix ending in '*' matches
 //                                   the start); press button ANSWER (1 OK, 6 Yes, 7 No)
 //   screenshot FILE.bmp             the whole screen as a 24-bit bitmap
+//   windowshot CAPTION FILE.bmp     the window CAPTION only
+//   catch CAPTION ID                freeze the started program as soon as
+//                                   window CAPTION shows a text in control ID
+//   thaw                            let the frozen program run on
 //   watch CAPTION ID                record every text that control ID of a
 //                                   window CAPTION of the program started
 //                                   next is given (watch_hook.dll, beside
@@ -88,10 +96,18 @@ struct FindRequest
     HWND found;
 };
 
+// The caption of another program's window, read without sending it a
+// message (the program may be frozen).
+std::string Caption(HWND window)
+{
+    char text[512];
+    return std::string(text, static_cast<size_t>(::GetWindowTextA(window, text, sizeof text)));
+}
+
 BOOL CALLBACK FindTopLevel(HWND window, LPARAM param)
 {
     auto* request = reinterpret_cast<FindRequest*>(param);
-    if (!::IsWindowVisible(window) || WindowText(window) != request->caption)
+    if (!::IsWindowVisible(window) || Caption(window) != request->caption)
         return TRUE;
     if (request->messageBox)
     {
@@ -178,14 +194,44 @@ bool StepText(const std::string& caption, int id, const std::string& expected)
                 Escape(expected) + "\"");
 }
 
-bool StepEnabled(const std::string& caption, int id, bool expected)
+// Waits until state(control) is expected; the window may still be working
+// through a click that was posted to it.
+bool StepState(const char* name, bool (*state)(HWND), const std::string& caption, int id, bool expected)
 {
     const HWND window = WaitForWindow(caption);
     if (!window)
         return Fail("no window \"" + caption + "\"");
-    const bool enabled = ::IsWindowEnabled(::GetDlgItem(window, id)) != FALSE;
-    const std::string what = "enabled " + caption + "/" + std::to_string(id) + " = " + (enabled ? "1" : "0");
-    return enabled == expected ? Pass(what) : Fail(what);
+    const HWND control = ::GetDlgItem(window, id);
+    if (!control)
+        return Fail(std::string(name) + " " + caption + ": no control " + std::to_string(id));
+    const DWORD start = ::GetTickCount();
+    bool actual = state(control);
+    while (actual != expected && ::GetTickCount() - start < STEP_TIMEOUT_MS)
+    {
+        ::Sleep(POLL_MS);
+        actual = state(control);
+    }
+    const std::string what =
+        std::string(name) + " " + caption + "/" + std::to_string(id) + " = " + (actual ? "1" : "0");
+    return actual == expected ? Pass(what) : Fail(what);
+}
+
+bool IsEnabled(HWND control) { return ::IsWindowEnabled(control) != FALSE; }
+bool IsShown(HWND control) { return (::GetWindowLongA(control, GWL_STYLE) & WS_VISIBLE) != 0; }
+bool IsChecked(HWND control) { return ::SendMessageA(control, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+
+bool StepSetText(const std::string& caption, int id, const std::string& text)
+{
+    const HWND window = WaitForWindow(caption);
+    if (!window)
+        return Fail("no window \"" + caption + "\"");
+    const HWND control = ::GetDlgItem(window, id);
+    if (!control)
+        return Fail("settext " + caption + ": no control " + std::to_string(id));
+    // WM_SETTEXT is carried across processes with its text; the edit control
+    // tells its dialog with EN_CHANGE, as when the user types.
+    ::SendMessageA(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    return Pass("settext " + caption + "/" + std::to_string(id) + " = \"" + Escape(text) + "\"");
 }
 
 bool PressButton(HWND window, int id, const std::string& what)
@@ -193,7 +239,11 @@ bool PressButton(HWND window, int id, const std::string& what)
     const HWND button = ::GetDlgItem(window, id);
     if (!button)
         return Fail(what + ": no button " + std::to_string(id));
-    // A click on a disabled button would still fire under Wine.
+    // A click on a disabled button would still fire under Wine. The button
+    // may be about to be enabled by a click posted just before.
+    const DWORD start = ::GetTickCount();
+    while (!::IsWindowEnabled(button) && ::GetTickCount() - start < STEP_TIMEOUT_MS)
+        ::Sleep(POLL_MS);
     if (!::IsWindowEnabled(button))
         return Fail(what + ": button " + std::to_string(id) + " is disabled");
     // Posted, not sent: the click may open a modal window of its own.
@@ -238,15 +288,16 @@ bool StepGone(const std::string& caption)
     return Fail("still there: " + caption);
 }
 
-bool StepScreenshot(const std::string& path)
+// Saves the part of the screen in area as a 24-bit bitmap file.
+bool SaveScreenArea(const RECT& area, const std::string& path)
 {
-    const int width = ::GetSystemMetrics(SM_CXSCREEN);
-    const int height = ::GetSystemMetrics(SM_CYSCREEN);
+    const int width = area.right - area.left;
+    const int height = area.bottom - area.top;
     const HDC screen = ::GetDC(nullptr);
     const HDC memory = ::CreateCompatibleDC(screen);
     const HBITMAP bitmap = ::CreateCompatibleBitmap(screen, width, height);
     const HGDIOBJ old = ::SelectObject(memory, bitmap);
-    ::BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
+    ::BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
     ::SelectObject(memory, old);
 
     BITMAPINFOHEADER info{};
@@ -276,6 +327,51 @@ bool StepScreenshot(const std::string& path)
     std::fwrite(pixels.data(), 1, pixels.size(), file);
     std::fclose(file);
     return Pass("screenshot " + path);
+}
+
+bool StepScreenshot(const std::string& path)
+{
+    const RECT screen{0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
+    return SaveScreenArea(screen, path);
+}
+
+bool StepWindowShot(const std::string& caption, const std::string& path)
+{
+    const HWND window = WaitForWindow(caption);
+    if (!window)
+        return Fail("no window \"" + caption + "\"");
+    RECT area;
+    ::GetWindowRect(window, &area);
+    return SaveScreenArea(area, path);
+}
+
+// A window that lives only a moment (the progress window of a quick
+// installation) is caught by freezing the program again and again until it
+// is there: then the program stays frozen for a picture. The control's text
+// is read from the system, not asked of the frozen program.
+bool StepCatch(const std::string& caption, int id)
+{
+    if (!g_process.hThread)
+        return Fail("catch: no program started");
+    const DWORD start = ::GetTickCount();
+    while (::GetTickCount() - start < STEP_TIMEOUT_MS)
+    {
+        ::SuspendThread(g_process.hThread);
+        const HWND window = FindVisibleWindow(caption);
+        char text[256] = "";
+        if (window && ::GetWindowTextA(::GetDlgItem(window, id), text, sizeof text) > 0)
+            return Pass("catch " + caption + "/" + std::to_string(id) + " = \"" + text + "\"");
+        ::ResumeThread(g_process.hThread);
+        ::Sleep(2);
+    }
+    return Fail("catch: no window \"" + caption + "\" with a text in " + std::to_string(id));
+}
+
+bool StepThaw()
+{
+    if (!g_process.hThread || ::ResumeThread(g_process.hThread) == static_cast<DWORD>(-1))
+        return Fail("thaw");
+    return Pass("thaw");
 }
 
 std::string DriverFolder()
@@ -365,11 +461,18 @@ int main(int argc, char** argv)
             const int id = std::atoi(next().c_str());
             ok = StepText(caption, id, next());
         }
-        else if (step == "enabled")
+        else if (step == "enabled" || step == "visible" || step == "checked")
         {
             const std::string caption = next();
             const int id = std::atoi(next().c_str());
-            ok = StepEnabled(caption, id, next() == "1");
+            bool (*state)(HWND) = step == "enabled" ? IsEnabled : step == "visible" ? IsShown : IsChecked;
+            ok = StepState(step.c_str(), state, caption, id, next() == "1");
+        }
+        else if (step == "settext")
+        {
+            const std::string caption = next();
+            const int id = std::atoi(next().c_str());
+            ok = StepSetText(caption, id, next());
         }
         else if (step == "click")
         {
@@ -390,6 +493,18 @@ int main(int argc, char** argv)
             ok = StepWatched(next());
         else if (step == "screenshot")
             ok = StepScreenshot(next());
+        else if (step == "windowshot")
+        {
+            const std::string caption = next();
+            ok = StepWindowShot(caption, next());
+        }
+        else if (step == "catch")
+        {
+            const std::string caption = next();
+            ok = StepCatch(caption, std::atoi(next().c_str()));
+        }
+        else if (step == "thaw")
+            ok = StepThaw();
         else if (step == "exit")
             ok = StepExit(static_cast<DWORD>(std::strtoul(next().c_str(), nullptr, 10)));
         else if (step == "sleep")
@@ -398,6 +513,9 @@ int main(int argc, char** argv)
             ok = Fail("unknown step " + step);
     }
     if (!ok && g_process.hProcess)
+    {
+        ::ResumeThread(g_process.hThread);
         ::TerminateProcess(g_process.hProcess, 99);
+    }
     return ok ? 0 : 1;
 }

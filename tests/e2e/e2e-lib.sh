@@ -152,27 +152,49 @@ release_file() {
   wait "$HOLD_PID" || true
 }
 
+# The main dialog's caption: the setup's own build.
+MAIN_DIALOG='Lumiro (Build 2093)'
+# Driver steps into a new installation in the folder proposed: install in
+# the main dialog, the agreement accepted, the path dialog's OK.
+NEW_INSTALL=(click "$MAIN_DIALOG" 1001 click License 1002 click License 1001 click 'Choose Install Path' 1)
+# Driver steps into an upgrade: the main dialog's install button (the
+# agreement and the path dialog are not shown).
+UPGRADE=(click "$MAIN_DIALOG" 1001)
+COMPLETED='Installation is complete.  Thank you for installing Lumiro'
+
 # The stage line of the progress window through a whole installation: blank
 # when the window opens, then each stage in order.
 ALL_STAGES='|Creating folders|Installing files|Configuring software.|Creating shortcuts|Registering components|Registering OLE Controls'
 
-# install_completes: setup.exe runs a whole installation without a question,
-# shows every stage in order and ends after the completion message.
+# install_completes: setup.exe runs a whole new installation into C:\Lumiro
+# without a question, shows every stage in order and ends after the
+# completion message.
 install_completes() {
-  driver watch Installing 1003 start 'C:\media\setup.exe' \
-    message 'Installation is complete.  Thank you for installing Lumiro' 1 \
+  driver watch Installing 1003 start 'C:\media\setup.exe' "${NEW_INSTALL[@]}" \
+    message "$COMPLETED" 1 \
     watched "$ALL_STAGES" \
     exit 0
+}
+
+# record_installed_build BUILD [PATH]: the registry records an installation
+# of that build (in PATH, when given), as an earlier setup would have.
+record_installed_build() {
+  wine reg add 'HKLM\Software\Corvane\Lumiro Install' /v 'Build Number' /t REG_DWORD /d "$1" /f >/dev/null 2>&1
+  if [ -n "${2:-}" ]; then
+    wine reg add 'HKLM\Software\Corvane\Lumiro Install' /v 'Install Path' /d "$2" /f >/dev/null 2>&1
+  fi
 }
 
 # reinstall_with_held_file PATH (below C:, with slashes): after a first
 # installation, the file (which has no version, so the real Replace File
 # dialog asks) gets old contents and is held open by another program while
-# setup.exe runs again; the driver answers Yes and declines the restart.
+# setup.exe runs again as an upgrade from an older build; the driver answers
+# Yes and declines the restart.
 reinstall_with_held_file() {
   printf 'old contents' > "$(c_drive "$1")"
+  record_installed_build 2092
   hold_file "C:\\$(echo "$1" | tr / '\\')"
-  driver start 'C:\media\setup.exe' \
+  driver start 'C:\media\setup.exe' "${UPGRADE[@]}" \
     window 'Replace File' click 'Replace File' 1 \
     message 'Setup must now restart your computer.  Do you wish to restart now?' 7 \
     exit 0

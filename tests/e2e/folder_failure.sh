@@ -6,7 +6,7 @@
 e2e_begin
 echo "in the way" > "$(c_drive Lumiro)"
 
-driver start 'C:\media\setup.exe' \
+driver start 'C:\media\setup.exe' "${NEW_INSTALL[@]}" \
   text Installing 1003 'Creating folders' \
   text Installing 1004 'C:\Lumiro\Programs' \
   message 'Failed to create the directory "C:\Lumiro\Programs" because *' 1 \
