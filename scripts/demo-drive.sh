@@ -1,24 +1,48 @@
 #!/usr/bin/env bash
-# demo-drive.sh SHOTS: answers the setup's windows with the automation
-# driver the way a person installing Lumiro would, and saves a picture of
-# each window it passes (main dialog, licence, install path, progress,
-# completion) as SHOTS/N-NAME.png.
+# demo-drive.sh install|uninstall SHOTS: answers the setup's windows with the
+# automation driver the way a person would, and saves a picture of each
+# window it passes as SHOTS/N-NAME.png.
+#   install:   a new installation into the folder proposed (main dialog,
+#              licence, install path, progress, completion);
+#   uninstall: the main dialog's uninstall button on the installed copy (main
+#              dialog, uninstall window, completion).
 set -euo pipefail
-shots="$1"
+mode="$1"
+shots="$2"
 main='Lumiro (Build 2093)'
-# The progress window is quick: the driver freezes setup.exe while it takes
-# that picture.
-wine 'C:\driver.exe' start 'C:\media\setup.exe' \
-  window "$main" sleep 300 windowshot "$main" 'C:\1-main-dialog.bmp' \
-  click "$main" 1001 \
-  window License click License 1002 enabled License 1001 1 sleep 300 windowshot License 'C:\2-license.bmp' \
-  click License 1001 \
-  window 'Choose Install Path' sleep 300 windowshot 'Choose Install Path' 'C:\3-install-path.bmp' \
-  click 'Choose Install Path' 1 \
-  catch Installing 1003 windowshot Installing 'C:\4-progress.bmp' thaw \
-  window Setup sleep 300 windowshot Setup 'C:\5-completion.bmp' \
-  message 'Installation is complete.*' 1 \
-  exit 0
+case "$mode" in
+  install)
+    # The progress window is quick: the driver freezes setup.exe while it
+    # takes that picture.
+    wine 'C:\driver.exe' start 'C:\media\setup.exe' \
+      window "$main" sleep 300 windowshot "$main" 'C:\1-main-dialog.bmp' \
+      click "$main" 1001 \
+      window License click License 1002 enabled License 1001 1 sleep 300 windowshot License 'C:\2-license.bmp' \
+      click License 1001 \
+      window 'Choose Install Path' sleep 300 windowshot 'Choose Install Path' 'C:\3-install-path.bmp' \
+      click 'Choose Install Path' 1 \
+      catch Installing 1003 windowshot Installing 'C:\4-progress.bmp' thaw \
+      window Setup sleep 300 windowshot Setup 'C:\5-completion.bmp' \
+      message 'Installation is complete.*' 1 \
+      exit 0
+    ;;
+  uninstall)
+    # The stages run without a message loop: the uninstall window shows its
+    # whole log while the completion message waits, once the message is
+    # moved off it.
+    wine 'C:\driver.exe' start 'C:\media\setup.exe' \
+      window "$main" enabled "$main" 1002 1 sleep 300 windowshot "$main" 'C:\6-main-dialog-offers-uninstall.bmp' \
+      click "$main" 1002 \
+      window Setup sleep 300 screenshot 'C:\7-uninstall-completion.bmp' \
+      move Setup 40 40 sleep 300 windowshot Uninstalling 'C:\8-uninstall-window.bmp' \
+      message 'Uninstall completed successfully.' 1 \
+      exit 0
+    ;;
+  *)
+    echo "usage: demo-drive.sh install|uninstall SHOTS" >&2
+    exit 2
+    ;;
+esac
 for bmp in "$WINEPREFIX"/drive_c/[0-9]-*.bmp; do
   name="$(basename "$bmp" .bmp)"
   convert "$bmp" "$shots/$name.png" && rm -f "$bmp"

@@ -36,14 +36,22 @@ cp "$bin/driver.exe" "$WINEPREFIX/drive_c/"
 shots="$root/build/demo-screenshots"
 rm -rf "$shots"; mkdir -p "$shots"
 
-if [ -n "$interactive" ]; then
-  echo "Running C:\\media\\setup.exe on $DISPLAY: click through its windows."
-  wine 'C:\media\setup.exe' || true
-else
+# run_setup MODE WHAT: runs setup.exe once, to install or to uninstall; with
+# a DISPLAY you do WHAT, without one the driver does.
+run_setup() {
+  if [ -n "$interactive" ]; then
+    echo "Running C:\\media\\setup.exe on $DISPLAY: $2"
+    wine 'C:\media\setup.exe' || true
+  else
+    bash "$root/scripts/demo-drive.sh" "$1" "$shots"
+  fi
+  wineserver -w
+}
+
+if [ -z "$interactive" ]; then
   echo "No DISPLAY: the automation driver answers the windows on an Xvfb display."
-  bash "$root/scripts/demo-drive.sh" "$shots"
 fi
-wineserver -w
+run_setup install "install Lumiro: click through its windows."
 
 echo
 echo "Installed under C:\\Lumiro ($WINEPREFIX/drive_c/Lumiro):"
@@ -63,6 +71,27 @@ done
 echo "OLE control (the sample's class key, InprocServer32):"
 wine reg query 'HKCR\CLSID\{F8853CCA-EC03-4FEE-8E74-B1CC05ECD521}\InprocServer32' /ve 2>/dev/null | tr -d '\r' |
   grep REG_ | sed 's/^ */  /'
+
+echo
+run_setup uninstall "remove Lumiro again: press the UN-INSTALL button."
+echo
+echo "Left after the uninstall:"
+for item in Lumiro "ProgramData/Microsoft/Windows/Start Menu/Programs/Lumiro.lnk" users/Public/Desktop/Lumiro.lnk; do
+  if [ -e "$WINEPREFIX/drive_c/$item" ]; then echo "  C:/$item is still there"; else echo "  C:/$item: gone"; fi
+done
+if wine reg query 'HKLM\Software\Corvane\Lumiro Install' >/dev/null 2>&1; then
+  echo "  HKLM\\Software\\Corvane\\Lumiro Install is still there"
+else
+  echo "  HKLM\\Software\\Corvane\\Lumiro Install: gone"
+fi
+fonts=$(wine reg query 'HKLM\Software\Corvane\Unicode Support\Font Mapping' 2>/dev/null | tr -d '\r' |
+  grep -c 'Font Mapping\\.' || true)
+echo "  kept by design: $fonts font-mapping keys under HKLM\\Software\\Corvane\\Unicode Support\\Font Mapping"
+echo "  kept by design: the runtime libraries in C:\\windows\\system32, which other programs share:"
+for f in "$root"/build/mingw64/tests/fixtures/payload/RTDLL_NT/*; do
+  name=$(basename "$f")
+  [ -e "$WINEPREFIX/drive_c/windows/system32/$name" ] && echo "    $name"
+done
 wineserver -k
 if [ -z "$interactive" ]; then
   echo "Screenshots:"

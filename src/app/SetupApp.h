@@ -48,6 +48,10 @@ public:
 
     // Uninstall sequence (app/UninstallSequence.cpp).
     bool RunUninstall();
+    // Stage 1: removes the recorded installation folder's tree when it is a
+    // folder of an installed copy, and gives the text that ends the stage's
+    // log line.
+    std::string RemoveProgramFiles(const std::string& installPath);
 
     // Installation folders (shell/InstallFolders.cpp).
     bool CreateInstallFolders(IInstallProgress& progress);
@@ -117,8 +121,13 @@ public:
     void SetDaclWriter(IFolderDaclWriter* writer);
     IFolderDaclWriter& DaclWriter();
 
-    // Directory tree removal (install/TreeRemoval.cpp).
-    bool RemoveFolderTree(const std::string& path, bool force);
+    // Directory tree removal (install/TreeRemoval.cpp): depth first, every
+    // item that stays reported in its own message, never stopping early. With
+    // force a read-only file is made writable and deleted. A junction or
+    // symbolic link is removed as a link and never followed.
+    void RemoveFolderTree(const std::string& path, bool force);
+    void EmptyFolder(const std::string& path, bool force);
+    void DeleteOneFile(const std::string& path, bool force);
 
     // Product records and font mappings (registry/ProductRecords.cpp,
     // registry/FontMappingWriter.cpp).

@@ -10,6 +10,9 @@ namespace
 {
 constexpr DWORD PATH_BUFFER_LENGTH = 1024;
 
+// The executables of the two platforms' builds, NT first.
+constexpr const char* INSTALLED_EXECUTABLES[] = {"\\Programs\\ReaderNT.Exe", "\\Programs\\Reader95.Exe"};
+
 // The shell's folders that hold the system's or the user's own files. A
 // number the system does not know (Windows 9x has no profile folder, for
 // example) is passed over.
@@ -140,4 +143,17 @@ InstallPathProblem CheckInstallPath(const std::string& path)
             return InstallPathProblem::WellKnownFolder;
     }
     return InstallPathProblem::None;
+}
+
+bool HoldsInstalledCopy(const std::string& folder)
+{
+    if (folder.empty())
+        return false;
+    for (const char* executable : INSTALLED_EXECUTABLES)
+    {
+        const DWORD attributes = ::GetFileAttributesA((folder + executable).c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+            return true;
+    }
+    return false;
 }

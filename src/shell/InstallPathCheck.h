@@ -29,3 +29,8 @@ std::string TrimTrailingSeparators(const std::string& path);
 // before it is compared, so "C:\Lumiro\.." is a drive root and
 // "C:\PROGRA~1" is Program Files.
 InstallPathProblem CheckInstallPath(const std::string& path);
+
+// Whether the folder holds an installed copy of the application: a file
+// "Programs\ReaderNT.Exe" or "Programs\Reader95.Exe" below it (existence
+// only, on every platform). False for an empty path.
+bool HoldsInstalledCopy(const std::string& folder);

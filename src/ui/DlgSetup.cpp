@@ -9,26 +9,11 @@
 #include "registry/ProductRecords.h"
 #include "registry/RegistryKey.h"
 #include "resources/resource.h"
+#include "shell/InstallPathCheck.h"
 
 namespace
 {
 constexpr char DEFAULT_INSTALL_PATH[] = "C:\\Lumiro";
-// The application's executables, for NT and for Windows 9x; a copy counts as
-// installed when either lies in the Programs folder, on every platform.
-constexpr const char* INSTALLED_EXECUTABLES[] = {"\\Programs\\ReaderNT.Exe", "\\Programs\\Reader95.Exe"};
-
-bool FileExists(const std::string& path)
-{
-    return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-bool HoldsInstalledCopy(const std::string& folder)
-{
-    for (const char* executable : INSTALLED_EXECUTABLES)
-        if (FileExists(folder + executable))
-            return true;
-    return false;
-}
 } // namespace
 
 DLG_Setup::DLG_Setup(CSetupVantrelApp& app) : CDialogBase(IDD_SETUP), m_app(app) {}

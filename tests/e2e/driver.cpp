@@ -26,6 +26,9 @@
 //   catch CAPTION ID                freeze the started program as soon as
 //                                   window CAPTION shows a text in control ID
 //   thaw                            let the frozen program run on
+//   move CAPTION X Y                move window CAPTION to screen point X,Y
+//                                   (to photograph a window that a message
+//                                   box covers)
 //   watch CAPTION ID                record every text that control ID of a
 //                                   window CAPTION of the program started
 //                                   next is given (watch_hook.dll, beside
@@ -460,6 +463,16 @@ bool StepWatched(const std::string& expected)
     return actual == expected ? Pass(what) : Fail(what + ", expected \"" + Escape(expected) + "\"");
 }
 
+bool StepMove(const std::string& caption, int x, int y)
+{
+    const HWND window = WaitForWindow(caption);
+    if (!window)
+        return Fail("no window \"" + caption + "\"");
+    const std::string what = "move " + caption + " to " + std::to_string(x) + "," + std::to_string(y);
+    return ::SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE) ? Pass(what)
+                                                                                                 : Fail(what);
+}
+
 bool StepExit(DWORD expected)
 {
     if (!g_process.hProcess)
@@ -543,6 +556,12 @@ int main(int argc, char** argv)
         }
         else if (step == "thaw")
             ok = StepThaw();
+        else if (step == "move")
+        {
+            const std::string caption = next();
+            const int x = std::atoi(next().c_str());
+            ok = StepMove(caption, x, std::atoi(next().c_str()));
+        }
         else if (step == "exit")
             ok = StepExit(static_cast<DWORD>(std::strtoul(next().c_str(), nullptr, 10)));
         else if (step == "sleep")

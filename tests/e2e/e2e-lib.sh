@@ -84,6 +84,7 @@ check() {
 
 c_drive() { echo "$WINEPREFIX/drive_c/$1"; }
 reg_key_exists() { wine reg query "$1" >/dev/null 2>&1; }
+reg_key_missing() { ! reg_key_exists "$1"; }
 reg_value() { wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | awk -v v="$2" 'index($0, v) { sub(/^.*REG_[A-Z_]+[ \t]+/, ""); print; exit }'; }
 
 # check_installed PAYLOAD_SUBDIR WINDOWS_FOLDER: every payload file of the
@@ -161,6 +162,9 @@ NEW_INSTALL=(click "$MAIN_DIALOG" 1001 click License 1002 click License 1001 cli
 # agreement and the path dialog are not shown).
 UPGRADE=(click "$MAIN_DIALOG" 1001)
 COMPLETED='Installation is complete.  Thank you for installing Lumiro'
+UNINSTALL_BUTTON=1002
+# The uninstall window's log after the three stages.
+UNINSTALL_LOG='Removing Program Files... done.\nRemoving Registry Information... done.\nRemove Icons... done.\n'
 
 # The stage line of the progress window through a whole installation: blank
 # when the window opens, then each stage in order.
