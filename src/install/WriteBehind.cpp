@@ -5,30 +5,82 @@
 
 #include "package/FileIo.h"
 
+namespace
+{
+// The slim lock and condition variables, taken from kernel32 at run time: a
+// static import would keep the setup from loading on Windows 9x and XP.
+struct SyncFunctions
+{
+    void(WINAPI* acquire)(PSRWLOCK);
+    void(WINAPI* release)(PSRWLOCK);
+    BOOL(WINAPI* sleep)(PCONDITION_VARIABLE, PSRWLOCK, DWORD, ULONG);
+    void(WINAPI* wake)(PCONDITION_VARIABLE);
+
+    bool Available() const { return acquire && release && sleep && wake; }
+};
+
+template <typename Function>
+Function Kernel32Function(const char* name)
+{
+    return reinterpret_cast<Function>(
+        reinterpret_cast<void (*)()>(::GetProcAddress(::GetModuleHandleA("kernel32.dll"), name)));
+}
+
+const SyncFunctions& Sync()
+{
+    static const SyncFunctions functions = {
+        Kernel32Function<void(WINAPI*)(PSRWLOCK)>("AcquireSRWLockExclusive"),
+        Kernel32Function<void(WINAPI*)(PSRWLOCK)>("ReleaseSRWLockExclusive"),
+        Kernel32Function<BOOL(WINAPI*)(PCONDITION_VARIABLE, PSRWLOCK, DWORD, ULONG)>("SleepConditionVariableSRW"),
+        Kernel32Function<void(WINAPI*)(PCONDITION_VARIABLE)>("WakeConditionVariable"),
+    };
+    return functions;
+}
+} // namespace
+
 CWriteBehindSink::~CWriteBehindSink() { Finish(); }
 
 bool CWriteBehindSink::Start()
 {
+    if (!Sync().Available())
+    {
+        ::SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+        return false;
+    }
     m_pBuffers.reset(new (std::nothrow) BYTE[static_cast<size_t>(SLOTS) * SLOT_SIZE]);
     if (!m_pBuffers)
     {
         ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return false;
     }
-    m_hFree.reset(::CreateSemaphoreA(nullptr, SLOTS, SLOTS, nullptr));
-    m_hFilled.reset(::CreateSemaphoreA(nullptr, 0, SLOTS, nullptr));
-    if (!m_hFree || !m_hFilled)
-        return false;
     m_hThread.reset(::CreateThread(nullptr, 64 * 1024, ThreadProc, this, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr));
     return m_hThread.valid();
+}
+
+void CWriteBehindSink::WaitForFreeSlot()
+{
+    Sync().acquire(&m_lock);
+    while (m_nFilled == SLOTS)
+        Sync().sleep(&m_slotFreed, &m_lock, INFINITE, 0);
+    Sync().release(&m_lock);
+}
+
+void CWriteBehindSink::HandOver(DWORD nCount)
+{
+    m_arrCounts[m_nSlot] = nCount;
+    m_bLent = false;
+    m_nSlot = (m_nSlot + 1) % SLOTS;
+    Sync().acquire(&m_lock);
+    ++m_nFilled;
+    Sync().release(&m_lock);
+    Sync().wake(&m_slotFilled);
 }
 
 BYTE* CWriteBehindSink::LendBuffer(DWORD& nSize)
 {
     if (!m_bLent)
     {
-        if (::WaitForSingleObject(m_hFree.get(), INFINITE) != WAIT_OBJECT_0)
-            return nullptr;
+        WaitForFreeSlot();
         m_bLent = true;
     }
     if (const DWORD error = WriteError())
@@ -42,10 +94,7 @@ BYTE* CWriteBehindSink::LendBuffer(DWORD& nSize)
 
 BOOL CWriteBehindSink::TakeBack(DWORD nCount)
 {
-    m_arrCounts[m_nSlot] = nCount;
-    m_bLent = false;
-    m_nSlot = (m_nSlot + 1) % SLOTS;
-    ::ReleaseSemaphore(m_hFilled.get(), 1, nullptr);
+    HandOver(nCount);
     if (const DWORD error = WriteError())
     {
         ::SetLastError(error);
@@ -59,12 +108,9 @@ bool CWriteBehindSink::Finish()
     if (m_hThread)
     {
         // A piece of no bytes tells the thread that nothing follows.
-        if (m_bLent || ::WaitForSingleObject(m_hFree.get(), INFINITE) == WAIT_OBJECT_0)
-        {
-            m_arrCounts[m_nSlot] = 0;
-            m_bLent = false;
-            ::ReleaseSemaphore(m_hFilled.get(), 1, nullptr);
-        }
+        if (!m_bLent)
+            WaitForFreeSlot();
+        HandOver(0);
         ::WaitForSingleObject(m_hThread.get(), INFINITE);
         m_hThread.reset();
     }
@@ -86,8 +132,10 @@ void CWriteBehindSink::WriteLoop()
 {
     for (int slot = 0;; slot = (slot + 1) % SLOTS)
     {
-        if (::WaitForSingleObject(m_hFilled.get(), INFINITE) != WAIT_OBJECT_0)
-            return;
+        Sync().acquire(&m_lock);
+        while (m_nFilled == 0)
+            Sync().sleep(&m_slotFilled, &m_lock, INFINITE, 0);
+        Sync().release(&m_lock);
         const DWORD count = m_arrCounts[slot];
         if (count == 0)
             return;
@@ -97,6 +145,9 @@ void CWriteBehindSink::WriteLoop()
             const DWORD error = ::GetLastError();
             ::InterlockedExchange(&m_nError, static_cast<LONG>(error ? error : ERROR_WRITE_FAULT));
         }
-        ::ReleaseSemaphore(m_hFree.get(), 1, nullptr);
+        Sync().acquire(&m_lock);
+        --m_nFilled;
+        Sync().release(&m_lock);
+        Sync().wake(&m_slotFreed);
     }
 }
