@@ -6,19 +6,18 @@
 #define LOAD_LIBRARY_SEARCH_SYSTEM32 0x00000800
 #endif
 
-void ProtectDllSearchPath()
+FARPROC Kernel32Procedure(const char* name)
 {
     const HMODULE kernel = ::GetModuleHandleA("kernel32.dll");
-    if (!kernel)
-        return;
-    using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
-    const auto setDefault = reinterpret_cast<SetDefaultDllDirectoriesFn>(
-        reinterpret_cast<void*>(::GetProcAddress(kernel, "SetDefaultDllDirectories")));
+    return kernel ? ::GetProcAddress(kernel, name) : nullptr;
+}
+
+void ProtectDllSearchPath()
+{
+    const auto setDefault = Kernel32Function<BOOL(WINAPI*)(DWORD)>("SetDefaultDllDirectories");
     if (setDefault && setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32))
         return;
-    using SetDllDirectoryFn = BOOL(WINAPI*)(LPCSTR);
-    const auto setDirectory =
-        reinterpret_cast<SetDllDirectoryFn>(reinterpret_cast<void*>(::GetProcAddress(kernel, "SetDllDirectoryA")));
+    const auto setDirectory = Kernel32Function<BOOL(WINAPI*)(LPCSTR)>("SetDllDirectoryA");
     if (setDirectory)
         setDirectory("");
 }

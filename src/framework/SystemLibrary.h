@@ -13,3 +13,14 @@ void ProtectDllSearchPath();
 // Loads a DLL by its full path in the system folder; null with the last error
 // set when that fails.
 HMODULE LoadSystemLibrary(const char* fileName);
+
+// A kernel32 function that only some versions of Windows have, looked up at
+// run time: a static import would keep the setup from starting on the
+// versions without it. Null where the system lacks it.
+FARPROC Kernel32Procedure(const char* name);
+
+template <typename Function>
+Function Kernel32Function(const char* name)
+{
+    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(Kernel32Procedure(name)));
+}

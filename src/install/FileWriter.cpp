@@ -9,6 +9,7 @@
 
 #include "app/Messages.h"
 #include "framework/Handles.h"
+#include "framework/SystemLibrary.h"
 #include "install/WriteBehind.h"
 #include "package/PackageFile.h"
 #include "resources/resource.h"
@@ -123,8 +124,7 @@ typedef BOOL(WINAPI* SetFileInformationByHandleProc)(HANDLE, FILE_INFO_BY_HANDLE
 // later); null elsewhere.
 SetFileInformationByHandleProc RenameThroughHandleFunction()
 {
-    static const auto proc = reinterpret_cast<SetFileInformationByHandleProc>(reinterpret_cast<void (*)()>(
-        ::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "SetFileInformationByHandle")));
+    static const auto proc = Kernel32Function<SetFileInformationByHandleProc>("SetFileInformationByHandle");
     return proc;
 }
 

@@ -9,6 +9,7 @@
 
 #include "app/Messages.h"
 #include "framework/Handles.h"
+#include "framework/SystemLibrary.h"
 #include "resources/resource.h"
 
 namespace
@@ -56,8 +57,7 @@ bool OpensAsLinkItself(const std::string& path)
 std::string FinalPath(HANDLE handle)
 {
     using GetFinalPathFn = DWORD(WINAPI*)(HANDLE, LPSTR, DWORD, DWORD);
-    static const auto getFinalPath = reinterpret_cast<GetFinalPathFn>(reinterpret_cast<void*>(
-        ::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "GetFinalPathNameByHandleA")));
+    static const auto getFinalPath = Kernel32Function<GetFinalPathFn>("GetFinalPathNameByHandleA");
     if (!getFinalPath)
         return std::string();
     std::vector<char> buffer(MAX_PATH);

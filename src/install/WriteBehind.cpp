@@ -3,6 +3,7 @@
 
 #include <new>
 
+#include "framework/SystemLibrary.h"
 #include "package/FileIo.h"
 
 namespace
@@ -18,13 +19,6 @@ struct SyncFunctions
 
     bool Available() const { return acquire && release && sleep && wake; }
 };
-
-template <typename Function>
-Function Kernel32Function(const char* name)
-{
-    return reinterpret_cast<Function>(
-        reinterpret_cast<void (*)()>(::GetProcAddress(::GetModuleHandleA("kernel32.dll"), name)));
-}
 
 const SyncFunctions& Sync()
 {
