@@ -33,6 +33,14 @@ bool IsPlainName(const std::string& name)
     return name.find_first_of("*?~<>\"") == std::string::npos;
 }
 
+// The key a folder's listing is kept under: its ASCII upper case, or the
+// folder as it stands where that is not plain ASCII.
+std::string FolderKey(const std::string& folder)
+{
+    std::string key;
+    return UpperAscii(folder, key) ? key : folder;
+}
+
 bool SplitPath(const std::string& path, std::string& folder, std::string& name)
 {
     const size_t last = path.find_last_of("\\/");
@@ -46,9 +54,7 @@ bool SplitPath(const std::string& path, std::string& folder, std::string& name)
 
 CFolderNames::Listing& CFolderNames::ListingOf(const std::string& folder)
 {
-    std::string key;
-    if (!UpperAscii(folder, key))
-        key = folder;
+    const std::string key = FolderKey(folder);
     const auto found = m_folders.find(key);
     if (found != m_folders.end())
         return found->second;
@@ -92,10 +98,7 @@ void CFolderNames::Add(const std::string& path)
     std::string folder, name, upper;
     if (!SplitPath(path, folder, name) || !UpperAscii(name, upper))
         return;
-    std::string key;
-    if (!UpperAscii(folder, key))
-        key = folder;
-    const auto found = m_folders.find(key);
+    const auto found = m_folders.find(FolderKey(folder));
     if (found != m_folders.end() && found->second.complete)
         found->second.names.insert(upper);
 }
