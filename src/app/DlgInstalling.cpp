@@ -16,10 +16,14 @@ constexpr UINT_PTR PENDING_STATUS_TIMER = 1;
 // busy work reads a stale tick.
 DWORD Milliseconds()
 {
-    LARGE_INTEGER now, frequency;
+    static const LONGLONG frequency = [] {
+        LARGE_INTEGER value;
+        ::QueryPerformanceFrequency(&value);
+        return value.QuadPart;
+    }();
+    LARGE_INTEGER now;
     ::QueryPerformanceCounter(&now);
-    ::QueryPerformanceFrequency(&frequency);
-    return static_cast<DWORD>(now.QuadPart * 1000 / frequency.QuadPart);
+    return static_cast<DWORD>(now.QuadPart * 1000 / frequency);
 }
 } // namespace
 
@@ -53,17 +57,11 @@ void DLG_Installing::SetStatusText(const std::string& text)
 {
     m_strPendingStatus = text;
     m_bStatusPending = true;
-    if (Milliseconds() - m_nLastShown >= STATUS_INTERVAL_MS)
-    {
-        ShowPending();
-        ::UpdateWindow(m_hWnd);
-    }
-    else if (!m_bTimerSet)
-    {
-        // Shows the held-back name when the interval is over even if no
-        // further report comes, as when a step waits in a message box.
+    // Shows the held-back name when the interval is over even if no further
+    // report comes, as when a step waits in a message box.
+    if (!m_bTimerSet && Milliseconds() - m_nLastShown < STATUS_INTERVAL_MS)
         m_bTimerSet = ::SetTimer(m_hWnd, PENDING_STATUS_TIMER, STATUS_INTERVAL_MS, nullptr) != 0;
-    }
+    // Shows the name at once when the interval is already over.
     PumpMessages();
 }
 
