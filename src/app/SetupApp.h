@@ -145,8 +145,11 @@ public:
     void SetUserPrompts(IUserPrompts* prompts);
     IUserPrompts& UserPrompts();
 
+    // The folder offered to a new installation.
+    static constexpr char DEFAULT_INSTALL_PATH[] = "C:\\Lumiro";
+
     bool m_bRebootNeeded = false;
-    std::string m_strInstallPath = "C:\\Lumiro";
+    std::string m_strInstallPath = DEFAULT_INSTALL_PATH;
     std::string m_strSourceDir;
     std::string m_strSystemDir;
     std::string m_strWindowsDir;

@@ -11,11 +11,6 @@
 #include "resources/resource.h"
 #include "shell/InstallPathCheck.h"
 
-namespace
-{
-constexpr char DEFAULT_INSTALL_PATH[] = "C:\\Lumiro";
-} // namespace
-
 DLG_Setup::DLG_Setup(CSetupVantrelApp& app) : CDialogBase(IDD_SETUP), m_app(app) {}
 
 void DLG_Setup::DoDataExchange(CDataExchange& dx)
@@ -33,9 +28,9 @@ bool DLG_Setup::FindInstalledCopy(std::string& path)
             return true;
         path.clear();
     }
-    if (HoldsInstalledCopy(DEFAULT_INSTALL_PATH))
+    if (HoldsInstalledCopy(CSetupVantrelApp::DEFAULT_INSTALL_PATH))
     {
-        path = DEFAULT_INSTALL_PATH;
+        path = CSetupVantrelApp::DEFAULT_INSTALL_PATH;
         return true;
     }
     return false;
@@ -83,9 +78,9 @@ BOOL DLG_Setup::OnInitDialog()
         ShowItem(IDC_INSTALLED_PATH, false);
         ShowItem(IDC_INSTALLED_BUILD, false);
         m_strInstallLabel = LoadResString(IDS_INSTALL_SOFTWARE);
-        m_app.SetInstallPath(DEFAULT_INSTALL_PATH);
+        m_app.SetInstallPath(CSetupVantrelApp::DEFAULT_INSTALL_PATH);
         // Recorded even when the user then leaves with "Exit Setup".
-        key.SetString(VALUE_INSTALL_PATH, DEFAULT_INSTALL_PATH);
+        key.SetString(VALUE_INSTALL_PATH, CSetupVantrelApp::DEFAULT_INSTALL_PATH);
     }
 
     ::SetWindowTextA(m_hWnd, FormatResMessage(IDS_MAIN_CAPTION, {m_strSetupBuild.c_str()}).c_str());
