@@ -2,11 +2,14 @@
 // The package's own sinks: a file written at its position and a growing
 // block of memory, each filling one buffer of PACKAGE_PIECE_SIZE bytes.
 #include <memory>
-#include <new>
 
 #include "package/ByteArray.h"
 #include "package/FileIo.h"
 #include "package/PackageFile.h"
+
+// One buffer of PACKAGE_PIECE_SIZE bytes; null with ERROR_NOT_ENOUGH_MEMORY
+// when there is no room for it.
+std::unique_ptr<BYTE[]> AllocatePiece();
 
 class CPieceBufferSink : public CPackageSink
 {
@@ -15,12 +18,9 @@ public:
     {
         if (!m_buffer)
         {
-            m_buffer.reset(new (std::nothrow) BYTE[PACKAGE_PIECE_SIZE]);
+            m_buffer = AllocatePiece();
             if (!m_buffer)
-            {
-                SetLastError(ERROR_NOT_ENOUGH_MEMORY);
                 return nullptr;
-            }
         }
         nSize = PACKAGE_PIECE_SIZE;
         return m_buffer.get();

@@ -9,9 +9,8 @@
 
 #include "package/FileIo.h"
 #include "package/PackageFile.h"
+#include "package/PackageSinks.h"
 
-namespace
-{
 std::unique_ptr<BYTE[]> AllocatePiece()
 {
     std::unique_ptr<BYTE[]> piece(new (std::nothrow) BYTE[PACKAGE_PIECE_SIZE]);
@@ -20,6 +19,8 @@ std::unique_ptr<BYTE[]> AllocatePiece()
     return piece;
 }
 
+namespace
+{
 DWORD PieceOf(DWORD remaining)
 {
     return remaining < PACKAGE_PIECE_SIZE ? remaining : PACKAGE_PIECE_SIZE;
@@ -48,25 +49,19 @@ struct InflateStream
     }
 };
 
-BOOL WriteToFile(void* pContext, const BYTE* pData, DWORD nCount)
-{
-    return WriteExact(static_cast<HANDLE>(pContext), pData, nCount);
-}
-
-// Hands one piece of a transfer's output to pfnOutput and counts it in
-// nTotal. Output that would pass nMaxOutput is refused with nOverLimitError,
-// before anything of the piece is handed on.
-BOOL PassOnPiece(BOOL (*pfnOutput)(void*, const BYTE*, DWORD), void* pContext, const BYTE* pData, DWORD nCount,
-                 DWORD nMaxOutput, DWORD& nTotal, DWORD nOverLimitError)
+// Writes one piece of compressed output to hDest and counts it in nTotal.
+// Output that would pass nMaxOutput is refused with ERROR_FILE_TOO_LARGE,
+// before anything of the piece is written.
+BOOL WritePiece(HANDLE hDest, const BYTE* pData, DWORD nCount, DWORD nMaxOutput, DWORD& nTotal)
 {
     if (nCount == 0)
         return TRUE;
     if (nCount > nMaxOutput - nTotal)
     {
-        SetLastError(nOverLimitError);
+        SetLastError(ERROR_FILE_TOO_LARGE);
         return FALSE;
     }
-    if (!pfnOutput(pContext, pData, nCount))
+    if (!WriteExact(hDest, pData, nCount))
         return FALSE;
     nTotal += nCount;
     return TRUE;
@@ -179,8 +174,7 @@ BOOL CPackageFile::Deflate(HANDLE hDest, DWORD& nWritten, HANDLE hSource, const 
                 ReportZlibError(z.stream, result);
                 return FALSE;
             }
-            if (!PassOnPiece(WriteToFile, hDest, output.get(), PACKAGE_PIECE_SIZE - z.stream.avail_out, nMaxOutput,
-                             nWritten, ERROR_FILE_TOO_LARGE))
+            if (!WritePiece(hDest, output.get(), PACKAGE_PIECE_SIZE - z.stream.avail_out, nMaxOutput, nWritten))
                 return FALSE;
         } while (z.stream.avail_out == 0);
         ReportProgress(n);
