@@ -8,8 +8,6 @@
 
 namespace
 {
-bool RunsAsNt() { return SystemVersion().dwPlatformId == VER_PLATFORM_WIN32_NT; }
-
 class OleRegistrationTest : public ::testing::Test
 {
 protected:

@@ -12,8 +12,6 @@
 
 namespace
 {
-bool RunsAsNt() { return SystemVersion().dwPlatformId == VER_PLATFORM_WIN32_NT; }
-
 struct LinkInfo
 {
     std::string target;

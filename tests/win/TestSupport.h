@@ -76,6 +76,9 @@ std::vector<std::string> TemporaryFiles(const std::string& folder);
 
 // The Windows version the system reports to this program.
 OSVERSIONINFOA SystemVersion();
+// Whether that version is of the NT family (the tests' own reading, beside
+// the setup's IsWindowsNT).
+inline bool RunsAsNt() { return SystemVersion().dwPlatformId == VER_PLATFORM_WIN32_NT; }
 
 // A file of the build's sample payload or controls, by its path below
 // <build>\tests\fixtures (for instance "payload\\APPS_NT\\UiCtlsU.ocx").
