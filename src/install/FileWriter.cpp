@@ -101,16 +101,17 @@ bool ReplaceTarget(const std::string& tempPath, const std::string& targetPath)
 // pieces expand; below it the thread would cost more than it saves.
 constexpr DWORD WRITE_BEHIND_MIN_SIZE = 4 * 1024 * 1024;
 
-// Writes the entry's data into the open file; false with the reason as the
-// last error.
+// Writes the entry's contents into the open file; false with the reason as
+// the last error (ERROR_FILE_CORRUPT when the data disagree with the
+// entry's recorded size).
 bool ExtractEntry(CPackageFile& package, const CPackageCatalogEntry& entry, int index, HANDLE file)
 {
     if (entry.GetUncompressedSize() < WRITE_BEHIND_MIN_SIZE)
-        return package.ExtractToFile(index, file) != FALSE;
+        return package.ExtractContentsToFile(index, file) != FALSE;
     CWriteBehindSink sink(file);
     if (!sink.Start())
-        return package.ExtractToFile(index, file) != FALSE;
-    const bool extracted = package.ExtractToSink(index, sink) != FALSE;
+        return package.ExtractContentsToFile(index, file) != FALSE;
+    const bool extracted = package.ExtractContents(index, sink) != FALSE;
     const DWORD error = ::GetLastError();
     const bool written = sink.Finish();
     if (!extracted)
@@ -223,9 +224,7 @@ CSetupVantrelApp::FileWriteResult CSetupVantrelApp::WritePackageFile(CPackageFil
         return FileWriteResult::Failed;
     };
 
-    // An empty file has no data to extract (a stored package keeps none for
-    // it): the empty temporary file is already its contents.
-    if (entry.GetUncompressedSize() != 0 && !ExtractEntry(package, entry, index, file.get()))
+    if (!ExtractEntry(package, entry, index, file.get()))
         return fail(IsDiskFull(::GetLastError()) ? IDS_FILE_WRITE_FAILED : IDS_PACKAGE_READ_FAILED);
     const PackageFileInfo info = entry.GetFileInfo();
     if (!::SetFileTime(file.get(), &info.ftCreation, nullptr, &info.ftLastWrite))

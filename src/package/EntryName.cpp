@@ -41,12 +41,14 @@ EntryNameProblem CheckComponent(const WCHAR* begin, const WCHAR* end)
     {
         if (*c == ':')
             return EntryNameProblem::Colon;
-        if (*c < 0x20 || *c == 0x7F)
+        if (IsControlCharacter(*c))
             return EntryNameProblem::ControlCharacter;
         dotsOnly = dotsOnly && (*c == '.' || *c == ' ');
     }
     if (dotsOnly)
         return EntryNameProblem::DotsOnly;
+    if (end[-1] == '.' || end[-1] == ' ')
+        return EntryNameProblem::TrailingDotOrSpace;
     if (IsDeviceName(begin, end))
         return EntryNameProblem::DeviceName;
     return EntryNameProblem::None;
@@ -83,6 +85,7 @@ const char* DescribeEntryNameProblem(EntryNameProblem problem)
     case EntryNameProblem::Colon: return "the name holds a drive or a colon";
     case EntryNameProblem::ControlCharacter: return "the name holds a control character";
     case EntryNameProblem::DotsOnly: return "the name holds a '.' or '..' component";
+    case EntryNameProblem::TrailingDotOrSpace: return "a component of the name ends in a dot or a space";
     case EntryNameProblem::DeviceName: return "the name holds a device name";
     }
     return "the name is refused";

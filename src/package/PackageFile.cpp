@@ -252,9 +252,11 @@ BOOL CPackageFile::CheckExtract(int nIndex, CPackageCatalogEntry& entry) const
         SetLastError(ERROR_HANDLE_EOF);
         return FALSE;
     }
-    // The data must lie between the header and the catalog.
+    // The data must lie between the header and the catalog, and a stored
+    // entry's bytes are its contents: its two sizes are the same.
     if (entry.GetDataOffset() < PACKAGE_HEADER_SIZE ||
-        static_cast<ULONGLONG>(entry.GetDataOffset()) + entry.GetStoredSize() > m_nDataEnd)
+        static_cast<ULONGLONG>(entry.GetDataOffset()) + entry.GetStoredSize() > m_nDataEnd ||
+        (!m_bCompressed && entry.GetStoredSize() != entry.GetUncompressedSize()))
     {
         SetLastError(ERROR_FILE_CORRUPT);
         return FALSE;
@@ -289,6 +291,31 @@ BOOL CPackageFile::ExtractToSink(int nIndex, CPackageSink& sink)
         return FALSE;
     }
     return TRUE;
+}
+
+BOOL CPackageFile::ExtractContents(int nIndex, CPackageSink& sink)
+{
+    if (nIndex < 0 || nIndex >= m_catalog.GetCount())
+    {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    const CPackageCatalogEntry entry = m_catalog.GetAt(nIndex);
+    if (entry.GetDataOffset() != 0 && entry.GetStoredSize() != 0)
+        return ExtractToSink(nIndex, sink);
+    // No data: an empty file, unless the record promises contents.
+    if (entry.GetUncompressedSize() != 0)
+    {
+        SetLastError(ERROR_FILE_CORRUPT);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL CPackageFile::ExtractContentsToFile(int nIndex, HANDLE hDest)
+{
+    CFileSink sink(hDest);
+    return ExtractContents(nIndex, sink);
 }
 
 BOOL CPackageFile::ExtractToMemory(int nIndex, CByteArray& data)

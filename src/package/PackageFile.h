@@ -70,6 +70,13 @@ public:
     BOOL ExtractToSink(int nIndex, CPackageSink& sink);
     // The data of entry nIndex, expanded, in the array.
     BOOL ExtractToMemory(int nIndex, CByteArray& data);
+    // The contents of File entry nIndex, as a file written from it must hold
+    // them: exactly the entry's recorded (uncompressed) size. An entry
+    // without data is an empty file when that size is 0. Any disagreement
+    // between the record and the data fails with ERROR_FILE_CORRUPT, so the
+    // setup and the packaging tool judge an entry alike.
+    BOOL ExtractContents(int nIndex, CPackageSink& sink);
+    BOOL ExtractContentsToFile(int nIndex, HANDLE hDest);
 
     LONG GetBuild() const { return m_nBuild; }
     std::string GetPath() const { return m_strPath; }

@@ -52,7 +52,7 @@ std::string DisplayName(const WCHAR* name)
         // Keep surrogate pairs together.
         if ((*p & 0xFC00) == 0xD800 && (p[1] & 0xFC00) == 0xDC00)
             unit += *++p;
-        if (*p >= 0x20 && Utf16ToSystem(unit, one))
+        if (!IsControlCharacter(*p) && Utf16ToSystem(unit, one))
             text += one;
         else
             text += '?';

@@ -14,5 +14,6 @@ bool EntryNameToRelativePath(const WCHAR* name, std::string& relative, std::stri
 bool RelativePathToEntryName(const std::string& relative, PackageName& name);
 
 // An entry name for messages and listings: the system's text where it can
-// hold it, with '?' for anything it cannot.
+// hold it, with '?' for anything it cannot and for control characters (C0
+// and C1 alike, which a terminal would act on).
 std::string DisplayName(const WCHAR* name);

@@ -38,6 +38,10 @@ bool Utf16ToCodePage(const PackageName& name, UINT codePage, std::string& text);
 // point (a junction as well); false for a path that does not exist.
 bool IsLink(const std::string& path);
 
+// Whether anything has this name: a file, a folder, or a link (also one
+// whose target is gone).
+bool PathExists(const std::string& path);
+
 // Whether two paths name the same existing file.
 bool IsSameFile(const std::string& a, const std::string& b);
 

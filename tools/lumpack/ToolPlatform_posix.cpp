@@ -148,6 +148,12 @@ bool IsLink(const std::string& path)
     return ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
 }
 
+bool PathExists(const std::string& path)
+{
+    struct stat st;
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
 bool IsSameFile(const std::string& a, const std::string& b)
 {
     struct stat sa, sb;

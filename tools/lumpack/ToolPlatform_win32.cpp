@@ -148,6 +148,11 @@ bool IsLink(const std::string& path)
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
+bool PathExists(const std::string& path)
+{
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
 bool IsSameFile(const std::string& a, const std::string& b)
 {
     auto identify = [](const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {

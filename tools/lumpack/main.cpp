@@ -18,6 +18,7 @@
 #include "PeVersion.h"
 #include "Progress.h"
 #include "ToolPlatform.h"
+#include "package/EntryName.h"
 #include "package/FileIo.h"
 #include "package/PackageFile.h"
 #include "portable/ErrorText.h"
@@ -34,6 +35,9 @@ const char kUsage[] = "usage: lumpack create [--stored] [--label TEXT] [--dirs] 
 constexpr int kSuccess = 0;
 constexpr int kFailure = 1;
 constexpr int kUsageError = 2;
+
+// How many names a temporary file beside a target may try.
+constexpr unsigned kMaxTemporaryNames = 1000;
 
 int UsageError(const std::string& why)
 {
@@ -164,7 +168,10 @@ struct Source
     ULONGLONG size;
 };
 
-int CollectSources(const std::string& root, std::vector<Source>& sources, ULONGLONG& total)
+// The files below root (and with dirs its folders) that become entries. A
+// name the entry-name rules refuse is refused here, before the package
+// exists, as the setup and extract would refuse it.
+int CollectSources(const std::string& root, bool dirs, std::vector<Source>& sources, ULONGLONG& total)
 {
     std::vector<TreeItem> items;
     std::string failedPath;
@@ -173,9 +180,14 @@ int CollectSources(const std::string& root, std::vector<Source>& sources, ULONGL
     total = 0;
     for (const TreeItem& item : items)
     {
+        if (item.isDirectory && !dirs)
+            continue;
         Source s{JoinPath(root, item.relative), item.relative, {}, item.isDirectory, item.size};
         if (!RelativePathToEntryName(item.relative, s.name))
             return Failure(s.path, GetLastError());
+        const EntryNameProblem problem = CheckEntryName(s.name.c_str());
+        if (problem != EntryNameProblem::None)
+            return Failure(s.path, std::string("not packed: ") + DescribeEntryNameProblem(problem));
         if (s.name.size() > PACKAGE_NAME_UNITS - 1)
             return Failure(s.path, "the name is longer than a package entry holds (1023 characters)");
         if (!item.isDirectory && item.size > 0xFFFFFFFFull)
@@ -187,7 +199,7 @@ int CollectSources(const std::string& root, std::vector<Source>& sources, ULONGL
 }
 
 int AddSources(CPackageFile& package, const std::string& packagePath, const std::vector<Source>& sources,
-               bool dirs, ULONGLONG total, int& added)
+               ULONGLONG total, int& added)
 {
     CProgress progress(total);
     package.SetProgressProc(CProgress::Callback, &progress);
@@ -197,8 +209,6 @@ int AddSources(CPackageFile& package, const std::string& packagePath, const std:
         CPackageCatalogEntry entry;
         if (s.isDirectory)
         {
-            if (!dirs)
-                continue;
             entry.SetDirectory(s.name.c_str());
             if (!package.AddFromMemory(entry, nullptr, 0))
                 return Failure(packagePath, GetLastError());
@@ -255,7 +265,7 @@ int Create(const Arguments& args)
     std::vector<Source> sources;
     ULONGLONG total = 0;
     // The tree is read before the package exists, so it never lists it.
-    if (CollectSources(args.positional[1], sources, total) != kSuccess)
+    if (CollectSources(args.positional[1], args.dirs, sources, total) != kSuccess)
         return kFailure;
 
     CPackageFile package;
@@ -265,7 +275,7 @@ int Create(const Arguments& args)
         std::fprintf(stderr, "lumpack: note: the label is cut to %u characters\n",
                      static_cast<unsigned>(PACKAGE_LABEL_SIZE - 1));
     int added = 0;
-    if (AddSources(package, packagePath, sources, args.dirs, total, added) != kSuccess)
+    if (AddSources(package, packagePath, sources, total, added) != kSuccess)
     {
         package.Discard();
         return kFailure;
@@ -338,7 +348,7 @@ int Append(const Arguments& args)
     const std::string& packagePath = args.positional[0];
     std::vector<Source> sources;
     ULONGLONG total = 0;
-    if (CollectSources(args.positional[1], sources, total) != kSuccess)
+    if (CollectSources(args.positional[1], args.dirs, sources, total) != kSuccess)
         return kFailure;
 
     CPackageFile package;
@@ -347,7 +357,7 @@ int Append(const Arguments& args)
         return Failure(packagePath, GetLastError());
     const int before = package.GetCatalog().GetCount();
     int added = 0;
-    bool ok = AddSources(package, packagePath, sources, args.dirs, total, added) == kSuccess;
+    bool ok = AddSources(package, packagePath, sources, total, added) == kSuccess;
     if (ok && !package.Commit())
     {
         Failure(packagePath, GetLastError());
@@ -416,7 +426,7 @@ std::string JsonName(const WCHAR* name)
         const unsigned c = *p;
         if (c == '"' || c == '\\')
             (out += '\\') += static_cast<char>(c);
-        else if (c < 0x20)
+        else if (IsControlCharacter(c))
             AppendJsonUnit(out, c);
         else if (c < 0x80)
             out += static_cast<char>(c);
@@ -520,6 +530,13 @@ bool HasData(const CPackageCatalogEntry& e)
     return e.GetDataOffset() != 0 && e.GetStoredSize() != 0;
 }
 
+// Whether verify reads the entry: every file (its contents must match its
+// record, also when it has no data) and every other entry that has data.
+bool IsChecked(const CPackageCatalogEntry& e)
+{
+    return e.GetKind() == entryFile || HasData(e);
+}
+
 int Verify(const Arguments& args)
 {
     if (args.positional.size() != 1)
@@ -544,11 +561,13 @@ int Verify(const Arguments& args)
     for (int i = 0; i < catalog.GetCount(); ++i)
     {
         const CPackageCatalogEntry e = catalog.GetAt(i);
-        if (!HasData(e))
+        if (!IsChecked(e))
             continue;
         ++checked;
         progress.SetItem(DisplayName(e.GetName()));
-        if (!package.ExtractToFile(i, sink.get()))
+        const BOOL intact = e.GetKind() == entryFile ? package.ExtractContentsToFile(i, sink.get())
+                                                     : package.ExtractToFile(i, sink.get());
+        if (!intact)
         {
             const DWORD error = GetLastError();
             progress.Finish();
@@ -563,28 +582,49 @@ int Verify(const Arguments& args)
     {
         std::fflush(stdout);
         return Failure(packagePath, std::to_string(damaged) + " of " + std::to_string(checked) +
-                                        " entries with data are damaged");
+                                        " entries checked are damaged");
     }
-    std::printf("%s: %d entries, %d with data, all intact\n", packagePath.c_str(), catalog.GetCount(), checked);
+    std::printf("%s: %d entries, %d checked, all intact\n", packagePath.c_str(), catalog.GetCount(), checked);
     return kSuccess;
 }
 
-// Writes entry index to target through a temporary file beside it, so that
-// an existing file is replaced only by a complete one, with the entry's times.
-// The temporary file is made anew (a link of that name is removed, never
-// followed), and on failure the last error is the failing call's own.
+// Creates a temporary file beside target under a name nothing has yet:
+// target + ".lumpack-part", then ".lumpack-part1", ".lumpack-part2", ...
+// CREATE_NEW makes the creation itself the test, so a file, folder or link
+// that has one of these names (a person's own file, another entry of the
+// package) is never opened, followed or removed.
+CScopedFile CreateTemporaryBeside(const std::string& target, std::string& temporary)
+{
+    for (unsigned n = 0;; ++n)
+    {
+        temporary = target + ".lumpack-part" + (n == 0 ? std::string() : std::to_string(n));
+        CScopedFile out(CreateFileA(temporary.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (out.valid())
+            return out;
+        const DWORD error = GetLastError();
+        // Windows refuses a name taken by a folder as access denied.
+        const bool taken = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS || PathExists(temporary);
+        if (!taken || n == kMaxTemporaryNames)
+        {
+            SetLastError(error);
+            return out;
+        }
+    }
+}
+
+// Writes entry index to target through a temporary file of lumpack's own
+// beside it, so that an existing file is replaced only by a complete one,
+// with the entry's times. On failure the last error is the failing call's
+// own, and only the temporary file lumpack made is deleted.
 bool ExtractFile(CPackageFile& package, int index, const CPackageCatalogEntry& e, const std::string& target)
 {
-    const std::string temporary = target + ".lumpack-part";
-    DeleteFileA(temporary.c_str());
-    CScopedFile out(CreateFileA(temporary.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    std::string temporary;
+    CScopedFile out = CreateTemporaryBeside(target, temporary);
     if (!out.valid())
         return false;
     const PackageFileInfo info = e.GetFileInfo();
-    // An empty file of a stored package has no data to extract.
-    const bool empty = e.GetUncompressedSize() == 0 && (!HasData(e) || !package.IsCompressed());
-    bool ok = (empty || package.ExtractToFile(index, out.get())) &&
+    bool ok = package.ExtractContentsToFile(index, out.get()) &&
               SetFileTime(out.get(), &info.ftCreation, nullptr, &info.ftLastWrite);
     DWORD error = ok ? NO_ERROR : GetLastError();
     out.reset();

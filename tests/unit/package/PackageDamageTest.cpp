@@ -371,3 +371,63 @@ TEST(PackageSizeLimit, AnAddThatWouldReach2GiBFailsAndChangesNothing)
         ASSERT_TRUE(SetEndOfFile(file.get()));
     }
 }
+
+TEST(PackageContents, AFilesContentsMustBeExactlyItsRecordedSize)
+{
+    ScratchDir dir;
+    // Each package holds one entry of 1000 bytes whose record is then
+    // changed: its uncompressed size, its stored size (0 keeps it), and with
+    // noData its data offset made 0.
+    const struct
+    {
+        bool compressed;
+        DWORD recorded;
+        DWORD stored;
+        bool noData;
+        bool intact;
+    } cases[] = {
+        {true, 1000, 0, false, true},
+        {false, 1000, 0, false, true},
+        {true, 0, 0, false, false},   // a stream that holds more than its record says
+        {false, 0, 0, false, false},  // stored bytes beyond a record of 0
+        {false, 10, 0, false, false}, // ... or of 10
+        {false, 2000, 0, false, false},
+        {false, 1000, 999, false, false},
+        {true, 0, 0, true, true},     // no data and nothing recorded: an empty file
+        {false, 0, 0, true, true},
+        {true, 5, 0, true, false},    // no data but contents recorded
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(testing::Message() << (c.compressed ? "compressed" : "stored") << " recorded " << c.recorded
+                                        << " stored " << c.stored << (c.noData ? " no data" : ""));
+        const std::string path = dir.Path("p.pkg");
+        DeleteFileA(path.c_str());
+        WritePackage(path, c.compressed, {MixedData(1000)});
+        Bytes b = ReadBytes(path);
+        const size_t record = Le32(b, 16) + 68;
+        StoreLE32(&b[record + 3076], c.recorded);
+        if (c.stored)
+            StoreLE32(&b[record + 3072], c.stored);
+        if (c.noData)
+            StoreLE32(&b[record + 3080], 0);
+        WriteBytes(path, b);
+
+        CPackageFile package;
+        ASSERT_TRUE(package.Open(path.c_str(), FALSE));
+        CScopedFile out(CreateForWriting(dir.Path("out")));
+        SetLastError(0);
+        EXPECT_EQ(package.ExtractContentsToFile(0, out.get()) != FALSE, c.intact);
+        if (!c.intact)
+        {
+            EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_CORRUPT), GetLastError());
+        }
+        out.reset();
+        if (c.intact)
+        {
+            EXPECT_EQ(ReadBytes(dir.Path("out")).size(), c.noData ? 0u : 1000u);
+        }
+        package.Close();
+        DeleteFileA(dir.Path("out").c_str());
+    }
+}
