@@ -1,6 +1,7 @@
 #pragma once
 #include <windows.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -49,9 +50,9 @@ public:
     // Uninstall sequence (app/UninstallSequence.cpp).
     bool RunUninstall();
     // Stage 1: removes the recorded installation folder's tree when it is a
-    // folder of an installed copy, and gives the text that ends the stage's
-    // log line.
-    std::string RemoveProgramFiles(const std::string& installPath);
+    // folder of an installed copy. Gives the text that ends the stage's log
+    // line; itemsRemain tells whether anything of the tree stayed.
+    std::string RemoveProgramFiles(const std::string& installPath, bool& itemsRemain);
 
     // Installation folders (shell/InstallFolders.cpp).
     bool CreateInstallFolders(IInstallProgress& progress);
@@ -72,6 +73,10 @@ public:
     bool InstallPackages(IInstallProgress& progress);
     bool InstallPackage(IInstallProgress& progress, const std::string& packageName,
                         std::string destination);
+    // Makes the folders an entry's name leads through below the destination
+    // (ending with a backslash), and with wholeName the entry's own folder.
+    // Shows message 20012 and gives false when one cannot be made.
+    bool CreateEntryFolders(const std::string& destination, const std::string& name, bool wholeName);
 
     // Replace decision (install/ReplaceDecision.cpp).
     bool InstallFileFromPackage(CPackageFile& package, const CPackageCatalogEntry& entry, int index,
@@ -124,10 +129,10 @@ public:
     // Directory tree removal (install/TreeRemoval.cpp): depth first, every
     // item that stays reported in its own message, never stopping early. With
     // force a read-only file is made writable and deleted. A junction or
-    // symbolic link is removed as a link and never followed.
-    void RemoveFolderTree(const std::string& path, bool force);
-    void EmptyFolder(const std::string& path, bool force);
-    void DeleteOneFile(const std::string& path, bool force);
+    // symbolic link is removed as a link and never followed. True when every
+    // item is gone.
+    bool RemoveFolderTree(const std::string& path, bool force);
+    bool DeleteOneFile(const std::string& path, bool force);
 
     // Product records and font mappings (registry/ProductRecords.cpp,
     // registry/FontMappingWriter.cpp).
@@ -159,6 +164,8 @@ public:
     // Listings of the destination folders for the replace decision's
     // existence test; emptied at the start of every package.
     CFolderNames m_folderNames;
+    // The folders of entries made (or found) while one package is installed.
+    std::set<std::string> m_entryFolders;
 
 private:
     bool CreateSecureKey();

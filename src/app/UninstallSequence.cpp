@@ -49,20 +49,31 @@ bool CSetupVantrelApp::RunUninstall()
 
     // Every stage runs whatever the one before it left behind; each reports
     // its own problems.
-    window.MarkStageEnded(1, RemoveProgramFiles(installPath));
+    bool itemsRemain = false;
+    window.MarkStageEnded(1, RemoveProgramFiles(installPath, itemsRemain));
     RemoveRegistryRecords();
     window.MarkStageDone(2);
     RemoveShortcuts();
     window.MarkStageDone(3);
 
-    ShowMessage(IDS_UNINSTALL_COMPLETE, MB_OK);
+    // Success is claimed only when the tree is really gone.
+    if (itemsRemain)
+    {
+        const std::string folder = TrimTrailingSeparators(installPath);
+        ShowMessage(FormatResMessage(IDS_UNINSTALL_INCOMPLETE, {folder.c_str()}), MB_OK);
+    }
+    else
+    {
+        ShowMessage(IDS_UNINSTALL_COMPLETE, MB_OK);
+    }
     SetMainWindow(nullptr);
     window.DestroyWindow();
     return true;
 }
 
-std::string CSetupVantrelApp::RemoveProgramFiles(const std::string& installPath)
+std::string CSetupVantrelApp::RemoveProgramFiles(const std::string& installPath, bool& itemsRemain)
 {
+    itemsRemain = false;
     // The whole tree goes, so the recorded folder must be one of ours: never
     // a drive root or a folder of Windows or of the user (a damaged or
     // hand-edited record), and it must hold an installed copy.
@@ -75,6 +86,8 @@ std::string CSetupVantrelApp::RemoveProgramFiles(const std::string& installPath)
     if (!HoldsInstalledCopy(folder))
         return FormatResMessage(IDS_UNINSTALL_NO_COPY, {folder.c_str()});
 
-    RemoveFolderTree(folder, true);
-    return LoadResString(IDS_UNINSTALL_DONE);
+    if (RemoveFolderTree(folder, true))
+        return LoadResString(IDS_UNINSTALL_DONE);
+    itemsRemain = true;
+    return LoadResString(IDS_UNINSTALL_ITEMS_REMAIN);
 }

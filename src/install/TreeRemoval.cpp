@@ -1,3 +1,9 @@
+// Removing a folder tree depth first, every item that stays reported in its
+// own message. On the NT family the walk goes through the wide-character
+// calls and the "\\?\" form of the paths, so it reaches every name it finds:
+// paths longer than MAX_PATH and names the ANSI code page cannot spell, which
+// an earlier version or a person may have left there. Windows 9x has neither
+// and walks with the ANSI calls.
 #include "app/SetupApp.h"
 
 #include <winioctl.h>
@@ -22,154 +28,297 @@ bool IsReparsePoint(DWORD attributes)
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
-bool IsDotEntry(const char* name)
+template <class Char>
+bool IsDotEntry(const Char* name)
 {
     return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
 }
 
-// Whether a handle opened on the path without following it really is the
-// link: the system then gives the link's reparse data back. A system that
-// follows the link even so (Wine maps Unix symbolic links to folders this
-// way) gives the target instead, and a removal would then reach the target;
-// the reason is then that the system does not support removing the link
-// alone. False with the reason in the last error.
-bool OpensAsLinkItself(const std::string& path)
+// The file calls of the walk for paths in the ANSI code page.
+struct AnsiPaths
 {
-    unique_hfile link(::CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    if (!link)
-        return false;
-    std::vector<BYTE> data(REPARSE_DATA_BUFFER_LENGTH);
-    DWORD returned = 0;
-    if (::DeviceIoControl(link.get(), FSCTL_GET_REPARSE_POINT, nullptr, 0, data.data(), REPARSE_DATA_BUFFER_LENGTH,
-                          &returned, nullptr))
-        return true;
-    const DWORD error = ::GetLastError();
-    link.reset();
-    ::SetLastError(error == ERROR_NOT_A_REPARSE_POINT ? ERROR_NOT_SUPPORTED : error);
-    return false;
-}
-
-// The full path of the object an open handle names, with every link
-// resolved; "" where the system cannot say (it has no such query before
-// Windows Vista).
-std::string FinalPath(HANDLE handle)
-{
+    using String = std::string;
+    using FindData = WIN32_FIND_DATAA;
     using GetFinalPathFn = DWORD(WINAPI*)(HANDLE, LPSTR, DWORD, DWORD);
-    static const auto getFinalPath = Kernel32Function<GetFinalPathFn>("GetFinalPathNameByHandleA");
-    if (!getFinalPath)
-        return std::string();
-    std::vector<char> buffer(MAX_PATH);
-    DWORD length = getFinalPath(handle, buffer.data(), static_cast<DWORD>(buffer.size()), FILE_NAME_NORMALIZED);
-    if (length >= buffer.size())
+
+    static String Join(const String& folder, const char* name) { return folder + "\\" + name; }
+    static String Pattern(const String& folder) { return folder + "\\*.*"; }
+    static HANDLE FindFirst(const String& pattern, FindData& data) { return ::FindFirstFileA(pattern.c_str(), &data); }
+    static BOOL FindNext(HANDLE search, FindData& data) { return ::FindNextFileA(search, &data); }
+    static DWORD Attributes(const String& path) { return ::GetFileAttributesA(path.c_str()); }
+    static BOOL Delete(const String& path) { return ::DeleteFileA(path.c_str()); }
+    static BOOL RemoveFolder(const String& path) { return ::RemoveDirectoryA(path.c_str()); }
+    static void MakeWritable(const String& path) { ::_chmod(path.c_str(), _S_IREAD | _S_IWRITE); }
+    static HANDLE Open(const String& path, DWORD access, DWORD flags)
     {
-        buffer.resize(length + 1);
-        length = getFinalPath(handle, buffer.data(), static_cast<DWORD>(buffer.size()), FILE_NAME_NORMALIZED);
+        return ::CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                             OPEN_EXISTING, flags, nullptr);
     }
-    return length > 0 && length < buffer.size() ? std::string(buffer.data(), length) : std::string();
-}
+    static GetFinalPathFn FinalPathFunction()
+    {
+        static const auto function = Kernel32Function<GetFinalPathFn>("GetFinalPathNameByHandleA");
+        return function;
+    }
+    static bool SameText(const String& a, const String& b) { return ::lstrcmpiA(a.c_str(), b.c_str()) == 0; }
+    static std::string Shown(const String& path) { return path; }
+};
 
-std::string FinalPath(const std::string& path)
+// The same calls for wide paths in the "\\?\" form, which lifts the limit of
+// MAX_PATH characters.
+struct WidePaths
 {
-    unique_hfile object(::CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    return object ? FinalPath(object.get()) : std::string();
-}
+    using String = std::wstring;
+    using FindData = WIN32_FIND_DATAW;
+    using GetFinalPathFn = DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD, DWORD);
 
-std::string ParentOf(const std::string& path)
-{
-    const size_t separator = path.find_last_of('\\');
-    return separator == std::string::npos ? std::string() : path.substr(0, separator);
-}
+    static String Join(const String& folder, const wchar_t* name) { return folder + L"\\" + name; }
+    static String Pattern(const String& folder) { return folder + L"\\*"; }
+    static HANDLE FindFirst(const String& pattern, FindData& data) { return ::FindFirstFileW(pattern.c_str(), &data); }
+    static BOOL FindNext(HANDLE search, FindData& data) { return ::FindNextFileW(search, &data); }
+    static DWORD Attributes(const String& path) { return ::GetFileAttributesW(path.c_str()); }
+    static BOOL Delete(const String& path) { return ::DeleteFileW(path.c_str()); }
+    static BOOL RemoveFolder(const String& path) { return ::RemoveDirectoryW(path.c_str()); }
+    static void MakeWritable(const String& path) { ::_wchmod(path.c_str(), _S_IREAD | _S_IWRITE); }
+    static HANDLE Open(const String& path, DWORD access, DWORD flags)
+    {
+        return ::CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                             OPEN_EXISTING, flags, nullptr);
+    }
+    static GetFinalPathFn FinalPathFunction()
+    {
+        static const auto function = Kernel32Function<GetFinalPathFn>("GetFinalPathNameByHandleW");
+        return function;
+    }
+    static bool SameText(const String& a, const String& b) { return ::lstrcmpiW(a.c_str(), b.c_str()) == 0; }
 
-// Whether the file the path names really lies in another folder: a link to
-// a file that the system does not mark as one (Wine shows a Unix link to a
-// file as a plain file, and deleting it deletes its target). False where the
-// system cannot tell.
-bool LeadsOutOfItsFolder(const std::string& path)
-{
-    const std::string file = FinalPath(path);
-    const std::string folder = FinalPath(ParentOf(path));
-    return !file.empty() && !folder.empty() && ::lstrcmpiA(ParentOf(file).c_str(), folder.c_str()) != 0;
-}
+    // The path as the user knows it: without the "\\?\" prefix, in the ANSI
+    // code page (a character it lacks shows as its default character).
+    static std::string Shown(const String& path)
+    {
+        String plain = path;
+        if (plain.compare(0, 8, L"\\\\?\\UNC\\") == 0)
+            plain = L"\\\\" + plain.substr(8);
+        else if (plain.compare(0, 4, L"\\\\?\\") == 0)
+            plain = plain.substr(4);
+        const int length = ::WideCharToMultiByte(CP_ACP, 0, plain.c_str(), -1, nullptr, 0, nullptr, nullptr);
+        if (length <= 1)
+            return std::string();
+        std::string text(static_cast<size_t>(length), '\0');
+        ::WideCharToMultiByte(CP_ACP, 0, plain.c_str(), -1, &text[0], length, nullptr, nullptr);
+        text.resize(static_cast<size_t>(length) - 1);
+        return text;
+    }
 
-// Removes a junction or symbolic link to a folder, never what it points to:
-// removing a link as a folder removes the link alone, provided the system
-// opens the link itself. False with the reason in the last error.
-bool RemoveFolderLink(const std::string& path)
-{
-    return OpensAsLinkItself(path) && ::RemoveDirectoryA(path.c_str());
-}
+    // The "\\?\" form of a full ANSI path ("\\?\UNC\server\share\..." for a
+    // network path); the path made full first, since that form takes every
+    // character literally.
+    static String From(const std::string& path)
+    {
+        const int length = ::MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, nullptr, 0);
+        if (length <= 1)
+            return String();
+        String wide(static_cast<size_t>(length), L'\0');
+        ::MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, &wide[0], length);
+        wide.resize(static_cast<size_t>(length) - 1);
+        if (wide.compare(0, 4, L"\\\\?\\") == 0)
+            return wide;
+        const DWORD fullLength = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+        if (fullLength == 0)
+            return wide;
+        String full(fullLength, L'\0');
+        const DWORD written = ::GetFullPathNameW(wide.c_str(), fullLength, &full[0], nullptr);
+        if (written == 0 || written >= fullLength)
+            return wide;
+        full.resize(written);
+        if (full.compare(0, 2, L"\\\\") == 0)
+            return L"\\\\?\\UNC\\" + full.substr(2);
+        return L"\\\\?\\" + full;
+    }
+};
 
-// Shows message 20043 (folder) or 20044 (file) for an item that stays, with
-// the system's reason for the last error: call it right after the failure.
-void ReportItemThatStays(CSetupVantrelApp& app, UINT messageId, const std::string& path)
+// One walk over a tree, reporting each item that stays through the
+// application's messages.
+template <class Paths>
+class CTreeRemoval
 {
-    const std::string reason = GetLastErrorText();
-    app.ShowMessage(FormatResMessage(messageId, {path.c_str(), reason.c_str()}), MB_OK);
+public:
+    using String = typename Paths::String;
+
+    CTreeRemoval(CSetupVantrelApp& app, bool force) : m_app(app), m_force(force) {}
+
+    // Empties the folder and removes it; a junction or symbolic link is
+    // removed as a link and never followed.
+    void RemoveTree(const String& path)
+    {
+        // A link inside the tree (or a recorded folder that is itself a link)
+        // leads out of the tree: it is removed as a link and never emptied.
+        if (IsReparsePoint(Paths::Attributes(path)))
+        {
+            if (!RemoveFolderLink(path))
+                ReportItemThatStays(IDS_DELETE_FOLDER_FAILED, path);
+            return;
+        }
+        EmptyFolder(path);
+        if (!Paths::RemoveFolder(path))
+            ReportItemThatStays(IDS_DELETE_FOLDER_FAILED, path);
+    }
+
+    void DeleteFile(const String& path)
+    {
+        // A link the system marks as one is deleted as a link. One it does not
+        // mark would take its target with it, outside the tree: it stays.
+        const bool markedLink = IsReparsePoint(Paths::Attributes(path));
+        if (!markedLink && LeadsOutOfItsFolder(path))
+        {
+            ::SetLastError(ERROR_NOT_SUPPORTED);
+            ReportItemThatStays(IDS_DELETE_FILE_FAILED, path);
+            return;
+        }
+
+        // A file that vanished since the folder was searched is passed over.
+        if (Paths::Delete(path) || ::GetLastError() == ERROR_FILE_NOT_FOUND)
+            return;
+
+        // Forced: a read-only file is made writable and deleted after all. A
+        // link is not: the new mode would land on its target.
+        if (m_force && !markedLink)
+        {
+            Paths::MakeWritable(path);
+            if (Paths::Delete(path) || ::GetLastError() == ERROR_FILE_NOT_FOUND)
+                return;
+        }
+        ReportItemThatStays(IDS_DELETE_FILE_FAILED, path);
+    }
+
+    // Whether every item the walk met is gone.
+    bool RemovedEverything() const { return m_bEverything; }
+
+private:
+    void EmptyFolder(const String& path)
+    {
+        // Every name, hidden and system ones included, in the file system's
+        // order. Nothing found (the folder is missing) leaves nothing to do.
+        typename Paths::FindData entry;
+        unique_hfind search(Paths::FindFirst(Paths::Pattern(path), entry));
+        if (!search)
+            return;
+        do
+        {
+            if (IsDotEntry(entry.cFileName))
+                continue;
+            const String child = Paths::Join(path, entry.cFileName);
+            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(child);
+            else
+                DeleteFile(child);
+        } while (Paths::FindNext(search.get(), entry));
+    }
+
+    // Whether a handle opened on the path without following it really is the
+    // link: the system then gives the link's reparse data back. A system that
+    // follows the link even so (Wine maps Unix symbolic links to folders this
+    // way) gives the target instead, and a removal would then reach the
+    // target; the reason is then that the system does not support removing
+    // the link alone. False with the reason in the last error.
+    static bool OpensAsLinkItself(const String& path)
+    {
+        unique_hfile link(
+            Paths::Open(path, FILE_READ_ATTRIBUTES, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT));
+        if (!link)
+            return false;
+        std::vector<BYTE> data(REPARSE_DATA_BUFFER_LENGTH);
+        DWORD returned = 0;
+        if (::DeviceIoControl(link.get(), FSCTL_GET_REPARSE_POINT, nullptr, 0, data.data(),
+                              REPARSE_DATA_BUFFER_LENGTH, &returned, nullptr))
+            return true;
+        const DWORD error = ::GetLastError();
+        link.reset();
+        ::SetLastError(error == ERROR_NOT_A_REPARSE_POINT ? ERROR_NOT_SUPPORTED : error);
+        return false;
+    }
+
+    // Removes a junction or symbolic link to a folder, never what it points
+    // to: removing a link as a folder removes the link alone, provided the
+    // system opens the link itself. False with the reason in the last error.
+    static bool RemoveFolderLink(const String& path) { return OpensAsLinkItself(path) && Paths::RemoveFolder(path); }
+
+    // The full path of the object the path names, with every link resolved;
+    // empty where the system cannot say (it has no such query before Windows
+    // Vista).
+    static String FinalPath(const String& path)
+    {
+        const auto getFinalPath = Paths::FinalPathFunction();
+        if (!getFinalPath)
+            return String();
+        unique_hfile object(Paths::Open(path, 0, FILE_FLAG_BACKUP_SEMANTICS));
+        if (!object)
+            return String();
+        String buffer(MAX_PATH, '\0');
+        DWORD length = getFinalPath(object.get(), &buffer[0], static_cast<DWORD>(buffer.size()), FILE_NAME_NORMALIZED);
+        if (length >= buffer.size())
+        {
+            buffer.assign(length + 1, '\0');
+            length = getFinalPath(object.get(), &buffer[0], static_cast<DWORD>(buffer.size()), FILE_NAME_NORMALIZED);
+        }
+        return length > 0 && length < buffer.size() ? buffer.substr(0, length) : String();
+    }
+
+    static String ParentOf(const String& path)
+    {
+        const size_t separator = path.find_last_of('\\');
+        return separator == String::npos ? String() : path.substr(0, separator);
+    }
+
+    // Whether the file the path names really lies in another folder: a link
+    // to a file that the system does not mark as one (Wine shows a Unix link
+    // to a file as a plain file, and deleting it deletes its target). False
+    // where the system cannot tell.
+    static bool LeadsOutOfItsFolder(const String& path)
+    {
+        const String file = FinalPath(path);
+        const String folder = FinalPath(ParentOf(path));
+        return !file.empty() && !folder.empty() && !Paths::SameText(ParentOf(file), folder);
+    }
+
+    // Shows message 20043 (folder) or 20044 (file) for an item that stays,
+    // with the system's reason for the last error: call it right after the
+    // failure.
+    void ReportItemThatStays(UINT messageId, const String& path)
+    {
+        const std::string reason = GetLastErrorText();
+        m_bEverything = false;
+        const std::string shown = Paths::Shown(path);
+        m_app.ShowMessage(FormatResMessage(messageId, {shown.c_str(), reason.c_str()}), MB_OK);
+    }
+
+    CSetupVantrelApp& m_app;
+    bool m_force;
+    bool m_bEverything = true;
+};
+
+// Runs the removal with the platform's form of the path: wide and "\\?\" on
+// the NT family, ANSI on Windows 9x. True when every item it met is gone.
+template <class Action>
+bool RemoveWithPlatformPaths(CSetupVantrelApp& app, const std::string& path, bool force, Action action)
+{
+    if (CSetupVantrelApp::IsWindowsNT())
+    {
+        CTreeRemoval<WidePaths> removal(app, force);
+        action(removal, WidePaths::From(path));
+        return removal.RemovedEverything();
+    }
+    CTreeRemoval<AnsiPaths> removal(app, force);
+    action(removal, path);
+    return removal.RemovedEverything();
 }
 } // namespace
 
-void CSetupVantrelApp::RemoveFolderTree(const std::string& path, bool force)
+bool CSetupVantrelApp::RemoveFolderTree(const std::string& path, bool force)
 {
-    // A link inside the tree (or a recorded folder that is itself a link)
-    // leads out of the tree: it is removed as a link and never emptied.
-    if (IsReparsePoint(::GetFileAttributesA(path.c_str())))
-    {
-        if (!RemoveFolderLink(path))
-            ReportItemThatStays(*this, IDS_DELETE_FOLDER_FAILED, path);
-        return;
-    }
-
-    EmptyFolder(path, force);
-    if (!::RemoveDirectoryA(path.c_str()))
-        ReportItemThatStays(*this, IDS_DELETE_FOLDER_FAILED, path);
+    return RemoveWithPlatformPaths(*this, path, force, [](auto& removal, const auto& p) { removal.RemoveTree(p); });
 }
 
-void CSetupVantrelApp::EmptyFolder(const std::string& path, bool force)
+bool CSetupVantrelApp::DeleteOneFile(const std::string& path, bool force)
 {
-    // Every name, hidden and system ones included, in the file system's
-    // order. Nothing found (the folder is missing) leaves nothing to do.
-    WIN32_FIND_DATAA entry;
-    unique_hfind search(::FindFirstFileA((path + "\\*.*").c_str(), &entry));
-    if (!search)
-        return;
-    do
-    {
-        if (IsDotEntry(entry.cFileName))
-            continue;
-        const std::string child = path + "\\" + entry.cFileName;
-        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            RemoveFolderTree(child, force);
-        else
-            DeleteOneFile(child, force);
-    } while (::FindNextFileA(search.get(), &entry));
-}
-
-void CSetupVantrelApp::DeleteOneFile(const std::string& path, bool force)
-{
-    // A link the system marks as one is deleted as a link. One it does not
-    // mark would take its target with it, outside the tree: it stays.
-    const bool markedLink = IsReparsePoint(::GetFileAttributesA(path.c_str()));
-    if (!markedLink && LeadsOutOfItsFolder(path))
-    {
-        ::SetLastError(ERROR_NOT_SUPPORTED);
-        ReportItemThatStays(*this, IDS_DELETE_FILE_FAILED, path);
-        return;
-    }
-
-    // A file that vanished since the folder was searched is passed over.
-    if (::DeleteFileA(path.c_str()) || ::GetLastError() == ERROR_FILE_NOT_FOUND)
-        return;
-
-    // Forced: a read-only file is made writable and deleted after all. A
-    // link is not: the new mode would land on its target.
-    if (force && !markedLink)
-    {
-        ::_chmod(path.c_str(), _S_IREAD | _S_IWRITE);
-        if (::DeleteFileA(path.c_str()) || ::GetLastError() == ERROR_FILE_NOT_FOUND)
-            return;
-    }
-    ReportItemThatStays(*this, IDS_DELETE_FILE_FAILED, path);
+    return RemoveWithPlatformPaths(*this, path, force, [](auto& removal, const auto& p) { removal.DeleteFile(p); });
 }

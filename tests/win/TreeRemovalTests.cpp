@@ -98,7 +98,7 @@ TEST_F(TreeRemovalTest, FileHeldByAnotherProgramIsReportedWithEveryFolderAboveIt
     CFileHolder holder;
     ASSERT_TRUE(holder.Hold(held));
 
-    app.RemoveFolderTree(top, true);
+    EXPECT_FALSE(app.RemoveFolderTree(top, true)) << "an item stays";
     holder.Release();
 
     EXPECT_EQ(Messages(), (std::vector<std::string>{FileMessage(held, ERROR_SHARING_VIOLATION),
@@ -109,6 +109,36 @@ TEST_F(TreeRemovalTest, FileHeldByAnotherProgramIsReportedWithEveryFolderAboveIt
     EXPECT_TRUE(FileExists(held));
     EXPECT_FALSE(FileExists(top + "\\Programs\\Controls\\other.dll"));
     EXPECT_FALSE(FolderExists(top + "\\Logs"));
+}
+
+TEST_F(TreeRemovalTest, NamesBeyondMaxPathOrTheCodePageAreRemovedOnTheNtFamily)
+{
+    if (!RunsAsNt())
+        GTEST_SKIP() << "Windows 9x has no wide-character file calls";
+    // Folders deep enough that the file's path passes MAX_PATH, and a name
+    // the ANSI code page cannot spell: both made through the "\\?\" form, as
+    // another program could have.
+    const std::string top = scratch / "Lumiro";
+    std::wstring path = L"\\\\?\\" + std::wstring(top.begin(), top.end());
+    ASSERT_TRUE(::CreateDirectoryW(path.c_str(), nullptr));
+    while (path.size() < MAX_PATH + 20)
+    {
+        path += L"\\" + std::wstring(60, L'd');
+        ASSERT_TRUE(::CreateDirectoryW(path.c_str(), nullptr));
+    }
+    for (const std::wstring& name : {std::wstring(L"deep.txt"), std::wstring(L"\x4E2D\x6587.txt")})
+    {
+        unique_hfile file(::CreateFileW((path + L"\\" + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                        FILE_ATTRIBUTE_READONLY, nullptr));
+        ASSERT_TRUE(file);
+    }
+    const std::wstring foreign = L"\\\\?\\" + std::wstring(top.begin(), top.end()) + L"\\\x4E2D\x6587";
+    ASSERT_TRUE(::CreateDirectoryW(foreign.c_str(), nullptr));
+
+    EXPECT_TRUE(app.RemoveFolderTree(top, true));
+
+    EXPECT_EQ(Messages(), std::vector<std::string>{});
+    EXPECT_FALSE(FolderExists(top));
 }
 
 TEST_F(TreeRemovalTest, MissingTopFolderIsReportedWithTheSystemsReason)

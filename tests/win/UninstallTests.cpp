@@ -10,6 +10,7 @@
 #include "TestSupport.h"
 #include "app/DlgUninstalling.h"
 #include "app/SetupApp.h"
+#include "framework/Handles.h"
 #include "registry/ProductRecords.h"
 #include "registry/RegistryKey.h"
 #include "resources/resource.h"
@@ -176,5 +177,33 @@ TEST_F(UninstallTest, FolderWithoutAnInstalledCopyIsLeftAndTheLogSaysSo)
                                                      folder + "\".\n" + STAGES_2_AND_3});
     EXPECT_EQ(ReadTextFile(folder + "\\letter.txt"), "the user's own");
     EXPECT_TRUE(FileExists(folder + "\\Programs\\Other.exe"));
+    EXPECT_FALSE(KeyExists(PRODUCT_INSTALL_KEY));
+}
+
+TEST_F(UninstallTest, ItemsThatStayAreReportedAndTheEndSaysSoInsteadOfSuccess)
+{
+    const std::string folder = scratch / "Lumiro";
+    for (const char* sub : {"", "\\Programs"})
+        ASSERT_TRUE(::CreateDirectoryA((folder + sub).c_str(), nullptr));
+    ASSERT_TRUE(WriteTextFile(folder + "\\Programs\\ReaderNT.exe", "program"));
+    const std::string held = folder + "\\Programs\\notes.txt";
+    ASSERT_TRUE(WriteTextFile(held, "open in an editor"));
+    RecordInstallPath(folder);
+    {
+        // Held without sharing, as a program holds a file it has open.
+        const unique_hfile holder(
+            ::CreateFileA(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(holder);
+        EXPECT_TRUE(app.RunUninstall());
+    }
+
+    const std::vector<std::string> texts = prompts.Texts();
+    ASSERT_EQ(texts.size(), 4u);
+    EXPECT_EQ(texts[0].rfind("Unable to delete file \"" + held + "\"", 0), 0u) << texts[0];
+    EXPECT_EQ(texts[3], "Uninstall finished, but some items could not be removed from \"" + folder +
+                            "\".  You can delete them yourself.");
+    EXPECT_EQ(prompts.logs.back(), "Removing Program Files... some items remain.\n" + STAGES_2_AND_3);
+    EXPECT_TRUE(FileExists(held));
+    EXPECT_FALSE(FileExists(folder + "\\Programs\\ReaderNT.exe"));
     EXPECT_FALSE(KeyExists(PRODUCT_INSTALL_KEY));
 }
