@@ -2,8 +2,9 @@
 # demo-drive.sh install|uninstall SHOTS: answers the setup's windows with the
 # automation driver the way a person would, and saves a picture of each
 # window it passes as SHOTS/N-NAME.png.
-#   install:   a new installation into the folder proposed (main dialog,
-#              licence, install path, progress, completion);
+#   install:   a new installation into the folder DEMO_INSTALL_PATH, typed
+#              into the install-path dialog (main dialog, licence, install
+#              path, progress, completion);
 #   uninstall: the main dialog's uninstall button on the installed copy (main
 #              dialog, uninstall window, completion).
 set -euo pipefail
@@ -19,7 +20,8 @@ case "$mode" in
       click "$main" 1001 \
       window License click License 1002 enabled License 1001 1 sleep 300 windowshot License 'C:\2-license.bmp' \
       click License 1001 \
-      window 'Choose Install Path' sleep 300 windowshot 'Choose Install Path' 'C:\3-install-path.bmp' \
+      window 'Choose Install Path' settext 'Choose Install Path' 1004 "${DEMO_INSTALL_PATH:?}" \
+      sleep 300 windowshot 'Choose Install Path' 'C:\3-install-path.bmp' \
       click 'Choose Install Path' 1 \
       catch Installing 1003 windowshot Installing 'C:\4-progress.bmp' thaw \
       window Setup sleep 300 windowshot Setup 'C:\5-completion.bmp' \

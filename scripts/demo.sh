@@ -32,6 +32,20 @@ media="$WINEPREFIX/drive_c/media"
 mkdir -p "$media"
 cp "$bin/setup.exe" "$media/"
 for pkg in "$bin"/*.PKG; do [ -e "$pkg" ] && cp "$pkg" "$media/"; done
+# The application package is made here from a tree with subfolders, as a
+# real application folder is, by lumpack (an empty folder kept with --dirs).
+tree="$root/build/demo-tree"
+rm -rf "$tree"
+mkdir -p "$tree/Help/en" "$tree/Help/de" "$tree/Samples"
+cp "$root"/build/mingw64/tests/fixtures/payload/APPS_NT/* "$tree/"
+echo "Lumiro help: start the reader, open a script, press Play." > "$tree/Help/en/index.txt"
+echo "Lumiro-Hilfe: Leser starten, Skript öffnen, Wiedergabe drücken." > "$tree/Help/de/index.txt"
+rm -f "$media/APPS_NT.PKG"
+"$root/build/mingw64/host-lumpack/tools/lumpack" create --dirs --label "Lumiro APPS_NT" "$media/APPS_NT.PKG" "$tree"
+# The folder typed in the install-path dialog: neither C:\Apps nor
+# C:\Apps\Corvane exists yet.
+export DEMO_INSTALL_PATH='C:\Apps\Corvane\Lumiro'
+install_dir="Apps/Corvane/Lumiro"
 cp "$bin/driver.exe" "$WINEPREFIX/drive_c/"
 shots="$root/build/demo-screenshots"
 rm -rf "$shots"; mkdir -p "$shots"
@@ -54,8 +68,8 @@ fi
 run_setup install "install Lumiro: click through its windows."
 
 echo
-echo "Installed under C:\\Lumiro ($WINEPREFIX/drive_c/Lumiro):"
-(cd "$WINEPREFIX/drive_c" && find Lumiro | sort | sed 's/^/  /')
+echo "Installed under $DEMO_INSTALL_PATH ($WINEPREFIX/drive_c/$install_dir):"
+(cd "$WINEPREFIX/drive_c" && find "$install_dir" | sort | sed 's/^/  /')
 echo "Runtime libraries in C:\\windows\\system32:"
 for f in "$root"/build/mingw64/tests/fixtures/payload/RTDLL_NT/*; do
   name=$(basename "$f")
@@ -76,7 +90,7 @@ echo
 run_setup uninstall "remove Lumiro again: press the UN-INSTALL button."
 echo
 echo "Left after the uninstall:"
-for item in Lumiro "ProgramData/Microsoft/Windows/Start Menu/Programs/Lumiro.lnk" users/Public/Desktop/Lumiro.lnk; do
+for item in "$install_dir" "ProgramData/Microsoft/Windows/Start Menu/Programs/Lumiro.lnk" users/Public/Desktop/Lumiro.lnk; do
   if [ -e "$WINEPREFIX/drive_c/$item" ]; then echo "  C:/$item is still there"; else echo "  C:/$item: gone"; fi
 done
 if wine reg query 'HKLM\Software\Corvane\Lumiro Install' >/dev/null 2>&1; then
@@ -84,6 +98,7 @@ if wine reg query 'HKLM\Software\Corvane\Lumiro Install' >/dev/null 2>&1; then
 else
   echo "  HKLM\\Software\\Corvane\\Lumiro Install: gone"
 fi
+echo "  kept by design: C:/Apps/Corvane, the parent folders the installation made (the uninstall removes the install folder only)"
 fonts=$(wine reg query 'HKLM\Software\Corvane\Unicode Support\Font Mapping' 2>/dev/null | tr -d '\r' |
   grep -c 'Font Mapping\\.' || true)
 echo "  kept by design: $fonts font-mapping keys under HKLM\\Software\\Corvane\\Unicode Support\\Font Mapping"

@@ -122,8 +122,10 @@ bool CSetupVantrelApp::InstallPackage(IInstallProgress& progress, const std::str
     if (destination.empty() || destination.back() != '\\')
         destination += '\\';
 
-    // Listings of the destination are read afresh for every package.
+    // Listings of the destination, and the folders made in it, are read
+    // afresh for every package.
     m_folderNames.Clear();
+    m_entryFolders.clear();
     ProgressRelay relay{progress};
     package.SetProgressProc(ProgressRelay::Report, &relay);
     ULONGLONG entriesEnd = 0;
@@ -147,7 +149,21 @@ bool CSetupVantrelApp::InstallPackage(IInstallProgress& progress, const std::str
             ShowMessage(FormatResMessage(IDS_PACKAGE_CORRUPT, {packageName.c_str()}), MB_OK);
             return false;
         }
-        if (kind == entryFile && !InstallFileFromPackage(package, entry, i, destination + name))
+        const std::string target = destination + name;
+        bool handled;
+        if (target.size() >= MAX_PATH)
+        {
+            // Neither the file nor its removal could be done by name later:
+            // refused before anything of it is written.
+            ShowMessage(FormatResMessage(IDS_TARGET_PATH_TOO_LONG, {target.c_str()}), MB_OK);
+            handled = false;
+        }
+        else
+        {
+            handled = CreateEntryFolders(destination, name, kind == entryDirectory) &&
+                      (kind != entryFile || InstallFileFromPackage(package, entry, i, target));
+        }
+        if (!handled)
         {
             package.Close();
             DiscardBootRenames();
@@ -164,4 +180,39 @@ bool CSetupVantrelApp::InstallPackage(IInstallProgress& progress, const std::str
     if (!IsWindowsNT() && !m_arrBootRenames.empty())
         return WriteWininitRenames();
     return true;
+}
+
+bool CSetupVantrelApp::CreateEntryFolders(const std::string& destination, const std::string& name, bool wholeName)
+{
+    // Every folder on the way to the entry, from the destination down: the
+    // name's components up to its last one (a file's), or all of them (a
+    // folder's). Names cannot leave the destination, so neither can these.
+    for (size_t end = name.find('\\');; end = name.find('\\', end + 1))
+    {
+        if (end == std::string::npos && !wholeName)
+            return true;
+        const std::string folder = destination + name.substr(0, end);
+        if (m_entryFolders.insert(folder).second)
+        {
+            DWORD error = ::CreateDirectoryA(folder.c_str(), nullptr) ? ERROR_SUCCESS : ::GetLastError();
+            if (error == ERROR_ALREADY_EXISTS)
+            {
+                // A file of that name is in the way of the folder.
+                const DWORD attributes = ::GetFileAttributesA(folder.c_str());
+                if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+                    error = ERROR_SUCCESS;
+            }
+            if (error != ERROR_SUCCESS)
+            {
+                m_entryFolders.erase(folder);
+                ::SetLastError(error);
+                const std::string reason = GetLastErrorText();
+                ShowMessage(FormatResMessage(IDS_CREATE_FOLDER_FAILED, {folder.c_str(), reason.c_str()}), MB_OK);
+                return false;
+            }
+            m_folderNames.Add(folder);
+        }
+        if (end == std::string::npos)
+            return true;
+    }
 }

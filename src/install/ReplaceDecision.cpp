@@ -119,6 +119,15 @@ bool CSetupVantrelApp::InstallFileFromPackage(CPackageFile& package, const CPack
         }
     }
 
+    // A folder in the file's place is never replaced, neither now nor at a
+    // restart: it may hold a person's own files.
+    const DWORD attributes = ::GetFileAttributesA(targetPath.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+    {
+        ShowMessage(FormatResMessage(IDS_TARGET_IS_FOLDER, {targetPath.c_str()}), MB_OK);
+        return false;
+    }
+
     const ULONGLONG existingVersion = ExistingFileVersion(targetPath);
     const ULONGLONG packageVersion = EntryVersion(entry.GetFileInfo());
 

@@ -160,17 +160,30 @@ TEST_F(InstallFoldersTest, AcceptsFoldersThatExistAndLeavesTheirContents)
     EXPECT_TRUE(prompts.shown.empty());
 }
 
-TEST_F(InstallFoldersTest, MissingParentFailsAtTheInstallFolderWithPathNotFound)
+TEST_F(InstallFoldersTest, MissingParentsAreMadeFirstEachShownInTurn)
 {
-    const std::string folder = scratch / "missing\\Lumiro";
+    const std::string folder = scratch / "missing\\deeper\\Lumiro";
+    app.SetInstallPath(folder);
+    EXPECT_TRUE(app.CreateInstallFolders(progress));
+    EXPECT_TRUE(prompts.shown.empty());
+    EXPECT_TRUE(FolderExists(folder + "\\Configuration\\Machine"));
+    ASSERT_EQ(progress.statuses.size(), 9u);
+    EXPECT_EQ(std::vector<std::string>(progress.statuses.begin(), progress.statuses.begin() + 4),
+              (std::vector<std::string>{"", scratch / "missing", scratch / "missing\\deeper", folder}));
+}
+
+TEST_F(InstallFoldersTest, AFolderBelowAFileFailsAtTheInstallFolderWithPathNotFound)
+{
+    ASSERT_TRUE(WriteTextFile(scratch / "file", "not a folder"));
+    const std::string folder = scratch / "file\\Lumiro";
     app.SetInstallPath(folder);
     EXPECT_FALSE(app.CreateInstallFolders(progress));
     ASSERT_EQ(prompts.shown.size(), 1u);
     EXPECT_EQ(prompts.shown[0].text,
               "Failed to create the directory \"" + folder + "\" because " + SystemErrorText(ERROR_PATH_NOT_FOUND));
     EXPECT_EQ(prompts.shown[0].type, unsigned(MB_OK));
-    EXPECT_FALSE(FolderExists(folder));
     EXPECT_EQ(progress.statuses.back(), folder);
+    EXPECT_EQ(ReadTextFile(scratch / "file"), "not a folder");
 }
 
 TEST_F(InstallFoldersTest, AFileInTheWayCountsAsTheFolderThenTheNextFolderFails)
@@ -187,14 +200,14 @@ TEST_F(InstallFoldersTest, AFileInTheWayCountsAsTheFolderThenTheNextFolderFails)
 
 TEST_F(InstallFoldersTest, InstallSequenceStopsAtStepOneWhenAFolderFails)
 {
-    const std::string folder = scratch / "missing\\Lumiro";
+    ASSERT_TRUE(WriteTextFile(scratch / "file", "not a folder"));
+    const std::string folder = scratch / "file\\Lumiro";
     app.SetInstallPath(folder);
     EXPECT_FALSE(app.RunInstall(progress));
     EXPECT_EQ(progress.stage, "Creating folders");
     EXPECT_EQ(progress.stages, std::vector<std::string>{"Creating folders"});
     ASSERT_EQ(prompts.shown.size(), 1u);
     EXPECT_NE(prompts.shown[0].text.find(SystemErrorText(ERROR_PATH_NOT_FOUND)), std::string::npos);
-    EXPECT_FALSE(FolderExists(scratch / "missing"));
 }
 
 TEST(ProgressWindow, ShowsItsCaptionAndBlankLinesThenTheTextsLiterally)

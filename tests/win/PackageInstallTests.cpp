@@ -118,17 +118,66 @@ TEST_F(PackageInstallTest, EmptyCatalogSucceedsWithoutInstallingAnything)
     EXPECT_TRUE(prompts.shown.empty());
 }
 
-TEST_F(PackageInstallTest, DirectoryEntryShowsItsNameAndCreatesNothing)
+TEST_F(PackageInstallTest, DirectoryEntryShowsItsNameAndMakesItsFolder)
 {
-    Package("APPS_NT.PKG", {KindEntry(L"Help", entryDirectory)});
+    Package("APPS_NT.PKG", {KindEntry(L"Help", entryDirectory), KindEntry(L"Docs\\en\\empty", entryDirectory)});
     EXPECT_TRUE(app.InstallPackage(progress, "APPS_NT.PKG", scratch / "Lumiro\\Programs"));
-    EXPECT_EQ(progress.statuses, std::vector<std::string>{"Help"});
-    EXPECT_FALSE(FolderExists(scratch / "Lumiro\\Programs\\Help"));
+    EXPECT_EQ(progress.statuses, (std::vector<std::string>{"Help", "Docs\\en\\empty"}));
+    EXPECT_TRUE(FolderExists(scratch / "Lumiro\\Programs\\Help"));
+    EXPECT_TRUE(FolderExists(scratch / "Lumiro\\Programs\\Docs\\en\\empty"));
+    EXPECT_TRUE(prompts.shown.empty());
+}
+
+TEST_F(PackageInstallTest, FoldersOfNestedEntriesAreMadeAsNeededAndAFileInTheWayStopsWithItsName)
+{
+    Package("APPS_NT.PKG", {FileEntry(L"Help\\en\\index.txt", "index"), FileEntry(L"Help/en/more.txt", "more"),
+                            FileEntry(L"Help\\de\\index.txt", "Inhalt")});
+    EXPECT_TRUE(app.InstallPackage(progress, "APPS_NT.PKG", scratch / "Lumiro\\Programs"));
+    EXPECT_EQ(ReadTextFile(scratch / "Lumiro\\Programs\\Help\\en\\index.txt"), "index");
+    EXPECT_EQ(ReadTextFile(scratch / "Lumiro\\Programs\\Help\\en\\more.txt"), "more");
+    EXPECT_EQ(ReadTextFile(scratch / "Lumiro\\Programs\\Help\\de\\index.txt"), "Inhalt");
+    EXPECT_TRUE(prompts.shown.empty());
+
+    ASSERT_TRUE(WriteTextFile(scratch / "Lumiro\\Programs\\Notes", "a file, not a folder"));
+    Package("APPS_NT.PKG", {FileEntry(L"Notes\\a.txt", "a")});
+    EXPECT_FALSE(app.InstallPackage(progress, "APPS_NT.PKG", scratch / "Lumiro\\Programs"));
+    EXPECT_EQ(Shown().back(), "Failed to create the directory \"" + scratch / "Lumiro\\Programs\\Notes" +
+                                  "\" because " + SystemErrorText(ERROR_ALREADY_EXISTS));
+    EXPECT_EQ(ReadTextFile(scratch / "Lumiro\\Programs\\Notes"), "a file, not a folder");
+}
+
+TEST_F(PackageInstallTest, TargetsThatWouldNotFitMaxPathOrAreFoldersAreRefusedBeforeAnythingIsWritten)
+{
+    const std::string programs = scratch / "Lumiro\\Programs";
+    // A name that makes the full path exactly MAX_PATH characters, and one
+    // shorter that fits.
+    const std::wstring longName(MAX_PATH - programs.size() - 1, L'n');
+    const std::string longTarget = programs + "\\" + std::string(longName.begin(), longName.end());
+    Package("APPS_NT.PKG", {FileEntry(longName.substr(1), "fits"), FileEntry(longName, "too long")});
+    EXPECT_FALSE(app.InstallPackage(progress, "APPS_NT.PKG", programs));
+    EXPECT_EQ(Shown(), std::vector<std::string>{"The file \"" + longTarget +
+                                                "\" cannot be installed because its full path is longer than Windows allows."});
+    EXPECT_EQ(ReadTextFile(programs + "\\" + std::string(longName.begin() + 1, longName.end())), "fits");
+    EXPECT_FALSE(FileExists(longTarget));
+    EXPECT_TRUE(TemporaryFiles(programs).empty());
+
+    // A folder (holding a person's file) where a file entry goes.
+    prompts.shown.clear();
+    ASSERT_TRUE(::CreateDirectoryA((programs + "\\ZZDir").c_str(), nullptr));
+    ASSERT_TRUE(WriteTextFile(programs + "\\ZZDir\\inner.txt", "kept"));
+    Package("APPS_NT.PKG", {FileEntry(L"ZZDir", "file")});
+    EXPECT_FALSE(app.InstallPackage(progress, "APPS_NT.PKG", programs));
+    EXPECT_EQ(Shown(), std::vector<std::string>{"The file \"" + programs +
+                                                "\\ZZDir\" cannot be installed because a folder of that name is in its place."});
+    EXPECT_EQ(ReadTextFile(programs + "\\ZZDir\\inner.txt"), "kept");
+    EXPECT_TRUE(TemporaryFiles(programs).empty());
+    EXPECT_TRUE(prompts.replaceQuestions.empty());
+    EXPECT_FALSE(app.m_bRebootNeeded);
+    EXPECT_TRUE(ReadPendingRenames().empty());
 }
 
 TEST_F(PackageInstallTest, SubfolderEntryIsWrittenBelowTheDestinationAndShowsItsOwnName)
 {
-    ::CreateDirectoryA((scratch / "Lumiro\\Programs\\Help").c_str(), nullptr);
     Package("APPS_NT.PKG", {FileEntry(L"Help\\reader.hlp", "help")});
     EXPECT_TRUE(app.InstallPackage(progress, "APPS_NT.PKG", scratch / "Lumiro\\Programs"));
     EXPECT_EQ(ReadTextFile(scratch / "Lumiro\\Programs\\Help\\reader.hlp"), "help");
