@@ -37,6 +37,22 @@ bool Shown(CDialogBase& dialog, int id)
     return (::GetWindowLongA(dialog.GetItem(id), GWL_STYLE) & WS_VISIBLE) != 0;
 }
 
+// Whether a static control's text fits on one line of its width in the
+// font it is drawn with (a label that wraps hides its last words).
+bool FitsOnOneLine(HWND control)
+{
+    RECT client;
+    ::GetClientRect(control, &client);
+    const std::string text = WindowText(control);
+    HDC dc = ::GetDC(control);
+    const HGDIOBJ previous = ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageA(control, WM_GETFONT, 0, 0)));
+    SIZE size{};
+    ::GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    ::SelectObject(dc, previous);
+    ::ReleaseDC(control, dc);
+    return size.cx <= client.right;
+}
+
 void Click(CDialogBase& dialog, int id)
 {
     ::SendMessageA(dialog.GetItem(id), BM_CLICK, 0, 0);
@@ -162,6 +178,7 @@ TEST_F(SetupDialogs, MainDialogReportsTheInstalledCopyAndOffersWhatFits)
         if (s.found)
         {
             EXPECT_EQ(dialog.GetItemText(IDC_INSTALLED_BUILD), s.buildLabel);
+            EXPECT_TRUE(FitsOnOneLine(dialog.GetItem(IDC_INSTALLED_BUILD)));
             EXPECT_EQ(dialog.GetItemText(IDC_INSTALLED_PATH), folder);
         }
 
