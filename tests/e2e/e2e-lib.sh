@@ -204,3 +204,15 @@ reinstall_with_held_file() {
     exit 0
   release_file
 }
+
+# make_package PATH: writes a package at PATH from the JSON description on
+# standard input (tests/support/package_layout.py), byte by byte, so that a
+# scenario can hand setup.exe packages no packer of ours would make.
+make_package() {
+  python3 "$LUMIRO_SOURCE_DIR/tests/support/package_layout.py" "$1"
+}
+
+# no_temporary_files FOLDER (below C:): the writer left no $tmp file there.
+no_temporary_files() {
+  ! ls "$(c_drive "$1")"/\$tmp* >/dev/null 2>&1
+}
