@@ -31,10 +31,11 @@
 #include <zlib.h>
 
 #include "app/DlgInstalling.h"
-#include "app/InstallProgress.h"
-#include "app/SetupApp.h"
-#include "app/UserPrompts.h"
+#include "core/InstallProgress.h"
+#include "core/SetupContext.h"
+#include "core/UserPrompts.h"
 #include "framework/Handles.h"
+#include "install/PackageInstall.h"
 #include "install/VersionData.h"
 #include "package/PackageFile.h"
 
@@ -284,16 +285,18 @@ ULONGLONG FileSizeOf(const std::string& path)
     return (ULONGLONG(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
-// The setup's own InstallPackage of package (in the app's source folder)
+// The setup's own InstallPackage of package (in the context's source folder)
 // into an empty destination; a negative time when it failed.
-double TimeInstall(CSetupVantrelApp& app, CSilentPrompts& prompts, const std::string& package,
+double TimeInstall(CSetupContext& context, CSilentPrompts& prompts, const std::string& package,
                    const std::string& destination)
 {
     if (!MakeEmptyFolder(destination))
         return -1;
     CSilentProgress progress;
+    context.SetProgress(&progress);
     const CStopwatch watch;
-    const bool ok = app.InstallPackage(progress, package, destination);
+    const bool ok = InstallPackage(context, package, destination);
+    context.SetProgress(nullptr);
     const double seconds = watch.Seconds();
     if (!ok || !prompts.shown.empty())
     {
@@ -431,7 +434,7 @@ const char* WineVersion()
 
 // Rounds alternate which way goes first, so that neither always meets a
 // disk still busy writing back the other's files.
-bool RunSmallFiles(CSetupVantrelApp& app, CSilentPrompts& prompts, const std::string& root)
+bool RunSmallFiles(CSetupContext& context, CSilentPrompts& prompts, const std::string& root)
 {
     SourceFiles files;
     files.folder = root + "\\small";
@@ -456,17 +459,17 @@ bool RunSmallFiles(CSetupVantrelApp& app, CSilentPrompts& prompts, const std::st
         bool ok = true;
         if (round % 2 == 0)
         {
-            ok = ok && install.Add(TimeInstall(app, prompts, "SMALL.PKG", destination));
+            ok = ok && install.Add(TimeInstall(context, prompts, "SMALL.PKG", destination));
             ok = ok && copy.Add(TimeCopy(files, destination, false));
-            ok = ok && stored.Add(TimeInstall(app, prompts, "SMALLST.PKG", destination));
+            ok = ok && stored.Add(TimeInstall(context, prompts, "SMALLST.PKG", destination));
             ok = ok && copyFlush.Add(TimeCopy(files, destination, true));
         }
         else
         {
             ok = ok && copyFlush.Add(TimeCopy(files, destination, true));
-            ok = ok && stored.Add(TimeInstall(app, prompts, "SMALLST.PKG", destination));
+            ok = ok && stored.Add(TimeInstall(context, prompts, "SMALLST.PKG", destination));
             ok = ok && copy.Add(TimeCopy(files, destination, false));
-            ok = ok && install.Add(TimeInstall(app, prompts, "SMALL.PKG", destination));
+            ok = ok && install.Add(TimeInstall(context, prompts, "SMALL.PKG", destination));
         }
         if (!ok)
             return false;
@@ -492,7 +495,7 @@ bool RunSmallFiles(CSetupVantrelApp& app, CSilentPrompts& prompts, const std::st
     return true;
 }
 
-bool RunLargeFile(CSetupVantrelApp& app, CSilentPrompts& prompts, const std::string& root)
+bool RunLargeFile(CSetupContext& context, CSilentPrompts& prompts, const std::string& root)
 {
     SourceFiles files;
     files.folder = root + "\\large";
@@ -522,19 +525,19 @@ bool RunLargeFile(CSetupVantrelApp& app, CSilentPrompts& prompts, const std::str
         bool ok = true;
         if (round % 2 == 0)
         {
-            ok = ok && install.Add(TimeInstall(app, prompts, "LARGE.PKG", destination));
+            ok = ok && install.Add(TimeInstall(context, prompts, "LARGE.PKG", destination));
             ok = ok && copy.Add(TimeCopy(files, destination, false));
             ok = ok && inflateOnly.Add(TimeInflate(packed));
-            ok = ok && stored.Add(TimeInstall(app, prompts, "LARGEST.PKG", destination));
+            ok = ok && stored.Add(TimeInstall(context, prompts, "LARGEST.PKG", destination));
             ok = ok && copyFlush.Add(TimeCopy(files, destination, true));
         }
         else
         {
             ok = ok && copyFlush.Add(TimeCopy(files, destination, true));
-            ok = ok && stored.Add(TimeInstall(app, prompts, "LARGEST.PKG", destination));
+            ok = ok && stored.Add(TimeInstall(context, prompts, "LARGEST.PKG", destination));
             ok = ok && inflateOnly.Add(TimeInflate(packed));
             ok = ok && copy.Add(TimeCopy(files, destination, false));
-            ok = ok && install.Add(TimeInstall(app, prompts, "LARGE.PKG", destination));
+            ok = ok && install.Add(TimeInstall(context, prompts, "LARGE.PKG", destination));
         }
         DeleteTree(destination);
         if (!ok)
@@ -799,9 +802,9 @@ int main(int argc, char** argv)
         return 1;
 
     CSilentPrompts prompts;
-    CSetupVantrelApp app;
-    app.SetUserPrompts(&prompts);
-    app.m_strSourceDir = root + "\\media\\";
+    CSetupContext context;
+    context.SetPrompts(&prompts);
+    context.m_strSourceDir = root + "\\media\\";
 
     if (part == "calls")
     {
@@ -809,9 +812,9 @@ int main(int argc, char** argv)
         DeleteTree(root);
         return ok ? 0 : 1;
     }
-    bool ok = part == "large" || RunSmallFiles(app, prompts, root);
+    bool ok = part == "large" || RunSmallFiles(context, prompts, root);
     std::fflush(stdout);
-    ok = ok && (part == "small" || RunLargeFile(app, prompts, root));
+    ok = ok && (part == "small" || RunLargeFile(context, prompts, root));
     std::fflush(stdout);
     DeleteTree(root);
     return ok ? 0 : 1;

@@ -2,22 +2,24 @@
 // the target's own folder, which takes the entry's time stamps and only then
 // the target's name. A target that cannot be replaced (in use) is replaced at
 // the next start of Windows.
-#include "app/SetupApp.h"
+#include "install/FileWriter.h"
+
+#include <windows.h>
 
 #include <algorithm>
 #include <memory>
 
-#include "app/Messages.h"
+#include "core/Messages.h"
+#include "core/SetupContext.h"
 #include "framework/Handles.h"
 #include "framework/SystemLibrary.h"
+#include "install/BootReplacementQueue.h"
 #include "install/WriteBehind.h"
 #include "package/PackageFile.h"
 #include "resources/resource.h"
 
 namespace
 {
-constexpr DWORD SHORT_PATH_BUFFER = 1024;
-
 bool PathExists(const std::string& path) { return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 // The target path up to, not including, its last separator.
@@ -32,23 +34,6 @@ std::string TemporaryName(const std::string& folder, unsigned counter)
     char name[32];
     ::wsprintfA(name, "\\$tmp%04u.tmp", counter);
     return folder + name;
-}
-
-// The short (8.3) form of an existing path; false when the system cannot give
-// one that fits the buffer, with the reason as the last error.
-bool ShortPathOf(const std::string& path, std::string& shortPath)
-{
-    char buffer[SHORT_PATH_BUFFER];
-    const DWORD length = ::GetShortPathNameA(path.c_str(), buffer, SHORT_PATH_BUFFER);
-    if (length == 0)
-        return false;
-    if (length >= SHORT_PATH_BUFFER)
-    {
-        ::SetLastError(ERROR_INSUFFICIENT_BUFFER);
-        return false;
-    }
-    shortPath.assign(buffer, length);
-    return true;
 }
 
 bool IsDiskFull(DWORD error) { return error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL; }
@@ -162,15 +147,14 @@ bool FlushByName(const std::string& path)
         ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     return file && ::FlushFileBuffers(file.get());
 }
-} // namespace
 
 // Opens a new, empty temporary file beside the target: the first free name of
 // "$tmp0001.tmp", "$tmp0002.tmp", ... (at least four digits, no upper limit).
 // CREATE_NEW refuses a name that exists, so the create itself is the test:
 // under Wine a separate test for a free name costs a search of the folder.
-// Shows message 20028 on failure and returns an invalid handle; tempPath holds
-// the chosen name in both cases.
-static unique_hfile CreateTemporaryFile(CSetupVantrelApp& app, const std::string& targetPath, std::string& tempPath)
+// Returns an invalid handle, with the reason as the last error, on failure;
+// tempPath holds the chosen name in both cases.
+unique_hfile CreateTemporaryFile(const std::string& targetPath, std::string& tempPath)
 {
     const std::string folder = FolderOf(targetPath);
     for (unsigned counter = 1;; ++counter)
@@ -186,33 +170,40 @@ static unique_hfile CreateTemporaryFile(CSetupVantrelApp& app, const std::string
         if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS || PathExists(tempPath))
             continue;
         ::SetLastError(error);
-        const std::string reason = GetLastErrorText();
-        app.ShowMessage(FormatResMessage(IDS_TEMP_FILE_FAILED, {tempPath.c_str(), reason.c_str()}), MB_OK);
         return file;
     }
 }
+} // namespace
 
-bool CSetupVantrelApp::WriteFileFromPackage(CPackageFile& package, const CPackageCatalogEntry& entry, int index,
-                                            const std::string& targetPath)
+void CFileWriter::ShowFailure(const std::string& text)
 {
-    return WritePackageFile(package, entry, index, targetPath, true) == FileWriteResult::Written;
+    m_strLastFailure = text;
+    m_context.ShowMessage(text, MB_OK);
 }
 
-CSetupVantrelApp::FileWriteResult CSetupVantrelApp::WriteNewFileFromPackage(CPackageFile& package,
-                                                                            const CPackageCatalogEntry& entry,
-                                                                            int index, const std::string& targetPath)
+FileWriteResult CFileWriter::WriteFileFromPackage(CPackageFile& package, const CPackageCatalogEntry& entry,
+                                                  int index, const std::string& targetPath)
 {
-    return WritePackageFile(package, entry, index, targetPath, false);
+    return Write(package, entry, index, targetPath, true);
 }
 
-CSetupVantrelApp::FileWriteResult CSetupVantrelApp::WritePackageFile(CPackageFile& package,
-                                                                     const CPackageCatalogEntry& entry, int index,
-                                                                     const std::string& targetPath, bool mayReplace)
+FileWriteResult CFileWriter::WriteNewFileFromPackage(CPackageFile& package, const CPackageCatalogEntry& entry,
+                                                     int index, const std::string& targetPath)
+{
+    return Write(package, entry, index, targetPath, false);
+}
+
+FileWriteResult CFileWriter::Write(CPackageFile& package, const CPackageCatalogEntry& entry, int index,
+                                   const std::string& targetPath, bool mayReplace)
 {
     std::string tempPath;
-    unique_hfile file = CreateTemporaryFile(*this, targetPath, tempPath);
+    unique_hfile file = CreateTemporaryFile(targetPath, tempPath);
     if (!file)
+    {
+        const std::string reason = GetLastErrorText();
+        ShowFailure(FormatResMessage(IDS_TEMP_FILE_FAILED, {tempPath.c_str(), reason.c_str()}));
         return FileWriteResult::Failed;
+    }
 
     // Shows the failure with the reason of the call that just failed, then
     // removes the temporary file: no half-written file stays behind.
@@ -220,7 +211,7 @@ CSetupVantrelApp::FileWriteResult CSetupVantrelApp::WritePackageFile(CPackageFil
         const std::string reason = GetLastErrorText();
         file.reset();
         ::DeleteFileA(tempPath.c_str());
-        ShowMessage(FormatResMessage(messageId, {reason.c_str()}), MB_OK);
+        ShowFailure(FormatResMessage(messageId, {reason.c_str()}));
         return FileWriteResult::Failed;
     };
 
@@ -235,7 +226,7 @@ CSetupVantrelApp::FileWriteResult CSetupVantrelApp::WritePackageFile(CPackageFil
     // an installation cut short by a crash is run again). A target that
     // exists is replaced only after the new data are on the disk.
     const SetFileInformationByHandleProc renameThroughHandle =
-        IsWindowsNT() && IsAbsoluteDrivePath(targetPath) ? RenameThroughHandleFunction() : nullptr;
+        m_context.IsNT() && IsAbsoluteDrivePath(targetPath) ? RenameThroughHandleFunction() : nullptr;
     bool renamed;
     if (renameThroughHandle)
     {
@@ -266,7 +257,10 @@ CSetupVantrelApp::FileWriteResult CSetupVantrelApp::WritePackageFile(CPackageFil
         return FileWriteResult::TargetExists;
     }
 
-    if (IsWindowsNT())
+    auto queue = [&] {
+        return ScheduleBootReplacement(tempPath, targetPath) ? FileWriteResult::Queued : FileWriteResult::Failed;
+    };
+    if (m_context.IsNT())
     {
         // The new file takes the target's name in one step, so the target
         // never disappears before its replacement is in place.
@@ -274,7 +268,7 @@ CSetupVantrelApp::FileWriteResult CSetupVantrelApp::WritePackageFile(CPackageFil
             return FileWriteResult::Written;
         if (!IsHeldByAnotherProgram(::GetLastError()))
             return fail(IDS_RENAME_FAILED);
-        return ScheduleBootReplacement(tempPath, targetPath) ? FileWriteResult::Written : FileWriteResult::Failed;
+        return queue();
     }
 
     // Windows 9x has no replacing rename: delete the target, a second time
@@ -284,47 +278,31 @@ CSetupVantrelApp::FileWriteResult CSetupVantrelApp::WritePackageFile(CPackageFil
     {
         ::SetFileAttributesA(targetPath.c_str(), FILE_ATTRIBUTE_NORMAL);
         if (!RetryWhileHeld(deleteTarget))
-            return ScheduleBootReplacement(tempPath, targetPath) ? FileWriteResult::Written : FileWriteResult::Failed;
+            return queue();
     }
     if (::MoveFileA(tempPath.c_str(), targetPath.c_str()))
         return FileWriteResult::Written;
     // The old target is gone, or goes when its last handle closes, while its
     // name is still taken: the new file is queued as for a file in use,
     // never deleted, or nothing of either would remain.
-    return ScheduleBootReplacement(tempPath, targetPath) ? FileWriteResult::Written : FileWriteResult::Failed;
+    return queue();
 }
 
-bool CSetupVantrelApp::ScheduleBootReplacement(const std::string& sourcePath, const std::string& targetPath)
+bool CFileWriter::ScheduleBootReplacement(const std::string& sourcePath, const std::string& targetPath)
 {
     // What could not be queued is not installed: the temporary file goes,
     // the user is told why, and the installation stops.
-    auto refuse = [&] {
+    IBootReplacementQueue& bootQueue = m_context.BootQueue();
+    if (!bootQueue.Queue(sourcePath, targetPath))
+    {
         const std::string reason = GetLastErrorText();
         ::DeleteFileA(sourcePath.c_str());
-        ShowMessage(FormatResMessage(IDS_BOOT_REPLACE_FAILED, {reason.c_str()}), MB_OK);
+        ShowFailure(FormatResMessage(IDS_BOOT_REPLACE_FAILED, {reason.c_str()}));
         return false;
-    };
-
-    if (IsWindowsNT())
-    {
-        // One delayed move that replaces the target at start-up: the target
-        // can never be deleted there without the new file taking its name.
-        if (!::MoveFileExA(sourcePath.c_str(), targetPath.c_str(),
-                           MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING))
-            return refuse();
-        m_bRebootNeeded = true;
-        return true;
     }
-
-    // Windows 9x: two WININIT.INI lines with short paths, written after the
-    // package (which then asks for the restart). A long path in them would
-    // be misread at start-up (a space ends the name), so without both short
-    // paths nothing is queued.
-    std::string shortSource;
-    std::string shortTarget;
-    if (!ShortPathOf(sourcePath, shortSource) || !ShortPathOf(targetPath, shortTarget))
-        return refuse();
-    m_arrBootRenames.push_back("NUL=" + shortTarget);
-    m_arrBootRenames.push_back(shortTarget + "=" + shortSource);
+    // A replacement that waits for its package's end (WININIT.INI) asks for
+    // the restart only once it is really queued.
+    if (bootQueue.QueuesAtOnce())
+        m_context.m_bRebootNeeded = true;
     return true;
 }

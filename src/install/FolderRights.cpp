@@ -1,12 +1,13 @@
 // The access rights of the installation's folders: on Windows 5.1 and 6.1,
 // ordinary users get full control of the data folders, and the install
 // folder gets fixed entries for users, administrators and the system.
-#include "app/SetupApp.h"
+#include "install/FolderDaclWriter.h"
 
 #include <aclapi.h>
 
+#include "core/Platform.h"
+#include "core/SetupContext.h"
 #include "framework/Handles.h"
-#include "install/FolderDaclWriter.h"
 
 namespace
 {
@@ -80,12 +81,6 @@ bool AddFolderEntry(IFolderDaclWriter& writer, const std::string& path, const Fo
     ::SetLastError(result);
     return result == ERROR_SUCCESS;
 }
-
-bool IsVersion(DWORD major, DWORD minor)
-{
-    const OSVERSIONINFOA version = CSetupVantrelApp::WindowsVersion();
-    return version.dwMajorVersion == major && version.dwMinorVersion == minor;
-}
 } // namespace
 
 DWORD CSystemDaclWriter::SetFolderDacl(HANDLE folder, const std::string&, PACL dacl)
@@ -93,45 +88,41 @@ DWORD CSystemDaclWriter::SetFolderDacl(HANDLE folder, const std::string&, PACL d
     return ::SetSecurityInfo(folder, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, dacl, nullptr);
 }
 
-void CSetupVantrelApp::SetDaclWriter(IFolderDaclWriter* writer) { m_pDaclWriter = writer; }
+IFolderDaclWriter& SystemDaclWriter() { return g_systemDaclWriter; }
 
-IFolderDaclWriter& CSetupVantrelApp::DaclWriter() { return m_pDaclWriter ? *m_pDaclWriter : g_systemDaclWriter; }
-
-bool CSetupVantrelApp::IsWindowsXP() { return IsVersion(5, 1); }
-
-bool CSetupVantrelApp::IsWindows7() { return IsVersion(6, 1); }
-
-void CSetupVantrelApp::SetFolderAccessRights()
+void SetFolderAccessRights(CSetupContext& context)
 {
     if (!IsWindows7() && !IsWindowsXP())
         return;
+    IFolderDaclWriter& writer = context.DaclWriter();
     // Each step stands alone: a folder that is missing or refuses the change
     // does not stop the others.
-    SetUsersFolderAccess(m_strInstallPath);
-    GrantUsersFullControl(m_strInstallPath + "\\Configuration");
-    GrantUsersFullControl(m_strInstallPath + "\\Configuration\\Machine");
-    GrantUsersFullControl(m_strInstallPath + "\\Documents");
-    GrantUsersFullControl(m_strInstallPath + "\\Logs");
-    GrantAdministratorsFullControl(m_strInstallPath);
-    GrantSystemFullControl(m_strInstallPath);
+    const std::string& root = context.m_strInstallPath;
+    SetUsersFolderAccess(writer, root);
+    GrantUsersFullControl(writer, root + "\\Configuration");
+    GrantUsersFullControl(writer, root + "\\Configuration\\Machine");
+    GrantUsersFullControl(writer, root + "\\Documents");
+    GrantUsersFullControl(writer, root + "\\Logs");
+    GrantAdministratorsFullControl(writer, root);
+    GrantSystemFullControl(writer, root);
 }
 
-bool CSetupVantrelApp::SetUsersFolderAccess(const std::string& folder)
+bool SetUsersFolderAccess(IFolderDaclWriter& writer, const std::string& folder)
 {
-    return AddFolderEntry(DaclWriter(), folder, USERS_FOLDER_ENTRY);
+    return AddFolderEntry(writer, folder, USERS_FOLDER_ENTRY);
 }
 
-bool CSetupVantrelApp::GrantUsersFullControl(const std::string& folder)
+bool GrantUsersFullControl(IFolderDaclWriter& writer, const std::string& folder)
 {
-    return AddFolderEntry(DaclWriter(), folder, USERS_FULL_CONTROL);
+    return AddFolderEntry(writer, folder, USERS_FULL_CONTROL);
 }
 
-bool CSetupVantrelApp::GrantAdministratorsFullControl(const std::string& folder)
+bool GrantAdministratorsFullControl(IFolderDaclWriter& writer, const std::string& folder)
 {
-    return AddFolderEntry(DaclWriter(), folder, ADMINISTRATORS_FULL_CONTROL);
+    return AddFolderEntry(writer, folder, ADMINISTRATORS_FULL_CONTROL);
 }
 
-bool CSetupVantrelApp::GrantSystemFullControl(const std::string& folder)
+bool GrantSystemFullControl(IFolderDaclWriter& writer, const std::string& folder)
 {
-    return AddFolderEntry(DaclWriter(), folder, SYSTEM_FULL_CONTROL);
+    return AddFolderEntry(writer, folder, SYSTEM_FULL_CONTROL);
 }

@@ -1,10 +1,12 @@
 // Registration of the application's OLE control: the build for the running
 // platform is loaded from the install folder's "\Programs" and registers
 // itself.
-#include "app/SetupApp.h"
+#include "install/OleRegistration.h"
 
-#include "app/InstallProgress.h"
-#include "app/Messages.h"
+#include <windows.h>
+
+#include "core/Messages.h"
+#include "core/SetupContext.h"
 #include "framework/Handles.h"
 #include "resources/resource.h"
 
@@ -14,17 +16,20 @@ constexpr char CONTROL_NT[] = "\\Programs\\UiCtlsU.ocx";
 constexpr char CONTROL_9X[] = "\\Programs\\UiCtlsA.ocx";
 } // namespace
 
-bool CSetupVantrelApp::RegisterOleControls(IInstallProgress& progress)
+bool RegisterOleControls(CSetupContext& context)
 {
-    progress.SetStage(IDS_STAGE_OLE_CONTROLS, 0);
-    const std::string control = m_strInstallPath + (IsWindowsNT() ? CONTROL_NT : CONTROL_9X);
+    context.Progress().SetStage(IDS_STAGE_OLE_CONTROLS, 0);
+    const std::string control = context.m_strInstallPath + (context.IsNT() ? CONTROL_NT : CONTROL_9X);
     if (RegisterServerModule(control))
+    {
+        context.Events().ControlRegistered(control);
         return true;
-    ShowMessage(FormatResMessage(IDS_OLE_REGISTER_FAILED, {control.c_str()}), MB_OK);
+    }
+    context.ShowMessage(FormatResMessage(IDS_OLE_REGISTER_FAILED, {control.c_str()}), MB_OK);
     return false;
 }
 
-bool CSetupVantrelApp::RegisterServerModule(const std::string& modulePath)
+bool RegisterServerModule(const std::string& modulePath)
 {
     // The libraries the control depends on are looked up in its own folder
     // first.

@@ -1,11 +1,15 @@
 // Installing the two package files that lie beside the setup program: the
 // runtime libraries into the system folder, the application into the install
 // folder's "\Programs".
-#include "app/SetupApp.h"
+#include "install/PackageInstall.h"
 
-#include "app/InstallProgress.h"
-#include "app/Messages.h"
+#include <set>
+
+#include "core/Messages.h"
+#include "core/SetupContext.h"
+#include "install/BootReplacementQueue.h"
 #include "install/EntryNameText.h"
+#include "install/ReplaceDecision.h"
 #include "package/EntryName.h"
 #include "package/PackageFile.h"
 #include "resources/resource.h"
@@ -20,7 +24,10 @@ struct PackageNames
 constexpr PackageNames RUNTIME_PACKAGE = {"RTDLL_NT.PKG", "RTDLL_95.PKG"};
 constexpr PackageNames APPLICATION_PACKAGE = {"APPS_NT.PKG", "APPS_95.PKG"};
 
-const char* ForPlatform(const PackageNames& names) { return CSetupVantrelApp::IsWindowsNT() ? names.nt : names.win9x; }
+const char* ForPlatform(const CSetupContext& context, const PackageNames& names)
+{
+    return context.IsNT() ? names.nt : names.win9x;
+}
 } // namespace
 
 bool EntryNameToPath(const WCHAR* name, UINT codePage, std::string& path)
@@ -86,103 +93,68 @@ struct ProgressRelay
         reported = bytes > reported ? bytes : reported;
     }
 };
-} // namespace
 
-bool CSetupVantrelApp::InstallPackages(IInstallProgress& progress)
+
+// One package's walk: its catalog in order, each entry's folders made and each
+// file entry handed to the replace decision.
+class CPackageWalk
 {
-    progress.SetStage(IDS_STAGE_FILES, 0);
-    // The bar shows the share of both packages gone through.
-    progress.SetProgressTotal(PackageSize(m_strSourceDir + ForPlatform(RUNTIME_PACKAGE)) +
-                              PackageSize(m_strSourceDir + ForPlatform(APPLICATION_PACKAGE)));
-    if (!InstallPackage(progress, ForPlatform(RUNTIME_PACKAGE), m_strSystemDir))
-        return false;
-    return InstallPackage(progress, ForPlatform(APPLICATION_PACKAGE), m_strInstallPath + "\\Programs");
+public:
+    CPackageWalk(CSetupContext& context, CPackageFile& package, const std::string& packageName,
+                 const std::string& destination)
+        : m_context(context), m_package(package), m_strPackageName(packageName), m_strDestination(destination),
+          m_installer(context)
+    {
+    }
+
+    // False when the installation is to stop; the reason was shown.
+    bool InstallEntry(int index, const CPackageCatalogEntry& entry);
+
+private:
+    bool CreateEntryFolders(const std::string& name, bool wholeName);
+    bool Refuse(const std::string& message);
+
+    CSetupContext& m_context;
+    CPackageFile& m_package;
+    const std::string& m_strPackageName;
+    const std::string& m_strDestination;
+    CFileInstaller m_installer;
+    // The folders of entries made (or found) in this package.
+    std::set<std::string> m_entryFolders;
+};
+
+bool CPackageWalk::Refuse(const std::string& message)
+{
+    m_context.ShowMessage(message, MB_OK);
+    return false;
 }
 
-bool CSetupVantrelApp::InstallPackage(IInstallProgress& progress, const std::string& packageName,
-                                      std::string destination)
+bool CPackageWalk::InstallEntry(int index, const CPackageCatalogEntry& entry)
 {
-    const std::string path = m_strSourceDir + packageName;
-    CPackageFile package(FALSE);
-    if (!package.Open(path.c_str(), FALSE))
+    std::string name;
+    const bool converted = EntryNameToPath(entry.GetName(), CP_ACP, name);
+    m_context.Progress().SetStatusText(name);
+
+    const LONG kind = entry.GetKind();
+    if (!converted || CheckEntryName(entry.GetName()) != EntryNameProblem::None ||
+        (kind != entryFile && kind != entryDirectory))
     {
-        const std::string reason = GetLastErrorText();
-        ShowMessage(FormatResMessage(IDS_PACKAGE_OPEN_FAILED, {packageName.c_str(), reason.c_str()}), MB_OK);
+        // A name that would leave the destination folder, or that has no
+        // form in the system's code page, is no more to be trusted than an
+        // unknown kind: nothing of it is written.
+        return Refuse(FormatResMessage(IDS_PACKAGE_CORRUPT, {m_strPackageName.c_str()}));
+    }
+    const std::string target = m_strDestination + name;
+    // Neither the file nor its removal could be done by name later: refused
+    // before anything of it is written.
+    if (target.size() >= MAX_PATH)
+        return Refuse(FormatResMessage(IDS_TARGET_PATH_TOO_LONG, {target.c_str()}));
+    if (!CreateEntryFolders(name, kind == entryDirectory))
         return false;
-    }
-
-    const CPackageCatalog catalog = package.GetCatalog();
-    if (package.GetBuild() != PACKAGE_BUILD)
-    {
-        package.Close();
-        ShowMessage(FormatResMessage(IDS_PACKAGE_WRONG_BUILD, {packageName.c_str()}), MB_OK);
-        return false;
-    }
-
-    if (destination.empty() || destination.back() != '\\')
-        destination += '\\';
-
-    // Listings of the destination, and the folders made in it, are read
-    // afresh for every package.
-    m_folderNames.Clear();
-    m_entryFolders.clear();
-    ProgressRelay relay{progress};
-    package.SetProgressProc(ProgressRelay::Report, &relay);
-    ULONGLONG entriesEnd = 0;
-
-    for (int i = 0; i < catalog.GetCount(); ++i)
-    {
-        const CPackageCatalogEntry entry = catalog.GetAt(i);
-        std::string name;
-        const bool converted = EntryNameToPath(entry.GetName(), CP_ACP, name);
-        progress.SetStatusText(name);
-
-        const LONG kind = entry.GetKind();
-        if (!converted || CheckEntryName(entry.GetName()) != EntryNameProblem::None ||
-            (kind != entryFile && kind != entryDirectory))
-        {
-            // A name that would leave the destination folder, or that has no
-            // form in the system's code page, is no more to be trusted than
-            // an unknown kind: nothing of it is written.
-            package.Close();
-            DiscardBootRenames();
-            ShowMessage(FormatResMessage(IDS_PACKAGE_CORRUPT, {packageName.c_str()}), MB_OK);
-            return false;
-        }
-        const std::string target = destination + name;
-        bool handled;
-        if (target.size() >= MAX_PATH)
-        {
-            // Neither the file nor its removal could be done by name later:
-            // refused before anything of it is written.
-            ShowMessage(FormatResMessage(IDS_TARGET_PATH_TOO_LONG, {target.c_str()}), MB_OK);
-            handled = false;
-        }
-        else
-        {
-            handled = CreateEntryFolders(destination, name, kind == entryDirectory) &&
-                      (kind != entryFile || InstallFileFromPackage(package, entry, i, target));
-        }
-        if (!handled)
-        {
-            package.Close();
-            DiscardBootRenames();
-            return false;
-        }
-        entriesEnd += entry.GetStoredSize();
-        relay.CatchUp(entriesEnd);
-    }
-    package.Close();
-    relay.CatchUp(PackageSize(path));
-
-    // Windows 9x: the boot-time renames of this package go into WININIT.INI
-    // now that all of it is installed.
-    if (!IsWindowsNT() && !m_arrBootRenames.empty())
-        return WriteWininitRenames();
-    return true;
+    return kind != entryFile || GoesOn(m_installer.InstallFileFromPackage(m_package, entry, index, target));
 }
 
-bool CSetupVantrelApp::CreateEntryFolders(const std::string& destination, const std::string& name, bool wholeName)
+bool CPackageWalk::CreateEntryFolders(const std::string& name, bool wholeName)
 {
     // Every folder on the way to the entry, from the destination down: the
     // name's components up to its last one (a file's), or all of them (a
@@ -191,10 +163,11 @@ bool CSetupVantrelApp::CreateEntryFolders(const std::string& destination, const 
     {
         if (end == std::string::npos && !wholeName)
             return true;
-        const std::string folder = destination + name.substr(0, end);
+        const std::string folder = m_strDestination + name.substr(0, end);
         if (m_entryFolders.insert(folder).second)
         {
-            DWORD error = ::CreateDirectoryA(folder.c_str(), nullptr) ? ERROR_SUCCESS : ::GetLastError();
+            const bool made = ::CreateDirectoryA(folder.c_str(), nullptr) != FALSE;
+            DWORD error = made ? ERROR_SUCCESS : ::GetLastError();
             if (error == ERROR_ALREADY_EXISTS)
             {
                 // A file of that name is in the way of the folder.
@@ -207,12 +180,90 @@ bool CSetupVantrelApp::CreateEntryFolders(const std::string& destination, const 
                 m_entryFolders.erase(folder);
                 ::SetLastError(error);
                 const std::string reason = GetLastErrorText();
-                ShowMessage(FormatResMessage(IDS_CREATE_FOLDER_FAILED, {folder.c_str(), reason.c_str()}), MB_OK);
-                return false;
+                return Refuse(FormatResMessage(IDS_CREATE_FOLDER_FAILED, {folder.c_str(), reason.c_str()}));
             }
-            m_folderNames.Add(folder);
+            if (made)
+                m_context.Events().FolderMade(folder);
+            m_installer.NoteFolder(folder);
         }
         if (end == std::string::npos)
             return true;
     }
+}
+} // namespace
+
+bool InstallPackages(CSetupContext& context)
+{
+    IInstallProgress& progress = context.Progress();
+    progress.SetStage(IDS_STAGE_FILES, 0);
+    // The bar shows the share of both packages gone through.
+    progress.SetProgressTotal(PackageSize(context.m_strSourceDir + ForPlatform(context, RUNTIME_PACKAGE)) +
+                              PackageSize(context.m_strSourceDir + ForPlatform(context, APPLICATION_PACKAGE)));
+    if (!InstallPackage(context, ForPlatform(context, RUNTIME_PACKAGE), context.m_strSystemDir))
+        return false;
+    return InstallPackage(context, ForPlatform(context, APPLICATION_PACKAGE), context.m_strInstallPath + "\\Programs");
+}
+
+bool InstallPackage(CSetupContext& context, const std::string& packageName, std::string destination)
+{
+    const std::string path = context.m_strSourceDir + packageName;
+    CPackageFile package(FALSE);
+    if (!package.Open(path.c_str(), FALSE))
+    {
+        const std::string reason = GetLastErrorText();
+        context.ShowMessage(FormatResMessage(IDS_PACKAGE_OPEN_FAILED, {packageName.c_str(), reason.c_str()}), MB_OK);
+        return false;
+    }
+
+    const CPackageCatalog catalog = package.GetCatalog();
+    if (package.GetBuild() != PACKAGE_BUILD)
+    {
+        package.Close();
+        context.ShowMessage(FormatResMessage(IDS_PACKAGE_WRONG_BUILD, {packageName.c_str()}), MB_OK);
+        return false;
+    }
+
+    if (destination.empty() || destination.back() != '\\')
+        destination += '\\';
+
+    ProgressRelay relay{context.Progress()};
+    package.SetProgressProc(ProgressRelay::Report, &relay);
+    ULONGLONG entriesEnd = 0;
+    CPackageWalk walk(context, package, packageName, destination);
+    for (int i = 0; i < catalog.GetCount(); ++i)
+    {
+        const CPackageCatalogEntry entry = catalog.GetAt(i);
+        if (!walk.InstallEntry(i, entry))
+        {
+            package.Close();
+            // Replacements of this package waiting for its end are dropped.
+            context.BootQueue().Discard();
+            return false;
+        }
+        entriesEnd += entry.GetStoredSize();
+        relay.CatchUp(entriesEnd);
+    }
+    package.Close();
+    relay.CatchUp(PackageSize(path));
+
+    // The package's replacements that wait for its end (WININIT.INI on
+    // Windows 9x) are queued now that all of it is installed.
+    return CommitBootReplacements(context);
+}
+
+bool CommitBootReplacements(CSetupContext& context)
+{
+    IBootReplacementQueue& queue = context.BootQueue();
+    if (!queue.HasPending())
+        return true;
+    if (!queue.Commit())
+    {
+        // The replacements were not queued and their temporary files are
+        // gone: the installation stops.
+        const std::string reason = GetLastErrorText();
+        context.ShowMessage(FormatResMessage(IDS_WININIT_FAILED, {reason.c_str()}), MB_OK);
+        return false;
+    }
+    context.m_bRebootNeeded = true;
+    return true;
 }

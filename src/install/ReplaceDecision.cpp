@@ -6,8 +6,8 @@
 
 #include <cstdio>
 
-#include "app/Messages.h"
-#include "app/SetupApp.h"
+#include "core/Messages.h"
+#include "core/SetupContext.h"
 #include "framework/Handles.h"
 #include "framework/ResourceStrings.h"
 #include "install/VersionData.h"
@@ -98,21 +98,35 @@ std::string FormatVersionText(ULONGLONG version)
     return text;
 }
 
-bool CSetupVantrelApp::InstallFileFromPackage(CPackageFile& package, const CPackageCatalogEntry& entry, int index,
-                                              const std::string& targetPath)
+FileOutcome CFileInstaller::InstallFileFromPackage(CPackageFile& package, const CPackageCatalogEntry& entry,
+                                                   int index, const std::string& targetPath)
+{
+    m_strFailure.clear();
+    const FileOutcome outcome = Decide(package, entry, index, targetPath);
+    const std::string& reason = outcome != FileOutcome::Failed ? std::string() :
+                                m_strFailure.empty()           ? m_writer.LastFailure()
+                                                               : m_strFailure;
+    m_context.Events().FileDone(outcome, targetPath, reason);
+    return outcome;
+}
+
+FileOutcome CFileInstaller::Decide(CPackageFile& package, const CPackageCatalogEntry& entry, int index,
+                                   const std::string& targetPath)
 {
     // A target that is absent is written without a decision. The folder's
     // listing answers for most new names without a test on the disk; a
     // target that turns up before the rename is decided on as any other.
     if (!m_folderNames.MayExist(targetPath) || !FileExistsPlain(targetPath))
     {
-        switch (WriteNewFileFromPackage(package, entry, index, targetPath))
+        switch (m_writer.WriteNewFileFromPackage(package, entry, index, targetPath))
         {
         case FileWriteResult::Written:
             m_folderNames.Add(targetPath);
-            return true;
+            return FileOutcome::WrittenNew;
+        case FileWriteResult::Queued:
+            return FileOutcome::QueuedForRestart;
         case FileWriteResult::Failed:
-            return false;
+            return FileOutcome::Failed;
         case FileWriteResult::TargetExists:
             m_folderNames.Add(targetPath);
             break;
@@ -124,41 +138,58 @@ bool CSetupVantrelApp::InstallFileFromPackage(CPackageFile& package, const CPack
     const DWORD attributes = ::GetFileAttributesA(targetPath.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
     {
-        ShowMessage(FormatResMessage(IDS_TARGET_IS_FOLDER, {targetPath.c_str()}), MB_OK);
-        return false;
+        m_strFailure = FormatResMessage(IDS_TARGET_IS_FOLDER, {targetPath.c_str()});
+        m_context.ShowMessage(m_strFailure, MB_OK);
+        return FileOutcome::Failed;
     }
 
     const ULONGLONG existingVersion = ExistingFileVersion(targetPath);
     const ULONGLONG packageVersion = EntryVersion(entry.GetFileInfo());
 
     if (packageVersion != 0 && packageVersion == existingVersion)
-        return true;
+        return FileOutcome::KeptSameVersion;
 
     if (existingVersion != 0)
     {
         // Only a newer version replaces a versioned file, except for the
         // libraries that are always brought to the package's copy.
         if (packageVersion > existingVersion || PathHasAlwaysUpdateName(targetPath))
-            return WriteFileFromPackage(package, entry, index, targetPath);
-        return true;
+            return Replace(package, entry, index, targetPath);
+        return FileOutcome::KeptInstalledNewer;
     }
 
     // The existing file has no version information: the user decides, unless
     // "Yes To All" was chosen earlier in this run.
-    if (m_bAskReplace && !AskReplaceFile(entry, targetPath))
-        return !m_bReplaceCancelled;
-    if (m_bReplaceCancelled)
-        return false;
-    return WriteFileFromPackage(package, entry, index, targetPath);
+    if (m_context.m_bAskReplace && !AskReplaceFile(entry, targetPath))
+        return m_context.m_bReplaceCancelled ? FileOutcome::KeptCancelled : FileOutcome::KeptAnsweredNo;
+    if (m_context.m_bReplaceCancelled)
+        return FileOutcome::KeptCancelled;
+    return Replace(package, entry, index, targetPath);
 }
 
-bool CSetupVantrelApp::AskReplaceFile(const CPackageCatalogEntry& entry, const std::string& targetPath)
+FileOutcome CFileInstaller::Replace(CPackageFile& package, const CPackageCatalogEntry& entry, int index,
+                                    const std::string& targetPath)
+{
+    switch (m_writer.WriteFileFromPackage(package, entry, index, targetPath))
+    {
+    case FileWriteResult::Written:
+        return FileOutcome::Replaced;
+    case FileWriteResult::Queued:
+        return FileOutcome::QueuedForRestart;
+    case FileWriteResult::Failed:
+    case FileWriteResult::TargetExists:
+        break;
+    }
+    return FileOutcome::Failed;
+}
+
+bool CFileInstaller::AskReplaceFile(const CPackageCatalogEntry& entry, const std::string& targetPath)
 {
     ExistingFileInfo existing{};
     if (!GetExistingFileInfo(targetPath, existing))
     {
         const std::string reason = GetLastErrorText();
-        ShowMessage(FormatResMessage(IDS_FILE_INFO_FAILED, {targetPath.c_str(), reason.c_str()}), MB_OK);
+        m_context.ShowMessage(FormatResMessage(IDS_FILE_INFO_FAILED, {targetPath.c_str(), reason.c_str()}), MB_OK);
         existing = ExistingFileInfo{};
     }
 
@@ -175,18 +206,18 @@ bool CSetupVantrelApp::AskReplaceFile(const CPackageCatalogEntry& entry, const s
         IDS_REPLACE_QUESTION,
         {targetPath.c_str(), newVersion.c_str(), newDate.c_str(), oldVersion.c_str(), oldDate.c_str()});
 
-    switch (UserPrompts().AskReplaceFile(question))
+    switch (m_context.Prompts().AskReplaceFile(question))
     {
     case ReplaceAnswer::Yes:
         return true;
     case ReplaceAnswer::YesToAll:
-        m_bAskReplace = FALSE;
+        m_context.m_bAskReplace = FALSE;
         return true;
     case ReplaceAnswer::No:
         return false;
     case ReplaceAnswer::Cancel:
         break;
     }
-    m_bReplaceCancelled = TRUE;
+    m_context.m_bReplaceCancelled = TRUE;
     return false;
 }

@@ -3,6 +3,60 @@
 
 #include <string>
 
+#include "core/InstallEvents.h"
+#include "install/FileWriter.h"
+#include "install/FolderNames.h"
+
+class CSetupContext;
+class CPackageFile;
+class CPackageCatalogEntry;
+
+// The replace decision over the file writer, for the files of one run:
+// whether each file entry goes to disk over what is there, by version, by
+// name, or by asking (the context's prompts; the answers are remembered in
+// the context for the whole run). Each file's outcome is reported through the
+// context's events.
+class CFileInstaller
+{
+public:
+    explicit CFileInstaller(CSetupContext& context) : m_context(context), m_writer(context) {}
+
+    // Installs the entry at the target path, or keeps what is there; the
+    // outcome says which. The installation goes on unless it is Failed (the
+    // reason was shown) or KeptCancelled.
+    FileOutcome InstallFileFromPackage(CPackageFile& package, const CPackageCatalogEntry& entry, int index,
+                                       const std::string& targetPath);
+    // Asks whether an existing file without version information is replaced
+    // by the entry; true to replace. False keeps the file; the installation
+    // stops when the context's m_bReplaceCancelled has been set.
+    bool AskReplaceFile(const CPackageCatalogEntry& entry, const std::string& targetPath);
+
+    // A new package: the listings of its folders are read afresh.
+    void StartPackage() { m_folderNames.Clear(); }
+    // Records that a folder now exists, for a listing already read.
+    void NoteFolder(const std::string& path) { m_folderNames.Add(path); }
+
+    CFileWriter& Writer() { return m_writer; }
+
+private:
+    FileOutcome Decide(CPackageFile& package, const CPackageCatalogEntry& entry, int index,
+                       const std::string& targetPath);
+    // Writes over an existing target: replaced, queued or failed.
+    FileOutcome Replace(CPackageFile& package, const CPackageCatalogEntry& entry, int index,
+                        const std::string& targetPath);
+
+    CSetupContext& m_context;
+    CFileWriter m_writer;
+    // Listings of the destination folders for the existence test; emptied
+    // at the start of every package.
+    CFolderNames m_folderNames;
+    // The message shown for a failure the decision itself found.
+    std::string m_strFailure;
+};
+
+// Whether the installation goes on after a file's outcome.
+inline bool GoesOn(FileOutcome outcome) { return outcome != FileOutcome::Failed && outcome != FileOutcome::KeptCancelled; }
+
 // What the replace decision knows of an existing file: the fields of the
 // system's directory search record, of which it uses the last-write time.
 struct ExistingFileInfo

@@ -4,7 +4,9 @@
 // paths longer than MAX_PATH and names the ANSI code page cannot spell, which
 // an earlier version or a person may have left there. Windows 9x has neither
 // and walks with the ANSI calls.
-#include "app/SetupApp.h"
+#include "install/TreeRemoval.h"
+
+#include <windows.h>
 
 #include <winioctl.h>
 
@@ -13,7 +15,8 @@
 
 #include <vector>
 
-#include "app/Messages.h"
+#include "core/Messages.h"
+#include "core/SetupContext.h"
 #include "framework/Handles.h"
 #include "framework/SystemLibrary.h"
 #include "resources/resource.h"
@@ -144,7 +147,7 @@ class CTreeRemoval
 public:
     using String = typename Paths::String;
 
-    CTreeRemoval(CSetupVantrelApp& app, bool force) : m_app(app), m_force(force) {}
+    CTreeRemoval(CSetupContext& context, bool force) : m_context(context), m_force(force) {}
 
     // Empties the folder and removes it; a junction or symbolic link is
     // removed as a link and never followed.
@@ -288,10 +291,10 @@ private:
         const std::string reason = GetLastErrorText();
         m_bEverything = false;
         const std::string shown = Paths::Shown(path);
-        m_app.ShowMessage(FormatResMessage(messageId, {shown.c_str(), reason.c_str()}), MB_OK);
+        m_context.ShowMessage(FormatResMessage(messageId, {shown.c_str(), reason.c_str()}), MB_OK);
     }
 
-    CSetupVantrelApp& m_app;
+    CSetupContext& m_context;
     bool m_force;
     bool m_bEverything = true;
 };
@@ -299,26 +302,26 @@ private:
 // Runs the removal with the platform's form of the path: wide and "\\?\" on
 // the NT family, ANSI on Windows 9x. True when every item it met is gone.
 template <class Action>
-bool RemoveWithPlatformPaths(CSetupVantrelApp& app, const std::string& path, bool force, Action action)
+bool RemoveWithPlatformPaths(CSetupContext& context, const std::string& path, bool force, Action action)
 {
-    if (CSetupVantrelApp::IsWindowsNT())
+    if (context.IsNT())
     {
-        CTreeRemoval<WidePaths> removal(app, force);
+        CTreeRemoval<WidePaths> removal(context, force);
         action(removal, WidePaths::From(path));
         return removal.RemovedEverything();
     }
-    CTreeRemoval<AnsiPaths> removal(app, force);
+    CTreeRemoval<AnsiPaths> removal(context, force);
     action(removal, path);
     return removal.RemovedEverything();
 }
 } // namespace
 
-bool CSetupVantrelApp::RemoveFolderTree(const std::string& path, bool force)
+bool RemoveFolderTree(CSetupContext& context, const std::string& path, bool force)
 {
-    return RemoveWithPlatformPaths(*this, path, force, [](auto& removal, const auto& p) { removal.RemoveTree(p); });
+    return RemoveWithPlatformPaths(context, path, force, [](auto& removal, const auto& p) { removal.RemoveTree(p); });
 }
 
-bool CSetupVantrelApp::DeleteOneFile(const std::string& path, bool force)
+bool DeleteOneFile(CSetupContext& context, const std::string& path, bool force)
 {
-    return RemoveWithPlatformPaths(*this, path, force, [](auto& removal, const auto& p) { removal.DeleteFile(p); });
+    return RemoveWithPlatformPaths(context, path, force, [](auto& removal, const auto& p) { removal.DeleteFile(p); });
 }

@@ -1,6 +1,8 @@
 // Merging the pending boot-time renames into the "[rename]" section of
 // WININIT.INI, the list Windows 9x works through at its next start.
-#include "app/SetupApp.h"
+#include "install/WininitRenames.h"
+
+#include <windows.h>
 
 #include <io.h>
 #include <share.h>
@@ -9,12 +11,28 @@
 #include <cctype>
 #include <utility>
 
-#include "app/Messages.h"
-#include "resources/resource.h"
 
 namespace
 {
 constexpr int LINE_BUFFER = 1024;
+constexpr DWORD SHORT_PATH_BUFFER = 1024;
+
+// The short (8.3) form of an existing path; false when the system cannot give
+// one that fits the buffer, with the reason as the last error.
+bool ShortPathOf(const std::string& path, std::string& shortPath)
+{
+    char buffer[SHORT_PATH_BUFFER];
+    const DWORD length = ::GetShortPathNameA(path.c_str(), buffer, SHORT_PATH_BUFFER);
+    if (length == 0)
+        return false;
+    if (length >= SHORT_PATH_BUFFER)
+    {
+        ::SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return false;
+    }
+    shortPath.assign(buffer, length);
+    return true;
+}
 
 // Closes a C runtime stream when it goes out of scope.
 struct CStdioFile
@@ -176,7 +194,18 @@ bool ReplaceWininit(const std::string& folder, const std::string& path, const st
 }
 } // namespace
 
-bool CSetupVantrelApp::WriteWininitRenames()
+bool CWininitQueue::Queue(const std::string& source, const std::string& target)
+{
+    std::string shortSource;
+    std::string shortTarget;
+    if (!ShortPathOf(source, shortSource) || !ShortPathOf(target, shortTarget))
+        return false;
+    m_arrBootRenames.push_back("NUL=" + shortTarget);
+    m_arrBootRenames.push_back(shortTarget + "=" + shortSource);
+    return true;
+}
+
+bool CWininitQueue::Commit()
 {
     const std::string path = m_strWindowsDir + "\\WININIT.INI";
 
@@ -191,19 +220,17 @@ bool CSetupVantrelApp::WriteWininitRenames()
     }
     if (!written)
     {
-        // The replacements were not queued: their temporary files go, and
-        // the installation stops.
-        const std::string reason = GetLastErrorText();
-        DiscardBootRenames();
-        ShowMessage(FormatResMessage(IDS_WININIT_FAILED, {reason.c_str()}), MB_OK);
+        // The replacements were not queued: their temporary files go.
+        const DWORD error = ::GetLastError();
+        Discard();
+        ::SetLastError(error);
         return false;
     }
     m_arrBootRenames.clear();
-    m_bRebootNeeded = true;
     return true;
 }
 
-void CSetupVantrelApp::DiscardBootRenames()
+void CWininitQueue::Discard()
 {
     // Each replacement is a "NUL=<target>" line followed by
     // "<target>=<temporary file>"; short names hold no '='.

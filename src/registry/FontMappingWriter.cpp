@@ -1,5 +1,6 @@
-#include "app/InstallProgress.h"
-#include "app/SetupApp.h"
+#include "registry/FontMappingWriter.h"
+
+#include "core/SetupContext.h"
 #include "registry/FontMappingTables.h"
 #include "registry/RegistryKey.h"
 #include "resources/resource.h"
@@ -47,9 +48,9 @@ void WriteAdvancedTables(CRegistryKey& key, const FontAdvancedTables& tables)
 }
 } // namespace
 
-bool CSetupVantrelApp::WriteFontMappings(IInstallProgress& progress)
+bool WriteFontMappings(CSetupContext& context)
 {
-    progress.SetStatus(IDS_STATUS_CHARACTER_MAPS);
+    context.Progress().SetStatus(IDS_STATUS_CHARACTER_MAPS);
 
     // One wrapper for all typefaces: each Create closes the previous key. No
     // result is examined; without write access to HKEY_LOCAL_MACHINE nothing
@@ -68,5 +69,6 @@ bool CSetupVantrelApp::WriteFontMappings(IInstallProgress& progress)
         if (face.advanced)
             WriteAdvancedTables(key, *face.advanced);
     }
+    context.Events().RecordWritten(FONT_MAPPING_KEY, "(" + std::to_string(FONT_TYPEFACE_COUNT) + " typefaces)", "");
     return true;
 }

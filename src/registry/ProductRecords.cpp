@@ -1,33 +1,52 @@
 #include "registry/ProductRecords.h"
 
-#include "app/InstallProgress.h"
-#include "app/SetupApp.h"
+#include <string>
+
+#include "core/SetupContext.h"
+#include "package/PackageFormat.h"
+#include "registry/FontMappingWriter.h"
 #include "registry/RegistryKey.h"
 #include "resources/resource.h"
 
-bool CSetupVantrelApp::WriteRegistryRecords(IInstallProgress& progress)
+namespace
 {
-    progress.SetStage(IDS_STAGE_CONFIGURING, 0);
-    if (!WriteFontMappings(progress))
+// Writes a value and tells the listeners what was written.
+void SetRecord(CSetupContext& context, CRegistryKey& key, const char* value, const std::string& text)
+{
+    key.SetString(value, text.c_str());
+    context.Events().RecordWritten(PRODUCT_INSTALL_KEY, value, text);
+}
+
+void SetRecord(CSetupContext& context, CRegistryKey& key, const char* value, DWORD number)
+{
+    key.SetDWORD(value, number);
+    context.Events().RecordWritten(PRODUCT_INSTALL_KEY, value, std::to_string(number));
+}
+} // namespace
+
+bool WriteRegistryRecords(CSetupContext& context)
+{
+    context.Progress().SetStage(IDS_STAGE_CONFIGURING, 0);
+    if (!WriteFontMappings(context))
         return false;
 
     // An existing key is opened and its other values stay. Registry failures
     // are not reported: without write access the records are simply missing.
     CRegistryKey key;
     key.Create(HKEY_LOCAL_MACHINE, PRODUCT_INSTALL_KEY);
-    key.SetString(VALUE_INSTALL_PATH, m_strInstallPath.c_str());
-    key.SetDWORD(VALUE_BUILD_NUMBER, PACKAGE_BUILD);
+    SetRecord(context, key, VALUE_INSTALL_PATH, context.m_strInstallPath);
+    SetRecord(context, key, VALUE_BUILD_NUMBER, static_cast<DWORD>(PACKAGE_BUILD));
 
     SYSTEMTIME now;
     ::GetSystemTime(&now);
     FILETIME installed = {};
     ::SystemTimeToFileTime(&now, &installed);
-    key.SetDWORD(VALUE_INSTALLED_LOW, installed.dwLowDateTime);
-    key.SetDWORD(VALUE_INSTALLED_HIGH, installed.dwHighDateTime);
+    SetRecord(context, key, VALUE_INSTALLED_LOW, installed.dwLowDateTime);
+    SetRecord(context, key, VALUE_INSTALLED_HIGH, installed.dwHighDateTime);
     return true;
 }
 
-void CSetupVantrelApp::RemoveRegistryRecords()
+void RemoveRegistryRecords(CSetupContext& context)
 {
     // NT-family systems delete only empty keys, so each child is emptied
     // through a wrapper of its own before the parent deletes it. A child that
@@ -46,4 +65,5 @@ void CSetupVantrelApp::RemoveRegistryRecords()
     child.DeleteContents();
     child.Close();
     parent.DeleteSubKey(SIBLING_PRODUCT_SUBKEY);
+    context.Events().RecordRemoved(PRODUCT_INSTALL_KEY);
 }

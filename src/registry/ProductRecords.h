@@ -15,3 +15,14 @@ constexpr char VALUE_BUILD_NUMBER[] = "Build Number";
 // The install time as a FILETIME in UTC, low and high 32 bits.
 constexpr char VALUE_INSTALLED_LOW[] = "Installed L";
 constexpr char VALUE_INSTALLED_HIGH[] = "Installed H";
+
+class CSetupContext;
+
+// The install sequence's third step: the font-mapping tables, then "Install
+// Path" (the context's install folder), "Build Number" and the install time.
+// Registry failures are not reported: without write access the records are
+// simply missing, and the step still succeeds.
+bool WriteRegistryRecords(CSetupContext& context);
+// Removes the install key and the sibling product's key, each emptied first;
+// the vendor key and the font-mapping tables stay. Reports nothing.
+void RemoveRegistryRecords(CSetupContext& context);

@@ -1,7 +1,9 @@
-#include "app/SetupApp.h"
+#include "shell/InstallFolders.h"
 
-#include "app/InstallProgress.h"
-#include "app/Messages.h"
+#include <windows.h>
+
+#include "core/Messages.h"
+#include "core/SetupContext.h"
 #include "resources/resource.h"
 
 #include <cstring>
@@ -46,30 +48,35 @@ std::vector<std::string> MissingParents(const std::string& path)
 }
 } // namespace
 
-bool CSetupVantrelApp::CreateInstallFolders(IInstallProgress& progress)
+bool CreateInstallFolders(CSetupContext& context)
 {
-    progress.SetStage(IDS_STAGE_FOLDERS, 0);
+    context.Progress().SetStage(IDS_STAGE_FOLDERS, 0);
     // A typed folder may lie below folders that do not exist yet: they are
     // made first. The uninstall removes the install folder only, never them.
-    for (const std::string& parent : MissingParents(m_strInstallPath))
+    for (const std::string& parent : MissingParents(context.m_strInstallPath))
     {
-        if (!CreateFolder(progress, parent))
+        if (!CreateFolder(context, parent))
             return false;
     }
     for (const char* suffix : INSTALL_FOLDER_SUFFIXES)
     {
-        if (!CreateFolder(progress, m_strInstallPath + suffix))
+        if (!CreateFolder(context, context.m_strInstallPath + suffix))
             return false;
     }
     return true;
 }
 
-bool CSetupVantrelApp::CreateFolder(IInstallProgress& progress, const std::string& path)
+bool CreateFolder(CSetupContext& context, const std::string& path)
 {
-    progress.SetStatusText(path);
-    if (::CreateDirectoryA(path.c_str(), nullptr) || ::GetLastError() == ERROR_ALREADY_EXISTS)
+    context.Progress().SetStatusText(path);
+    if (::CreateDirectoryA(path.c_str(), nullptr))
+    {
+        context.Events().FolderMade(path);
+        return true;
+    }
+    if (::GetLastError() == ERROR_ALREADY_EXISTS)
         return true;
     const std::string reason = GetLastErrorText();
-    ShowMessage(FormatResMessage(IDS_CREATE_FOLDER_FAILED, {path.c_str(), reason.c_str()}), MB_OK);
+    context.ShowMessage(FormatResMessage(IDS_CREATE_FOLDER_FAILED, {path.c_str(), reason.c_str()}), MB_OK);
     return false;
 }

@@ -1,11 +1,13 @@
 // The two shell links to the installed reader: in the Start menu's Programs
 // folder and on the desktop, both named after the product.
-#include "app/SetupApp.h"
+#include "shell/Shortcuts.h"
+
+#include <windows.h>
 
 #include <shlobj.h>
 
-#include "app/InstallProgress.h"
-#include "app/Messages.h"
+#include "core/Messages.h"
+#include "core/SetupContext.h"
 #include "framework/Handles.h"
 #include "framework/ResourceStrings.h"
 #include "resources/resource.h"
@@ -61,44 +63,51 @@ bool SaveShellLink(const std::string& linkPath, const std::string& target, const
 }
 } // namespace
 
-bool CSetupVantrelApp::CreateShortcuts(IInstallProgress& progress)
+bool CreateShortcuts(CSetupContext& context)
 {
-    progress.SetStage(IDS_STAGE_SHORTCUTS, 0);
+    context.Progress().SetStage(IDS_STAGE_SHORTCUTS, 0);
     for (int folderId : LINK_FOLDERS)
     {
         // A folder the system cannot name has been reported already; no link
         // is written for it rather than one at the root of the current drive.
-        const std::string folder = GetSpecialFolderPath(folderId);
+        const std::string folder = GetSpecialFolderPath(context, folderId);
         if (folder.empty())
             continue;
-        if (!CreateShortcut(folder))
+        if (!CreateShortcut(context, folder))
             return false;
     }
     return true;
 }
 
-bool CSetupVantrelApp::CreateShortcut(const std::string& folder)
+bool CreateShortcut(CSetupContext& context, const std::string& folder)
 {
-    const std::string target = m_strInstallPath + "\\Programs\\Reader" + (IsWindowsNT() ? "NT" : "95") + ".exe";
-    if (SaveShellLink(LinkPath(folder), target, LoadResString(IDS_SHORTCUT_NAME)))
+    const std::string target =
+        context.m_strInstallPath + "\\Programs\\Reader" + (context.IsNT() ? "NT" : "95") + ".exe";
+    const std::string link = LinkPath(folder);
+    if (SaveShellLink(link, target, LoadResString(IDS_SHORTCUT_NAME)))
+    {
+        context.Events().LinkCreated(link, target);
         return true;
+    }
     const std::string reason = GetLastErrorText();
-    ShowMessage(FormatResMessage(IDS_SHORTCUT_FAILED, {reason.c_str()}), MB_OK);
+    context.ShowMessage(FormatResMessage(IDS_SHORTCUT_FAILED, {reason.c_str()}), MB_OK);
     return false;
 }
 
-void CSetupVantrelApp::RemoveShortcuts()
+void RemoveShortcuts(CSetupContext& context)
 {
     for (int folderId : LINK_FOLDERS)
     {
-        const std::string folder = GetSpecialFolderPath(folderId);
+        const std::string folder = GetSpecialFolderPath(context, folderId);
         if (!folder.empty())
-            RemoveShortcut(folder);
+            RemoveShortcut(context, folder);
     }
 }
 
-void CSetupVantrelApp::RemoveShortcut(const std::string& folder)
+void RemoveShortcut(CSetupContext& context, const std::string& folder)
 {
     // A link that is already gone is no error.
-    ::DeleteFileA(LinkPath(folder).c_str());
+    const std::string link = LinkPath(folder);
+    if (::DeleteFileA(link.c_str()))
+        context.Events().LinkRemoved(link);
 }

@@ -1,11 +1,14 @@
 // The shell's special folders that hold the shortcuts: the all-users folders
 // on the NT family, the user's own on Windows 9x, which has no all-users
 // folders of its own.
-#include "app/SetupApp.h"
+#include "shell/Shortcuts.h"
+
+#include <windows.h>
 
 #include <shlobj.h>
 
-#include "app/Messages.h"
+#include "core/Messages.h"
+#include "core/SetupContext.h"
 #include "framework/Handles.h"
 
 namespace
@@ -23,7 +26,7 @@ constexpr FolderMapping COMMON_TO_PER_USER[] = {
 };
 } // namespace
 
-int CSetupVantrelApp::MapCommonFolder(int folder)
+int MapCommonFolder(int folder)
 {
     for (const FolderMapping& mapping : COMMON_TO_PER_USER)
     {
@@ -33,9 +36,9 @@ int CSetupVantrelApp::MapCommonFolder(int folder)
     return folder;
 }
 
-std::string CSetupVantrelApp::GetSpecialFolderPath(int folder)
+std::string GetSpecialFolderPath(CSetupContext& context, int folder)
 {
-    const int requested = IsWindowsNT() ? folder : MapCommonFolder(folder);
+    const int requested = context.IsNT() ? folder : MapCommonFolder(folder);
 
     unique_com<IMalloc> allocator;
     if (SUCCEEDED(::SHGetMalloc(allocator.put())))
@@ -53,6 +56,6 @@ std::string CSetupVantrelApp::GetSpecialFolderPath(int folder)
                 return path;
         }
     }
-    ShowMessage(GetLastErrorText(), MB_OK);
+    context.ShowMessage(GetLastErrorText(), MB_OK);
     return std::string();
 }

@@ -6,7 +6,10 @@
 
 #include "TestPackages.h"
 #include "TestSupport.h"
-#include "app/SetupApp.h"
+#include "core/SetupContext.h"
+#include "install/FileWriter.h"
+#include "install/PackageInstall.h"
+#include "install/WininitRenames.h"
 #include "package/PackageFile.h"
 
 namespace
@@ -26,7 +29,7 @@ std::string Incompressible(size_t size, unsigned seed)
 class DiskFullTest : public ::testing::Test
 {
 protected:
-    DiskFullTest() : scratch("disk-full") { app.SetUserPrompts(&prompts); }
+    DiskFullTest() : scratch("disk-full") { context.SetPrompts(&prompts); }
 
     void SetUp() override
     {
@@ -56,7 +59,7 @@ protected:
 
     CScratchFolder scratch;
     const std::string folder = "X:\\lumiro";
-    CSetupVantrelApp app;
+    CSetupContext context;
     CScriptedPrompts prompts;
 };
 } // namespace
@@ -73,7 +76,8 @@ TEST_F(DiskFullTest, FileThatDoesNotFitIsReportedAndTheOlderCopyStays)
         ASSERT_TRUE(package.Open(path.c_str(), FALSE));
         if (version.first == 2)
             FillDrive();
-        const bool written = app.WriteFileFromPackage(package, package.GetCatalog().GetAt(0), 0, target);
+        const bool written = CFileWriter(context).WriteFileFromPackage(package, package.GetCatalog().GetAt(0), 0, target) !=
+                             FileWriteResult::Failed;
         package.Close();
         EXPECT_EQ(written, version.first == 1);
     }
@@ -86,23 +90,24 @@ TEST_F(DiskFullTest, FileThatDoesNotFitIsReportedAndTheOlderCopyStays)
 
 TEST_F(DiskFullTest, WininitThatDoesNotFitIsReportedAndLeftAsItWas)
 {
-    app.m_strWindowsDir = folder;
+    CWininitQueue queue(folder);
+    context.SetBootQueue(&queue);
     const std::string original = "[rename]\r\nNUL=C:\\OTHER.DLL\r\n\r\n[boot]\r\nshell=x\r\n";
     ASSERT_TRUE(WriteTextFile(folder + "\\WININIT.INI", original));
     const std::string temporary = folder + "\\$tmp0001.tmp";
     ASSERT_TRUE(WriteTextFile(temporary, ""));
-    app.m_arrBootRenames = {"NUL=" + folder + "\\A.DLL", folder + "\\A.DLL=" + temporary};
+    queue.m_arrBootRenames = {"NUL=" + folder + "\\A.DLL", folder + "\\A.DLL=" + temporary};
     FillDrive();
 
-    EXPECT_FALSE(app.WriteWininitRenames());
+    EXPECT_FALSE(CommitBootReplacements(context));
 
     ASSERT_EQ(prompts.shown.size(), 1u);
     EXPECT_EQ(prompts.shown[0].text, "Failed to create WININIT.INI system file - " + SystemErrorText(ERROR_DISK_FULL));
     EXPECT_EQ(ReadTextFile(folder + "\\WININIT.INI"), original);
     EXPECT_FALSE(FileExists(folder + "\\WININIT.$NW"));
     EXPECT_FALSE(FileExists(temporary));
-    EXPECT_TRUE(app.m_arrBootRenames.empty());
-    EXPECT_FALSE(app.m_bRebootNeeded);
+    EXPECT_TRUE(queue.m_arrBootRenames.empty());
+    EXPECT_FALSE(context.m_bRebootNeeded);
 }
 
 TEST_F(DiskFullTest, LargeFileWrittenByTheSecondThreadReportsTheFullDisk)
@@ -113,7 +118,8 @@ TEST_F(DiskFullTest, LargeFileWrittenByTheSecondThreadReportsTheFullDisk)
     ASSERT_TRUE(WriteTestPackage(path, true, {FileEntry(L"Large.dat", Incompressible(6 * 1024 * 1024, 3))}));
     CPackageFile package;
     ASSERT_TRUE(package.Open(path.c_str(), FALSE));
-    EXPECT_FALSE(app.WriteFileFromPackage(package, package.GetCatalog().GetAt(0), 0, target));
+    EXPECT_EQ(CFileWriter(context).WriteFileFromPackage(package, package.GetCatalog().GetAt(0), 0, target),
+              FileWriteResult::Failed);
     package.Close();
 
     ASSERT_EQ(prompts.shown.size(), 1u);

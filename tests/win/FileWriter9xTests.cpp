@@ -6,7 +6,11 @@
 
 #include "TestPackages.h"
 #include "TestSupport.h"
-#include "app/SetupApp.h"
+#include "core/Platform.h"
+#include "core/SetupContext.h"
+#include "install/FileWriter.h"
+#include "install/PackageInstall.h"
+#include "install/WininitRenames.h"
 #include "package/PackageCatalog.h"
 #include "package/PackageFile.h"
 
@@ -42,8 +46,8 @@ FileState StateOf(const std::string& path)
     return {::GetFileAttributesA(path.c_str()), FileTimeValue(lastWrite)};
 }
 
-// The application object with scripted prompts, a scratch Windows folder (so
-// that the prefix's own WININIT.INI is never touched) and a destination
+// A run's context with scripted prompts, a scratch Windows folder (so that
+// the prefix's own WININIT.INI is never touched) and a destination
 // folder whose long name is no 8.3 name and holds a space, as
 // "C:\Program Files" does.
 class Win9xWriterTest : public ::testing::Test
@@ -51,9 +55,10 @@ class Win9xWriterTest : public ::testing::Test
 protected:
     Win9xWriterTest() : scratch("writer9x"), windows("writer9x-windows")
     {
-        app.SetUserPrompts(&prompts);
-        app.m_strWindowsDir = windows.Path();
-        app.m_strSourceDir = scratch / "media\\";
+        context.SetPrompts(&prompts);
+        context.SetProgress(&progress);
+        context.m_strWindowsDir = windows.Path();
+        context.m_strSourceDir = scratch / "media\\";
         ::CreateDirectoryA((scratch / "media").c_str(), nullptr);
         ::CreateDirectoryA(folder.c_str(), nullptr);
     }
@@ -62,7 +67,7 @@ protected:
     // the delayed moves instead, so none of them may run as NT.
     void SetUp() override
     {
-        ASSERT_FALSE(CSetupVantrelApp::IsWindowsNT())
+        ASSERT_FALSE(IsWindowsNT())
             << "Wine reports an NT-family system: the AppDefaults Version of this program is not win98";
         pendingBefore = ReadPendingRenames();
     }
@@ -73,10 +78,17 @@ protected:
         ASSERT_TRUE(package.Open((scratch / "test.pkg").c_str(), FALSE));
     }
 
+    // True when the file was written or queued for the restart.
     bool Write(int index, const std::string& target)
     {
-        return app.WriteFileFromPackage(package, package.GetCatalog().GetAt(index), index, target);
+        CFileWriter writer(context);
+        return writer.WriteFileFromPackage(package, package.GetCatalog().GetAt(index), index, target) !=
+               FileWriteResult::Failed;
     }
+
+    // The "[rename]" lines waiting in the platform's queue, which the context
+    // makes (for its Windows folder) at its first use.
+    std::vector<std::string>& Lines() { return dynamic_cast<CWininitQueue&>(context.BootQueue()).m_arrBootRenames; }
 
     void Package(const std::string& name, const std::vector<TestEntry>& entries)
     {
@@ -96,7 +108,7 @@ protected:
     CScratchFolder scratch;
     CScratchFolder windows;
     const std::string folder = scratch / "Lumiro Programs";
-    CSetupVantrelApp app;
+    CSetupContext context;
     CScriptedPrompts prompts;
     CRecordingProgress progress;
     CPackageFile package;
@@ -110,7 +122,7 @@ TEST(Win9xEmulation, TheSystemReportsWindows98)
     EXPECT_EQ(info.dwPlatformId, DWORD(VER_PLATFORM_WIN32_WINDOWS));
     EXPECT_EQ(info.dwMajorVersion, 4u);
     EXPECT_EQ(info.dwMinorVersion, 10u);
-    EXPECT_FALSE(CSetupVantrelApp::IsWindowsNT());
+    EXPECT_FALSE(IsWindowsNT());
 }
 
 // A target held open by another process cannot be deleted: two lines with
@@ -137,10 +149,10 @@ TEST_F(Win9xWriterTest, HeldTargetIsQueuedAsTwoRenameLinesWithShortPaths)
     EXPECT_NE(shortTarget, target);
     EXPECT_EQ(shortTarget.find(' '), std::string::npos);
     EXPECT_EQ(shortTemporary.find(' '), std::string::npos);
-    EXPECT_EQ(app.m_arrBootRenames,
+    EXPECT_EQ(Lines(),
               (std::vector<std::string>{"NUL=" + shortTarget, shortTarget + "=" + shortTemporary}));
     // Nothing is queued before the lines are in WININIT.INI.
-    EXPECT_FALSE(app.m_bRebootNeeded);
+    EXPECT_FALSE(context.m_bRebootNeeded);
     EXPECT_TRUE(prompts.shown.empty());
     EXPECT_EQ(ReadTextFile(temporary), NEW_CONTENTS);
     EXPECT_EQ(ReadTextFile(target), OLD_CONTENTS);
@@ -164,7 +176,7 @@ TEST_F(Win9xWriterTest, PackageWithAHeldFileWritesBothLinesIntoWininitAfterwards
     CFileHolder holder;
     ASSERT_TRUE(holder.Hold(target));
 
-    EXPECT_TRUE(app.InstallPackage(progress, "APPS_95.PKG", folder));
+    EXPECT_TRUE(InstallPackage(context, "APPS_95.PKG", folder));
     const std::string shortTarget = ShortPath(target);
     const std::string shortTemporary = ShortPath(folder + "\\$tmp0001.tmp");
     holder.Release();
@@ -173,8 +185,8 @@ TEST_F(Win9xWriterTest, PackageWithAHeldFileWritesBothLinesIntoWininitAfterwards
     ASSERT_FALSE(shortTemporary.empty());
     EXPECT_EQ(Wininit(),
               "[rename]\r\nNUL=" + shortTarget + "\r\n" + shortTarget + "=" + shortTemporary + "\r\n");
-    EXPECT_TRUE(app.m_arrBootRenames.empty());
-    EXPECT_TRUE(app.m_bRebootNeeded);
+    EXPECT_TRUE(Lines().empty());
+    EXPECT_TRUE(context.m_bRebootNeeded);
     EXPECT_EQ(prompts.replaceQuestions.size(), 1u);
     EXPECT_TRUE(prompts.shown.empty());
     EXPECT_EQ(ReadTextFile(folder + "\\Reader95.exe"), "reader");
@@ -193,8 +205,8 @@ TEST_F(Win9xWriterTest, EachPackageAddsItsLinesToTheSectionTheOneBeforeWrote)
     ::CreateDirectoryA(system.c_str(), nullptr);
     ::CreateDirectoryA((scratch / "Lumiro").c_str(), nullptr);
     ::CreateDirectoryA(programs.c_str(), nullptr);
-    app.m_strSystemDir = system;
-    app.SetInstallPath(scratch / "Lumiro");
+    context.m_strSystemDir = system;
+    context.m_strInstallPath = scratch / "Lumiro";
     const std::string runtime = system + "\\LumiroRuntime.dll";
     const std::string reader = programs + "\\ReaderResources.dll";
     ASSERT_TRUE(WriteTextFile(runtime, OLD_CONTENTS));
@@ -210,7 +222,7 @@ TEST_F(Win9xWriterTest, EachPackageAddsItsLinesToTheSectionTheOneBeforeWrote)
     ASSERT_TRUE(runtimeHolder.Hold(runtime));
     ASSERT_TRUE(readerHolder.Hold(reader));
 
-    EXPECT_TRUE(app.InstallPackages(progress));
+    EXPECT_TRUE(InstallPackages(context));
     const std::string shortRuntime = ShortPath(runtime);
     const std::string shortReader = ShortPath(reader);
     const std::string runtimeTemporary = ShortPath(system + "\\$tmp0001.tmp");
@@ -226,7 +238,7 @@ TEST_F(Win9xWriterTest, EachPackageAddsItsLinesToTheSectionTheOneBeforeWrote)
                          "NUL=" +
                              shortRuntime + "\r\n" + shortRuntime + "=" + runtimeTemporary + "\r\n" +
                              "NUL=" + shortReader + "\r\n" + shortReader + "=" + readerTemporary + "\r\n");
-    EXPECT_TRUE(app.m_arrBootRenames.empty());
+    EXPECT_TRUE(Lines().empty());
     EXPECT_TRUE(prompts.shown.empty());
     EXPECT_FALSE(FileExists(system + "\\WrongRuntime.dll"));
     EXPECT_FALSE(FileExists(programs + "\\WrongReader.dll"));
@@ -246,8 +258,8 @@ TEST_F(Win9xWriterTest, NoWininitMergeWhenTheWalkFails)
     for (const bool cancel : {false, true})
     {
         SCOPED_TRACE(cancel ? "cancelled" : "corrupt entry");
-        app.m_arrBootRenames.clear();
-        app.m_bReplaceCancelled = FALSE;
+        Lines().clear();
+        context.m_bReplaceCancelled = FALSE;
         prompts.shown.clear();
         prompts.replaceQuestions.clear();
         ASSERT_TRUE(WriteTextFile(unversioned, OLD_CONTENTS));
@@ -264,12 +276,12 @@ TEST_F(Win9xWriterTest, NoWininitMergeWhenTheWalkFails)
             prompts.replaceAnswers = {ReplaceAnswer::Yes};
         }
 
-        EXPECT_FALSE(app.InstallPackage(progress, "APPS_95.PKG", folder));
+        EXPECT_FALSE(InstallPackage(context, "APPS_95.PKG", folder));
         // The held file was queued, but the lines stay unwritten and their
         // temporary file goes.
-        EXPECT_TRUE(app.m_arrBootRenames.empty());
+        EXPECT_TRUE(Lines().empty());
         EXPECT_TRUE(TemporaryFiles(folder).empty());
-        EXPECT_FALSE(app.m_bRebootNeeded);
+        EXPECT_FALSE(context.m_bRebootNeeded);
         EXPECT_FALSE(FileExists(windows / "WININIT.INI"));
         EXPECT_EQ(Shown(), cancel ? std::vector<std::string>{}
                                   : std::vector<std::string>{"The package file \"APPS_95.PKG\" is corrupt."});
@@ -308,8 +320,8 @@ TEST_F(Win9xWriterTest, TargetWithoutAShortPathQueuesNothingAndRemovesTheTempora
     holder.Release();
 
     EXPECT_EQ(Shown(), std::vector<std::string>{BOOT_REPLACE_FAILED + SystemErrorText(reason)});
-    EXPECT_TRUE(app.m_arrBootRenames.empty());
-    EXPECT_FALSE(app.m_bRebootNeeded);
+    EXPECT_TRUE(Lines().empty());
+    EXPECT_FALSE(context.m_bRebootNeeded);
     EXPECT_TRUE(TemporaryFiles(deep).empty());
     EXPECT_EQ(ReadTextFile(target), OLD_CONTENTS);
     EXPECT_EQ(ReadPendingRenames(), pendingBefore);
@@ -330,11 +342,11 @@ TEST_F(Win9xWriterTest, TargetWhoseFolderVanishedQueuesNothingAndRemovesTheTempo
     const DWORD reason = ::GetLastError();
     ASSERT_NE(reason, 0u);
 
-    EXPECT_FALSE(app.ScheduleBootReplacement(temporary, target));
+    EXPECT_FALSE(CFileWriter(context).ScheduleBootReplacement(temporary, target));
 
     EXPECT_EQ(Shown(), std::vector<std::string>{BOOT_REPLACE_FAILED + SystemErrorText(reason)});
-    EXPECT_TRUE(app.m_arrBootRenames.empty());
-    EXPECT_FALSE(app.m_bRebootNeeded);
+    EXPECT_TRUE(Lines().empty());
+    EXPECT_FALSE(context.m_bRebootNeeded);
     EXPECT_FALSE(FileExists(temporary));
     EXPECT_EQ(ReadPendingRenames(), pendingBefore);
 }
@@ -346,21 +358,21 @@ TEST_F(Win9xWriterTest, WininitThatCannotBeWrittenIsReportedAndStopsTheInstallat
 {
     const std::string target = folder + "\\HeldLibrary.dll";
     ASSERT_TRUE(WriteTextFile(target, OLD_CONTENTS));
-    app.m_strWindowsDir = scratch / "No Windows Folder";
+    context.m_strWindowsDir = scratch / "No Windows Folder";
     Package("APPS_95.PKG", {FileEntry(L"HeldLibrary.dll", NEW_CONTENTS)});
     prompts.replaceAnswers = {ReplaceAnswer::Yes};
     CFileHolder holder;
     ASSERT_TRUE(holder.Hold(target));
 
-    EXPECT_FALSE(app.InstallPackage(progress, "APPS_95.PKG", folder));
+    EXPECT_FALSE(InstallPackage(context, "APPS_95.PKG", folder));
     holder.Release();
 
     EXPECT_EQ(Shown(), std::vector<std::string>{"Failed to create WININIT.INI system file - " +
                                                 SystemErrorText(ERROR_PATH_NOT_FOUND)});
-    EXPECT_TRUE(app.m_arrBootRenames.empty());
-    EXPECT_FALSE(app.m_bRebootNeeded);
+    EXPECT_TRUE(Lines().empty());
+    EXPECT_FALSE(context.m_bRebootNeeded);
     EXPECT_TRUE(TemporaryFiles(folder).empty());
-    EXPECT_FALSE(FolderExists(app.m_strWindowsDir));
+    EXPECT_FALSE(FolderExists(context.m_strWindowsDir));
     EXPECT_EQ(ReadTextFile(target), OLD_CONTENTS);
 }
 
@@ -384,7 +396,7 @@ TEST_F(Win9xWriterTest, RenameRefusedAfterTheDeletionQueuesTheNewFile)
     EXPECT_TRUE(prompts.shown.empty());
     ASSERT_FALSE(shortTarget.empty());
     ASSERT_FALSE(shortTemporary.empty());
-    EXPECT_EQ(app.m_arrBootRenames,
+    EXPECT_EQ(Lines(),
               (std::vector<std::string>{"NUL=" + shortTarget, shortTarget + "=" + shortTemporary}));
     EXPECT_EQ(ReadTextFile(temporary), NEW_CONTENTS);
 }

@@ -9,17 +9,19 @@
 
 #include "TestPackages.h"
 #include "TestSupport.h"
-#include "app/SetupApp.h"
+#include "core/SetupContext.h"
+#include "install/BootReplacementQueue.h"
+#include "install/FileWriter.h"
 #include "package/PackageFile.h"
 
 namespace
 {
-// An application object with scripted prompts and a package opened on a
-// scratch folder.
+// A run's context with scripted prompts and a package opened on a scratch
+// folder.
 class FileWriterTest : public ::testing::Test
 {
 protected:
-    FileWriterTest() : scratch("writer") { app.SetUserPrompts(&prompts); }
+    FileWriterTest() : scratch("writer") { context.SetPrompts(&prompts); }
 
     // Writes and opens a package; entry 0 is what most tests install.
     void OpenPackage(const std::vector<TestEntry>& entries, bool compressed = true)
@@ -29,13 +31,16 @@ protected:
         ASSERT_TRUE(package.Open(packagePath.c_str(), FALSE));
     }
 
+    // True when the file was written or queued for the restart.
     bool Write(int index, const std::string& target)
     {
-        return app.WriteFileFromPackage(package, package.GetCatalog().GetAt(index), index, target);
+        CFileWriter writer(context);
+        return writer.WriteFileFromPackage(package, package.GetCatalog().GetAt(index), index, target) !=
+               FileWriteResult::Failed;
     }
 
     CScratchFolder scratch;
-    CSetupVantrelApp app;
+    CSetupContext context;
     CScriptedPrompts prompts;
     CPackageFile package;
     std::string packagePath;
@@ -68,7 +73,7 @@ TEST_F(FileWriterTest, NewTargetGetsTheContentsAndTheEntrysTimesFromEitherKindOf
         }
         EXPECT_TRUE(TemporaryFiles(scratch.Path()).empty());
         EXPECT_TRUE(prompts.shown.empty());
-        EXPECT_FALSE(app.m_bRebootNeeded);
+        EXPECT_FALSE(context.m_bRebootNeeded);
     }
 }
 
@@ -98,7 +103,7 @@ TEST_F(FileWriterTest, ReadOnlyHiddenOrSystemTargetIsReplacedWithoutReboot)
         ASSERT_TRUE(Write(0, target));
         EXPECT_EQ(ReadTextFile(target), NEW_CONTENTS);
         EXPECT_EQ(::GetFileAttributesA(target.c_str()) & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN), 0u);
-        EXPECT_FALSE(app.m_bRebootNeeded);
+        EXPECT_FALSE(context.m_bRebootNeeded);
         EXPECT_TRUE(prompts.shown.empty());
         EXPECT_TRUE(TemporaryFiles(scratch.Path()).empty());
     }
@@ -175,7 +180,7 @@ TEST_F(FileWriterTest, TargetInUseIsQueuedAsOneReplacingDelayedMoveAndKeptUntilT
         SCOPED_TRACE(sharing == CFileHolder::Sharing::None ? "exclusive" : "delete sharing");
         package.Close();
         OpenPackage({FileEntry(L"held.dll", NEW_CONTENTS)});
-        app.m_bRebootNeeded = false;
+        context.m_bRebootNeeded = false;
         const std::string target = scratch / "held.dll";
         ASSERT_TRUE(WriteTextFile(target, "old"));
         ASSERT_TRUE(WriteTextFile(scratch / "$tmp0001.tmp", "one"));
@@ -192,9 +197,9 @@ TEST_F(FileWriterTest, TargetInUseIsQueuedAsOneReplacingDelayedMoveAndKeptUntilT
         holder.Release();
 
         EXPECT_TRUE(written);
-        EXPECT_TRUE(app.m_bRebootNeeded);
+        EXPECT_TRUE(context.m_bRebootNeeded);
         EXPECT_TRUE(prompts.shown.empty());
-        EXPECT_TRUE(app.m_arrBootRenames.empty());
+        EXPECT_FALSE(context.BootQueue().HasPending());
         // An exclusive holder lets nobody read the file while it holds it.
         if (sharing == CFileHolder::Sharing::Delete)
         {
@@ -229,7 +234,7 @@ TEST_F(FileWriterTest, TargetHeldForAMomentIsReplacedWithoutRestart)
         holder.Release();
 
         EXPECT_EQ(ReadTextFile(target), NEW_CONTENTS);
-        EXPECT_FALSE(app.m_bRebootNeeded);
+        EXPECT_FALSE(context.m_bRebootNeeded);
         EXPECT_TRUE(prompts.shown.empty());
         EXPECT_EQ(after, before);
         EXPECT_TRUE(TemporaryFiles(scratch.Path()).empty());
@@ -290,7 +295,7 @@ TEST_F(FileWriterTest, RefusedDelayedMoveIsAFailureWithoutRestart)
 
     EXPECT_FALSE(written);
     EXPECT_EQ(ReadPendingRenames(), before);
-    EXPECT_FALSE(app.m_bRebootNeeded);
+    EXPECT_FALSE(context.m_bRebootNeeded);
     ASSERT_EQ(prompts.shown.size(), 1u);
     EXPECT_EQ(prompts.shown[0].text.rfind("Failed to schedule a boot-time file replacement - ", 0), 0u);
     EXPECT_EQ(ReadTextFile(target), "old");

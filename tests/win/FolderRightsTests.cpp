@@ -12,7 +12,8 @@
 #include <cstring>
 
 #include "TestSupport.h"
-#include "app/SetupApp.h"
+#include "core/Platform.h"
+#include "core/SetupContext.h"
 #include "install/FolderDaclWriter.h"
 
 namespace
@@ -101,14 +102,14 @@ class FolderRightsTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        app.SetDaclWriter(&writer);
-        app.SetInstallPath(scratch / "Lumiro");
+        context.SetDaclWriter(&writer);
+        context.m_strInstallPath = scratch / "Lumiro";
         for (const char* suffix : {"", "\\Configuration", "\\Configuration\\Machine", "\\Documents", "\\Logs"})
-            ::CreateDirectoryA((app.m_strInstallPath + suffix).c_str(), nullptr);
+            ::CreateDirectoryA((context.m_strInstallPath + suffix).c_str(), nullptr);
     }
 
     CScratchFolder scratch{"rights"};
-    CSetupVantrelApp app;
+    CSetupContext context;
     CRecordingDaclWriter writer;
 };
 } // namespace
@@ -118,18 +119,18 @@ TEST(FolderRightsVersion, TheSystemReportsTheVersionThisProgramIsRunAs)
     const OSVERSIONINFOA version = SystemVersion();
     EXPECT_EQ(version.dwMajorVersion, ExpectedVersion().major);
     EXPECT_EQ(version.dwMinorVersion, ExpectedVersion().minor);
-    EXPECT_EQ(CSetupVantrelApp::IsWindowsXP() || CSetupVantrelApp::IsWindows7(), ExpectedVersion().takesRights);
+    EXPECT_EQ(IsWindowsXP() || IsWindows7(), ExpectedVersion().takesRights);
 }
 
 TEST_F(FolderRightsTest, TakesTheSevenStepsInOrderWithInheritedEntriesOnlyOnWindows51And61)
 {
-    app.SetFolderAccessRights();
+    SetFolderAccessRights(context);
     if (!ExpectedVersion().takesRights)
     {
         EXPECT_TRUE(writer.paths.empty());
         return;
     }
-    const std::string& root = app.m_strInstallPath;
+    const std::string& root = context.m_strInstallPath;
     struct Step
     {
         std::string path;
@@ -160,8 +161,8 @@ TEST_F(FolderRightsTest, TakesTheSevenStepsInOrderWithInheritedEntriesOnlyOnWind
 
 TEST_F(FolderRightsTest, AMissingLogsFolderDoesNotStopTheOtherSteps)
 {
-    ASSERT_TRUE(::RemoveDirectoryA((app.m_strInstallPath + "\\Logs").c_str()));
-    app.SetFolderAccessRights();
+    ASSERT_TRUE(::RemoveDirectoryA((context.m_strInstallPath + "\\Logs").c_str()));
+    SetFolderAccessRights(context);
     const size_t expected = ExpectedVersion().takesRights ? 6u : 0u;
     ASSERT_EQ(writer.paths.size(), expected);
     for (const std::string& path : writer.paths)

@@ -1,4 +1,4 @@
-// The application object's start-up services, messages, the progress window
+// The start-up services, messages, the progress window
 // and the first install step, on the real Windows API of the test prefix.
 #include <gtest/gtest.h>
 
@@ -6,13 +6,19 @@
 
 #include "TestSupport.h"
 #include "app/DlgInstalling.h"
-#include "app/Messages.h"
-#include "app/SetupApp.h"
+#include "app/WindowPrompts.h"
+#include "core/Messages.h"
+#include "core/Platform.h"
+#include "core/SetupContext.h"
 #include "framework/OleSession.h"
 #include "framework/ResourceStrings.h"
 #include "install/FolderDaclWriter.h"
 #include "package/PackageFile.h"
 #include "resources/resource.h"
+#include "run/InstallSequence.h"
+#include "run/StartUp.h"
+#include "shell/InstallFolders.h"
+#include "shell/Shortcuts.h"
 
 TEST(ErrorText, KeepsTheSystemsTrailingLineBreak)
 {
@@ -80,21 +86,21 @@ TEST(Platform, IsWindowsNtFollowsThePlatformTheSystemReports)
 {
     const OSVERSIONINFOA info = SystemVersion();
     ASSERT_NE(info.dwPlatformId, 0xFFFFFFFFu);
-    EXPECT_EQ(CSetupVantrelApp::IsWindowsNT(), info.dwPlatformId == VER_PLATFORM_WIN32_NT);
+    EXPECT_EQ(IsWindowsNT(), info.dwPlatformId == VER_PLATFORM_WIN32_NT);
 }
 
 TEST(Platform, FoldersAreTheProgramsOwnTheWindowsAndTheSystemFolder)
 {
-    CSetupVantrelApp app;
-    ASSERT_TRUE(app.DetermineFolders());
+    CSetupContext context;
+    ASSERT_TRUE(DetermineFolders(context));
     char module[MAX_PATH];
     const std::string modulePath(module, ::GetModuleFileNameA(nullptr, module, MAX_PATH));
-    EXPECT_EQ(app.m_strSourceDir, modulePath.substr(0, modulePath.rfind('\\') + 1));
-    EXPECT_EQ(app.m_strSourceDir.back(), '\\');
+    EXPECT_EQ(context.m_strSourceDir, modulePath.substr(0, modulePath.rfind('\\') + 1));
+    EXPECT_EQ(context.m_strSourceDir.back(), '\\');
     char folder[MAX_PATH];
-    EXPECT_EQ(app.m_strSystemDir, std::string(folder, ::GetSystemDirectoryA(folder, MAX_PATH)));
-    EXPECT_EQ(app.m_strWindowsDir, std::string(folder, ::GetWindowsDirectoryA(folder, MAX_PATH)));
-    EXPECT_EQ(app.m_strInstallPath, "C:\\Lumiro");
+    EXPECT_EQ(context.m_strSystemDir, std::string(folder, ::GetSystemDirectoryA(folder, MAX_PATH)));
+    EXPECT_EQ(context.m_strWindowsDir, std::string(folder, ::GetWindowsDirectoryA(folder, MAX_PATH)));
+    EXPECT_EQ(context.m_strInstallPath, "C:\\Lumiro");
 }
 
 // A folder that does not fit its buffer is no folder: the setup says so and
@@ -107,33 +113,37 @@ TEST(Platform, FolderThatDoesNotFitItsBufferEndsTheRunWithAMessage)
     const DWORD moduleLength = ::GetModuleFileNameA(nullptr, module, MAX_PATH);
     for (const DWORD bufferLength : {DWORD(3), moduleLength})
     {
-        CSetupVantrelApp app;
+        CSetupContext context;
         CScriptedPrompts prompts;
-        app.SetUserPrompts(&prompts);
-        EXPECT_FALSE(app.DetermineFolders(bufferLength));
+        context.SetPrompts(&prompts);
+        EXPECT_FALSE(DetermineFolders(context, bufferLength));
         ASSERT_EQ(prompts.shown.size(), 1u);
         EXPECT_EQ(prompts.shown[0].text,
                   "Setup cannot determine its own folder, the Windows folder or the system folder - " +
                       SystemErrorText(ERROR_INSUFFICIENT_BUFFER));
-        EXPECT_TRUE(app.m_strSourceDir.empty());
+        EXPECT_TRUE(context.m_strSourceDir.empty());
     }
 }
 
 class InstallFoldersTest : public ::testing::Test
 {
 protected:
-    InstallFoldersTest() : scratch("folders") { app.SetUserPrompts(&prompts); }
+    InstallFoldersTest() : scratch("folders")
+    {
+        context.SetPrompts(&prompts);
+        context.SetProgress(&progress);
+    }
 
     CScratchFolder scratch;
-    CSetupVantrelApp app;
+    CSetupContext context;
     CScriptedPrompts prompts;
     CRecordingProgress progress;
 };
 
 TEST_F(InstallFoldersTest, CreatesTheSixFoldersInOrderAndShowsEachPath)
 {
-    app.SetInstallPath(scratch / "Lumiro");
-    ASSERT_TRUE(app.CreateInstallFolders(progress));
+    context.m_strInstallPath = scratch / "Lumiro";
+    ASSERT_TRUE(CreateInstallFolders(context));
     const std::string root = scratch / "Lumiro";
     const std::vector<std::string> expected = {root, root + "\\Programs", root + "\\Configuration",
                                                root + "\\Configuration\\Machine", root + "\\Logs",
@@ -150,11 +160,12 @@ TEST_F(InstallFoldersTest, CreatesTheSixFoldersInOrderAndShowsEachPath)
 
 TEST_F(InstallFoldersTest, AcceptsFoldersThatExistAndLeavesTheirContents)
 {
-    app.SetInstallPath(scratch / "Lumiro");
-    ASSERT_TRUE(app.CreateInstallFolders(progress));
+    context.m_strInstallPath = scratch / "Lumiro";
+    ASSERT_TRUE(CreateInstallFolders(context));
     ASSERT_TRUE(WriteTextFile(scratch / "Lumiro\\Logs\\keep.txt", "kept"));
     CRecordingProgress second;
-    EXPECT_TRUE(app.CreateInstallFolders(second));
+    context.SetProgress(&second);
+    EXPECT_TRUE(CreateInstallFolders(context));
     EXPECT_EQ(ReadTextFile(scratch / "Lumiro\\Logs\\keep.txt"), "kept");
     EXPECT_EQ(second.statuses.size(), 7u);
     EXPECT_TRUE(prompts.shown.empty());
@@ -163,8 +174,8 @@ TEST_F(InstallFoldersTest, AcceptsFoldersThatExistAndLeavesTheirContents)
 TEST_F(InstallFoldersTest, MissingParentsAreMadeFirstEachShownInTurn)
 {
     const std::string folder = scratch / "missing\\deeper\\Lumiro";
-    app.SetInstallPath(folder);
-    EXPECT_TRUE(app.CreateInstallFolders(progress));
+    context.m_strInstallPath = folder;
+    EXPECT_TRUE(CreateInstallFolders(context));
     EXPECT_TRUE(prompts.shown.empty());
     EXPECT_TRUE(FolderExists(folder + "\\Configuration\\Machine"));
     ASSERT_EQ(progress.statuses.size(), 9u);
@@ -176,8 +187,8 @@ TEST_F(InstallFoldersTest, AFolderBelowAFileFailsAtTheInstallFolderWithPathNotFo
 {
     ASSERT_TRUE(WriteTextFile(scratch / "file", "not a folder"));
     const std::string folder = scratch / "file\\Lumiro";
-    app.SetInstallPath(folder);
-    EXPECT_FALSE(app.CreateInstallFolders(progress));
+    context.m_strInstallPath = folder;
+    EXPECT_FALSE(CreateInstallFolders(context));
     ASSERT_EQ(prompts.shown.size(), 1u);
     EXPECT_EQ(prompts.shown[0].text,
               "Failed to create the directory \"" + folder + "\" because " + SystemErrorText(ERROR_PATH_NOT_FOUND));
@@ -190,8 +201,8 @@ TEST_F(InstallFoldersTest, AFileInTheWayCountsAsTheFolderThenTheNextFolderFails)
 {
     const std::string blocker = scratch / "Lumiro";
     ASSERT_TRUE(WriteTextFile(blocker, "not a folder"));
-    app.SetInstallPath(blocker);
-    EXPECT_FALSE(app.CreateInstallFolders(progress));
+    context.m_strInstallPath = blocker;
+    EXPECT_FALSE(CreateInstallFolders(context));
     ASSERT_EQ(prompts.shown.size(), 1u);
     EXPECT_EQ(prompts.shown[0].text.rfind("Failed to create the directory \"" + blocker + "\\Programs\" because ", 0), 0u)
         << prompts.shown[0].text;
@@ -202,8 +213,8 @@ TEST_F(InstallFoldersTest, InstallSequenceStopsAtStepOneWhenAFolderFails)
 {
     ASSERT_TRUE(WriteTextFile(scratch / "file", "not a folder"));
     const std::string folder = scratch / "file\\Lumiro";
-    app.SetInstallPath(folder);
-    EXPECT_FALSE(app.RunInstall(progress));
+    context.m_strInstallPath = folder;
+    EXPECT_FALSE(RunInstall(context));
     EXPECT_EQ(progress.stage, "Creating folders");
     EXPECT_EQ(progress.stages, std::vector<std::string>{"Creating folders"});
     ASSERT_EQ(prompts.shown.size(), 1u);
@@ -303,11 +314,12 @@ class InstallSequenceTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        app.SetUserPrompts(&prompts);
-        app.SetDaclWriter(&rights);
-        app.SetInstallPath(scratch / "Lumiro");
-        app.DetermineFolders();
-        app.m_strSourceDir = scratch.Path() + "\\";
+        context.SetPrompts(&prompts);
+        context.SetProgress(&progress);
+        context.SetDaclWriter(&rights);
+        context.m_strInstallPath = scratch / "Lumiro";
+        DetermineFolders(context);
+        context.m_strSourceDir = scratch.Path() + "\\";
         for (const char* name : {"RTDLL_NT.PKG", "APPS_NT.PKG"})
         {
             CPackageFile package;
@@ -317,13 +329,13 @@ protected:
     }
     void TearDown() override
     {
-        app.RemoveShortcuts();
+        RemoveShortcuts(context);
         DeleteRegistryTree(HKEY_CLASSES_ROOT, SAMPLE_CONTROL_U_CLASS_KEY);
     }
 
     COleSession ole;
     CScratchFolder scratch{"sequence"};
-    CSetupVantrelApp app;
+    CSetupContext context;
     CScriptedPrompts prompts;
     CRecordingProgress progress;
     CRefusingDaclWriter rights;
@@ -332,14 +344,14 @@ protected:
 
 TEST_F(InstallSequenceTest, RunsTheStepsInOrderAndARefusedFolderRightDoesNotFailIt)
 {
-    ASSERT_TRUE(CSetupVantrelApp::IsWindowsNT() && CSetupVantrelApp::IsWindows7());
+    ASSERT_TRUE(IsWindowsNT() && IsWindows7());
     // The platform's control already in place.
     ASSERT_TRUE(::CreateDirectoryA((scratch / "Lumiro").c_str(), nullptr));
     ASSERT_TRUE(::CreateDirectoryA((scratch / "Lumiro\\Programs").c_str(), nullptr));
     ASSERT_TRUE(::CopyFileA(FixtureFile("payload\\APPS_NT\\UiCtlsU.ocx").c_str(),
                             (scratch / "Lumiro\\Programs\\UiCtlsU.ocx").c_str(), FALSE));
 
-    ASSERT_TRUE(app.RunInstall(progress));
+    ASSERT_TRUE(RunInstall(context));
     EXPECT_EQ(progress.stages,
               (std::vector<std::string>{"Creating folders", "Installing files", "Configuring software.",
                                         "Creating shortcuts", "Registering components", "Registering OLE Controls"}));
@@ -351,7 +363,7 @@ TEST_F(InstallSequenceTest, RunsTheStepsInOrderAndARefusedFolderRightDoesNotFail
 
 TEST_F(InstallSequenceTest, AControlThatFailsToRegisterEndsTheSequenceAfterItsMessage)
 {
-    EXPECT_FALSE(app.RunInstall(progress));
+    EXPECT_FALSE(RunInstall(context));
     EXPECT_EQ(progress.stage, "Registering OLE Controls");
     ASSERT_EQ(prompts.shown.size(), 1u);
     EXPECT_EQ(prompts.shown[0].text,

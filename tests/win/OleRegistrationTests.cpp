@@ -4,7 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "TestSupport.h"
-#include "app/SetupApp.h"
+#include "core/SetupContext.h"
+#include "install/OleRegistration.h"
 
 namespace
 {
@@ -13,9 +14,10 @@ class OleRegistrationTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        app.SetUserPrompts(&prompts);
-        app.SetInstallPath(scratch / "Lumiro");
-        ::CreateDirectoryA(app.m_strInstallPath.c_str(), nullptr);
+        context.SetPrompts(&prompts);
+        context.SetProgress(&progress);
+        context.m_strInstallPath = scratch / "Lumiro";
+        ::CreateDirectoryA(context.m_strInstallPath.c_str(), nullptr);
         ::CreateDirectoryA(programs.c_str(), nullptr);
         RemoveClassKeys();
     }
@@ -31,7 +33,7 @@ protected:
     std::string PlatformControl() const { return programs + (RunsAsNt() ? "\\UiCtlsU.ocx" : "\\UiCtlsA.ocx"); }
 
     CScratchFolder scratch{"ole"};
-    CSetupVantrelApp app;
+    CSetupContext context;
     CScriptedPrompts prompts;
     CRecordingProgress progress;
     const std::string programs = scratch / "Lumiro\\Programs";
@@ -44,7 +46,7 @@ TEST_F(OleRegistrationTest, RegistersOnlyTheBuildForThePlatform)
                             FALSE));
     ASSERT_TRUE(::CopyFileA(FixtureFile("payload\\APPS_95\\UiCtlsA.ocx").c_str(), (programs + "\\UiCtlsA.ocx").c_str(),
                             FALSE));
-    ASSERT_TRUE(app.RegisterOleControls(progress));
+    ASSERT_TRUE(RegisterOleControls(context));
     EXPECT_EQ(progress.stages, std::vector<std::string>{"Registering OLE Controls"});
     EXPECT_EQ(progress.status, "");
     EXPECT_TRUE(prompts.shown.empty());
@@ -61,10 +63,10 @@ TEST_F(OleRegistrationTest, RegistersOnlyTheBuildForThePlatform)
 TEST_F(OleRegistrationTest, AControlThatAnswersSFalseOrIsMissingStopsWithTheMessageNamingIt)
 {
     const std::string message = "Failed to register OLE control \"" + PlatformControl() + "\"";
-    EXPECT_FALSE(app.RegisterOleControls(progress));
+    EXPECT_FALSE(RegisterOleControls(context));
 
     ASSERT_TRUE(::CopyFileA(FixtureFile("controls\\Declining.ocx").c_str(), PlatformControl().c_str(), FALSE));
-    EXPECT_FALSE(app.RegisterOleControls(progress));
+    EXPECT_FALSE(RegisterOleControls(context));
 
     ASSERT_EQ(prompts.shown.size(), 2u);
     for (const auto& shown : prompts.shown)

@@ -5,7 +5,8 @@
 
 #include "TestPackages.h"
 #include "TestSupport.h"
-#include "app/SetupApp.h"
+#include "core/SetupContext.h"
+#include "install/PackageInstall.h"
 #include "install/EntryNameText.h"
 #include "package/PackageCatalog.h"
 
@@ -16,14 +17,15 @@ class PackageInstallTest : public ::testing::Test
 protected:
     PackageInstallTest() : scratch("packages")
     {
-        app.SetUserPrompts(&prompts);
+        context.SetPrompts(&prompts);
+        context.SetProgress(&progress);
         ::CreateDirectoryA((scratch / "media").c_str(), nullptr);
         ::CreateDirectoryA((scratch / "system").c_str(), nullptr);
         ::CreateDirectoryA((scratch / "Lumiro").c_str(), nullptr);
         ::CreateDirectoryA((scratch / "Lumiro\\Programs").c_str(), nullptr);
-        app.m_strSourceDir = scratch / "media\\";
-        app.m_strSystemDir = scratch / "system";
-        app.SetInstallPath(scratch / "Lumiro");
+        context.m_strSourceDir = scratch / "media\\";
+        context.m_strSystemDir = scratch / "system";
+        context.m_strInstallPath = scratch / "Lumiro";
     }
 
     void Package(const std::string& name, const std::vector<TestEntry>& entries, LONG build = 2093)
@@ -40,7 +42,7 @@ protected:
     }
 
     CScratchFolder scratch;
-    CSetupVantrelApp app;
+    CSetupContext context;
     CScriptedPrompts prompts;
     CRecordingProgress progress;
 };
@@ -52,7 +54,7 @@ TEST_F(PackageInstallTest, NtPackagesGoToTheSystemFolderAndToPrograms)
     Package("APPS_NT.PKG", {FileEntry(L"ReaderNT.exe", "reader")});
     Package("RTDLL_95.PKG", {FileEntry(L"wrong.dll", "95")});
 
-    EXPECT_TRUE(app.InstallPackages(progress));
+    EXPECT_TRUE(InstallPackages(context));
     EXPECT_EQ(ReadTextFile(scratch / "system\\LumRtl.dll"), "runtime");
     EXPECT_EQ(ReadTextFile(scratch / "Lumiro\\Programs\\ReaderNT.exe"), "reader");
     EXPECT_FALSE(FileExists(scratch / "system\\wrong.dll"));
@@ -64,7 +66,7 @@ TEST_F(PackageInstallTest, NtPackagesGoToTheSystemFolderAndToPrograms)
 TEST_F(PackageInstallTest, MissingRuntimePackageIsReportedAndNothingIsInstalled)
 {
     Package("APPS_NT.PKG", {FileEntry(L"ReaderNT.exe", "reader")});
-    EXPECT_FALSE(app.InstallPackages(progress));
+    EXPECT_FALSE(InstallPackages(context));
     EXPECT_EQ(Shown(), std::vector<std::string>{"Failed to open the package \"RTDLL_NT.PKG\" - " +
                                                 SystemErrorText(ERROR_FILE_NOT_FOUND)});
     EXPECT_FALSE(FileExists(scratch / "Lumiro\\Programs\\ReaderNT.exe"));
@@ -73,7 +75,7 @@ TEST_F(PackageInstallTest, MissingRuntimePackageIsReportedAndNothingIsInstalled)
 TEST_F(PackageInstallTest, FileThatIsNoPackageIsReportedAsCorrupt)
 {
     ASSERT_TRUE(WriteTextFile(scratch / "media\\RTDLL_NT.PKG", std::string(300, 'x')));
-    EXPECT_FALSE(app.InstallPackage(progress, "RTDLL_NT.PKG", app.m_strSystemDir));
+    EXPECT_FALSE(InstallPackage(context, "RTDLL_NT.PKG", context.m_strSystemDir));
     EXPECT_EQ(Shown(), std::vector<std::string>{"Failed to open the package \"RTDLL_NT.PKG\" - " +
                                                 SystemErrorText(ERROR_FILE_CORRUPT)});
 }
@@ -85,7 +87,7 @@ TEST_F(PackageInstallTest, PackageOfAnotherBuildIsRefusedBeforeAnythingIsWritten
         SCOPED_TRACE(build);
         prompts.shown.clear();
         Package("RTDLL_NT.PKG", {FileEntry(L"LumRtl.dll", "runtime")}, build);
-        EXPECT_FALSE(app.InstallPackage(progress, "RTDLL_NT.PKG", app.m_strSystemDir));
+        EXPECT_FALSE(InstallPackage(context, "RTDLL_NT.PKG", context.m_strSystemDir));
         EXPECT_EQ(Shown(), std::vector<std::string>{"The package file \"RTDLL_NT.PKG\" is from a different build."});
         EXPECT_FALSE(FileExists(scratch / "system\\LumRtl.dll"));
     }
@@ -101,7 +103,7 @@ TEST_F(PackageInstallTest, ConfigObjAfterThreeFilesKeepsTheThreeAndStops)
             ::DeleteFileA((scratch / "Lumiro\\Programs\\" + name).c_str());
         Package("APPS_NT.PKG", {FileEntry(L"a.dll", "a"), FileEntry(L"b.dll", "b"), FileEntry(L"c.dll", "c"),
                                 KindEntry(L"settings", kind), FileEntry(L"d.dll", "d")});
-        EXPECT_FALSE(app.InstallPackage(progress, "APPS_NT.PKG", scratch / "Lumiro\\Programs"));
+        EXPECT_FALSE(InstallPackage(context, "APPS_NT.PKG", scratch / "Lumiro\\Programs"));
         EXPECT_EQ(Shown(), std::vector<std::string>{"The package file \"APPS_NT.PKG\" is corrupt."});
         for (const char* name : {"a.dll", "b.dll", "c.dll"})
             EXPECT_TRUE(FileExists(scratch / "Lumiro\\Programs\\" + name)) << name;
@@ -113,7 +115,7 @@ TEST_F(PackageInstallTest, ConfigObjAfterThreeFilesKeepsTheThreeAndStops)
 TEST_F(PackageInstallTest, EmptyCatalogSucceedsWithoutInstallingAnything)
 {
     Package("APPS_NT.PKG", {});
-    EXPECT_TRUE(app.InstallPackage(progress, "APPS_NT.PKG", scratch / "Lumiro\\Programs"));
+    EXPECT_TRUE(InstallPackage(context, "APPS_NT.PKG", scratch / "Lumiro\\Programs"));
     EXPECT_TRUE(progress.statuses.empty());
     EXPECT_TRUE(prompts.shown.empty());
 }
@@ -121,7 +123,7 @@ TEST_F(PackageInstallTest, EmptyCatalogSucceedsWithoutInstallingAnything)
 TEST_F(PackageInstallTest, DirectoryEntryShowsItsNameAndMakesItsFolder)
 {
     Package("APPS_NT.PKG", {KindEntry(L"Help", entryDirectory), KindEntry(L"Docs\\en\\empty", entryDirectory)});
-    EXPECT_TRUE(app.InstallPackage(progress, "APPS_NT.PKG", scratch / "Lumiro\\Programs"));
+    EXPECT_TRUE(InstallPackage(context, "APPS_NT.PKG", scratch / "Lumiro\\Programs"));
     EXPECT_EQ(progress.statuses, (std::vector<std::string>{"Help", "Docs\\en\\empty"}));
     EXPECT_TRUE(FolderExists(scratch / "Lumiro\\Programs\\Help"));
     EXPECT_TRUE(FolderExists(scratch / "Lumiro\\Programs\\Docs\\en\\empty"));
@@ -132,7 +134,7 @@ TEST_F(PackageInstallTest, FoldersOfNestedEntriesAreMadeAsNeededAndAFileInTheWay
 {
     Package("APPS_NT.PKG", {FileEntry(L"Help\\en\\index.txt", "index"), FileEntry(L"Help/en/more.txt", "more"),
                             FileEntry(L"Help\\de\\index.txt", "Inhalt")});
-    EXPECT_TRUE(app.InstallPackage(progress, "APPS_NT.PKG", scratch / "Lumiro\\Programs"));
+    EXPECT_TRUE(InstallPackage(context, "APPS_NT.PKG", scratch / "Lumiro\\Programs"));
     EXPECT_EQ(ReadTextFile(scratch / "Lumiro\\Programs\\Help\\en\\index.txt"), "index");
     EXPECT_EQ(ReadTextFile(scratch / "Lumiro\\Programs\\Help\\en\\more.txt"), "more");
     EXPECT_EQ(ReadTextFile(scratch / "Lumiro\\Programs\\Help\\de\\index.txt"), "Inhalt");
@@ -140,7 +142,7 @@ TEST_F(PackageInstallTest, FoldersOfNestedEntriesAreMadeAsNeededAndAFileInTheWay
 
     ASSERT_TRUE(WriteTextFile(scratch / "Lumiro\\Programs\\Notes", "a file, not a folder"));
     Package("APPS_NT.PKG", {FileEntry(L"Notes\\a.txt", "a")});
-    EXPECT_FALSE(app.InstallPackage(progress, "APPS_NT.PKG", scratch / "Lumiro\\Programs"));
+    EXPECT_FALSE(InstallPackage(context, "APPS_NT.PKG", scratch / "Lumiro\\Programs"));
     EXPECT_EQ(Shown().back(), "Failed to create the directory \"" + scratch / "Lumiro\\Programs\\Notes" +
                                   "\" because " + SystemErrorText(ERROR_ALREADY_EXISTS));
     EXPECT_EQ(ReadTextFile(scratch / "Lumiro\\Programs\\Notes"), "a file, not a folder");
@@ -154,7 +156,7 @@ TEST_F(PackageInstallTest, TargetsThatWouldNotFitMaxPathOrAreFoldersAreRefusedBe
     const std::wstring longName(MAX_PATH - programs.size() - 1, L'n');
     const std::string longTarget = programs + "\\" + std::string(longName.begin(), longName.end());
     Package("APPS_NT.PKG", {FileEntry(longName.substr(1), "fits"), FileEntry(longName, "too long")});
-    EXPECT_FALSE(app.InstallPackage(progress, "APPS_NT.PKG", programs));
+    EXPECT_FALSE(InstallPackage(context, "APPS_NT.PKG", programs));
     EXPECT_EQ(Shown(), std::vector<std::string>{"The file \"" + longTarget +
                                                 "\" cannot be installed because its full path is longer than Windows allows."});
     EXPECT_EQ(ReadTextFile(programs + "\\" + std::string(longName.begin() + 1, longName.end())), "fits");
@@ -166,20 +168,20 @@ TEST_F(PackageInstallTest, TargetsThatWouldNotFitMaxPathOrAreFoldersAreRefusedBe
     ASSERT_TRUE(::CreateDirectoryA((programs + "\\ZZDir").c_str(), nullptr));
     ASSERT_TRUE(WriteTextFile(programs + "\\ZZDir\\inner.txt", "kept"));
     Package("APPS_NT.PKG", {FileEntry(L"ZZDir", "file")});
-    EXPECT_FALSE(app.InstallPackage(progress, "APPS_NT.PKG", programs));
+    EXPECT_FALSE(InstallPackage(context, "APPS_NT.PKG", programs));
     EXPECT_EQ(Shown(), std::vector<std::string>{"The file \"" + programs +
                                                 "\\ZZDir\" cannot be installed because a folder of that name is in its place."});
     EXPECT_EQ(ReadTextFile(programs + "\\ZZDir\\inner.txt"), "kept");
     EXPECT_TRUE(TemporaryFiles(programs).empty());
     EXPECT_TRUE(prompts.replaceQuestions.empty());
-    EXPECT_FALSE(app.m_bRebootNeeded);
+    EXPECT_FALSE(context.m_bRebootNeeded);
     EXPECT_TRUE(ReadPendingRenames().empty());
 }
 
 TEST_F(PackageInstallTest, SubfolderEntryIsWrittenBelowTheDestinationAndShowsItsOwnName)
 {
     Package("APPS_NT.PKG", {FileEntry(L"Help\\reader.hlp", "help")});
-    EXPECT_TRUE(app.InstallPackage(progress, "APPS_NT.PKG", scratch / "Lumiro\\Programs"));
+    EXPECT_TRUE(InstallPackage(context, "APPS_NT.PKG", scratch / "Lumiro\\Programs"));
     EXPECT_EQ(ReadTextFile(scratch / "Lumiro\\Programs\\Help\\reader.hlp"), "help");
     EXPECT_EQ(progress.statuses, std::vector<std::string>{"Help\\reader.hlp"});
 }
@@ -189,7 +191,7 @@ TEST_F(PackageInstallTest, DestinationEndingInABackslashGetsNoSecondOne)
     // The folder does not exist, so the writer names the temporary file it
     // wanted: built from the target path, it shows the single backslash.
     Package("RTDLL_NT.PKG", {FileEntry(L"LumRtl.dll", "runtime")});
-    EXPECT_FALSE(app.InstallPackage(progress, "RTDLL_NT.PKG", scratch / "root\\"));
+    EXPECT_FALSE(InstallPackage(context, "RTDLL_NT.PKG", scratch / "root\\"));
     ASSERT_EQ(prompts.shown.size(), 1u);
     EXPECT_EQ(prompts.shown[0].text.rfind("Failed to create the temporary file \"" + scratch / "root\\$tmp0001.tmp\"", 0),
               0u);
@@ -210,7 +212,7 @@ TEST_F(PackageInstallTest, EntryNameThatWouldLeaveTheDestinationMakesThePackageC
         prompts.shown.clear();
         ::DeleteFileA((scratch / "Lumiro\\Programs\\good.dll").c_str());
         Package("APPS_NT.PKG", {FileEntry(L"good.dll", "good"), FileEntry(name, "evil")});
-        const bool installed = app.InstallPackage(progress, "APPS_NT.PKG", scratch / "Lumiro\\Programs");
+        const bool installed = InstallPackage(context, "APPS_NT.PKG", scratch / "Lumiro\\Programs");
         if (name[0] == 0xFF0E)
         {
             // Not refused as unsafe: the name becomes "???evil.dll", which
@@ -232,7 +234,7 @@ TEST_F(PackageInstallTest, NamesWithDotsInsideThemAreOrdinaryNames)
 {
     ::CreateDirectoryA((scratch / "Lumiro\\Programs\\v1.2").c_str(), nullptr);
     Package("APPS_NT.PKG", {FileEntry(L"..hidden", "a"), FileEntry(L"v1.2\\a..b.dll", "b")});
-    EXPECT_TRUE(app.InstallPackage(progress, "APPS_NT.PKG", scratch / "Lumiro\\Programs"));
+    EXPECT_TRUE(InstallPackage(context, "APPS_NT.PKG", scratch / "Lumiro\\Programs"));
     EXPECT_TRUE(FileExists(scratch / "Lumiro\\Programs\\..hidden"));
     EXPECT_TRUE(FileExists(scratch / "Lumiro\\Programs\\v1.2\\a..b.dll"));
 }
@@ -241,7 +243,7 @@ TEST_F(PackageInstallTest, SlashSeparatesFoldersAsTheBackslashDoes)
 {
     ::CreateDirectoryA((scratch / "Lumiro\\Programs\\Help").c_str(), nullptr);
     Package("APPS_NT.PKG", {FileEntry(L"Help/reader.hlp", "help")});
-    EXPECT_TRUE(app.InstallPackage(progress, "APPS_NT.PKG", scratch / "Lumiro\\Programs"));
+    EXPECT_TRUE(InstallPackage(context, "APPS_NT.PKG", scratch / "Lumiro\\Programs"));
     EXPECT_EQ(ReadTextFile(scratch / "Lumiro\\Programs\\Help\\reader.hlp"), "help");
     EXPECT_EQ(progress.statuses, std::vector<std::string>{"Help\\reader.hlp"});
     EXPECT_TRUE(TemporaryFiles(scratch / "Lumiro\\Programs").empty());

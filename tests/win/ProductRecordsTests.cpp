@@ -10,7 +10,8 @@
 #include <vector>
 
 #include "TestSupport.h"
-#include "app/SetupApp.h"
+#include "core/SetupContext.h"
+#include "registry/FontMappingWriter.h"
 #include "registry/FontMappingTables.h"
 #include "registry/ProductRecords.h"
 #include "registry/RegistryKey.h"
@@ -69,19 +70,23 @@ unsigned long long Now()
 class ProductRecordsTest : public ::testing::Test
 {
 protected:
-    void SetUp() override { DeleteRegistryTree(HKEY_LOCAL_MACHINE, PRODUCT_VENDOR_KEY); }
+    void SetUp() override
+    {
+        DeleteRegistryTree(HKEY_LOCAL_MACHINE, PRODUCT_VENDOR_KEY);
+        context.SetProgress(&progress);
+    }
     void TearDown() override { DeleteRegistryTree(HKEY_LOCAL_MACHINE, PRODUCT_VENDOR_KEY); }
 
     bool Install()
     {
-        CSetupVantrelApp app;
-        app.SetInstallPath(installPath);
-        return app.WriteRegistryRecords(progress);
+        context.m_strInstallPath = installPath;
+        return WriteRegistryRecords(context);
     }
-    void Uninstall() { CSetupVantrelApp().RemoveRegistryRecords(); }
+    void Uninstall() { RemoveRegistryRecords(context); }
 
     std::string installPath = "D:\\Programs\\Lumiro";
     CRecordingProgress progress;
+    CSetupContext context;
 };
 } // namespace
 
@@ -156,9 +161,8 @@ TEST_F(ProductRecordsTest, RemovingDeletesBothProductTreesAndKeepsTheVendorKeyAn
 
 TEST_F(ProductRecordsTest, FontMappingsWriteFortyFourKeysWithTheirSignaturesInOnePass)
 {
-    CSetupVantrelApp app;
     const auto start = std::chrono::steady_clock::now();
-    ASSERT_TRUE(app.WriteFontMappings(progress));
+    ASSERT_TRUE(WriteFontMappings(context));
     const auto elapsed = std::chrono::steady_clock::now() - start;
     std::printf("[ timing ] WriteFontMappings wrote 44 keys in %.1f ms\n",
                 std::chrono::duration<double, std::milli>(elapsed).count());

@@ -5,7 +5,8 @@
 
 #include "TestPackages.h"
 #include "TestSupport.h"
-#include "app/SetupApp.h"
+#include "core/SetupContext.h"
+#include "install/PackageInstall.h"
 #include "install/ReplaceDecision.h"
 #include "package/PackageFile.h"
 
@@ -46,7 +47,7 @@ bool SetLastWriteTime(const std::string& path, const FILETIME& time)
 class ReplaceDecisionTest : public ::testing::Test
 {
 protected:
-    ReplaceDecisionTest() : scratch("replace") { app.SetUserPrompts(&prompts); }
+    ReplaceDecisionTest() : scratch("replace") { context.SetPrompts(&prompts); }
 
     // An existing target: a copy of a fixture library, or a file without a
     // version resource.
@@ -65,7 +66,8 @@ protected:
     }
 
     // Installs one File entry with the given version and last-write time
-    // over target through the decision.
+    // over target through the decision; true when the installation goes on.
+    // The outcome is kept in lastOutcome.
     bool Install(const std::string& target, ULONGLONG version, const FILETIME& lastWrite = March2013(2500000))
     {
         TestEntry entry = FileEntry(L"entry.dll", NEW_CONTENTS);
@@ -75,15 +77,17 @@ protected:
         EXPECT_TRUE(WriteTestPackage(packagePath, true, {entry}));
         CPackageFile package;
         EXPECT_TRUE(package.Open(packagePath.c_str(), FALSE));
-        return app.InstallFileFromPackage(package, package.GetCatalog().GetAt(0), 0, target);
+        lastOutcome = CFileInstaller(context).InstallFileFromPackage(package, package.GetCatalog().GetAt(0), 0, target);
+        return GoesOn(lastOutcome);
     }
 
     static bool Written(const std::string& target) { return ReadTextFile(target) == NEW_CONTENTS; }
 
     CScratchFolder scratch;
-    CSetupVantrelApp app;
+    CSetupContext context;
     CScriptedPrompts prompts;
     int packages = 0;
+    FileOutcome lastOutcome = FileOutcome::Failed;
 };
 } // namespace
 
@@ -181,22 +185,22 @@ TEST_F(ReplaceDecisionTest, AnswersDecideTheFileAndTheRunsMemory)
     prompts.replaceAnswers = {ReplaceAnswer::Yes};
     EXPECT_TRUE(Install(yes, 0));
     EXPECT_TRUE(Written(yes));
-    EXPECT_TRUE(app.m_bAskReplace);
+    EXPECT_TRUE(context.m_bAskReplace);
 
     // No: kept, and the installation goes on.
     const std::string no = ExistingWithoutVersion("no.dll");
     prompts.replaceAnswers = {ReplaceAnswer::No};
     EXPECT_TRUE(Install(no, 0));
     EXPECT_EQ(ReadTextFile(no), "old contents");
-    EXPECT_TRUE(app.m_bAskReplace);
-    EXPECT_FALSE(app.m_bReplaceCancelled);
+    EXPECT_TRUE(context.m_bAskReplace);
+    EXPECT_FALSE(context.m_bReplaceCancelled);
 
     // Cancel: kept, and the installation stops.
     const std::string cancel = ExistingWithoutVersion("cancel.dll");
     prompts.replaceAnswers = {ReplaceAnswer::Cancel};
     EXPECT_FALSE(Install(cancel, 0));
     EXPECT_EQ(ReadTextFile(cancel), "old contents");
-    EXPECT_TRUE(app.m_bReplaceCancelled);
+    EXPECT_TRUE(context.m_bReplaceCancelled);
     EXPECT_EQ(prompts.replaceQuestions.size(), 3u);
     EXPECT_TRUE(prompts.shown.empty());
 }
@@ -207,7 +211,7 @@ TEST_F(ReplaceDecisionTest, YesToAllReplacesLaterUnversionedFilesWithoutAskingBu
     prompts.replaceAnswers = {ReplaceAnswer::YesToAll};
     EXPECT_TRUE(Install(first, 0));
     EXPECT_TRUE(Written(first));
-    EXPECT_FALSE(app.m_bAskReplace);
+    EXPECT_FALSE(context.m_bAskReplace);
 
     const std::string later = ExistingWithoutVersion("later.dll");
     EXPECT_TRUE(Install(later, V(1, 0, 0, 0)));
@@ -251,7 +255,7 @@ TEST_F(ReplaceDecisionTest, UnreadableExistingFileIsReportedThenAskedAboutWithTh
     CPackageCatalogEntry entry;
     entry.SetFile(L"vanished.dll", March2013(), March2013(), 0);
     prompts.replaceAnswers = {ReplaceAnswer::No};
-    EXPECT_FALSE(app.AskReplaceFile(entry, target));
+    EXPECT_FALSE(CFileInstaller(context).AskReplaceFile(entry, target));
     ASSERT_EQ(prompts.shown.size(), 1u);
     EXPECT_EQ(prompts.shown[0].text,
               "Failed retrieving file information for \"" + target + "\" - " + SystemErrorText(ERROR_FILE_NOT_FOUND));
@@ -264,7 +268,7 @@ TEST_F(ReplaceDecisionTest, UnreadableExistingFileIsReportedThenAskedAboutWithTh
 
 TEST_F(ReplaceDecisionTest, CancelStopsThePackageAndYesToAllCarriesIntoTheNextPackage)
 {
-    app.m_strSourceDir = scratch.Path() + "\\";
+    context.m_strSourceDir = scratch.Path() + "\\";
     const std::string destination = scratch / "dest";
     ASSERT_TRUE(::CreateDirectoryA(destination.c_str(), nullptr));
     for (const char* name : {"a.dll", "b.dll", "c.dll", "d.dll", "e.dll"})
@@ -276,26 +280,27 @@ TEST_F(ReplaceDecisionTest, CancelStopsThePackageAndYesToAllCarriesIntoTheNextPa
     ASSERT_TRUE(WriteTestPackage(scratch / "ONE.PKG", true,
                                  {FileEntry(L"a.dll", NEW_CONTENTS), FileEntry(L"b.dll", NEW_CONTENTS)}));
     prompts.replaceAnswers = {ReplaceAnswer::YesToAll};
-    EXPECT_TRUE(app.InstallPackage(progress, "ONE.PKG", destination));
+    EXPECT_TRUE(InstallPackage(context, "ONE.PKG", destination));
     EXPECT_TRUE(Written(destination + "\\a.dll"));
     EXPECT_TRUE(Written(destination + "\\b.dll"));
     // Second package: no question at all.
     ASSERT_TRUE(WriteTestPackage(scratch / "TWO.PKG", false, {FileEntry(L"c.dll", NEW_CONTENTS)}));
-    EXPECT_TRUE(app.InstallPackage(progress, "TWO.PKG", destination));
+    EXPECT_TRUE(InstallPackage(context, "TWO.PKG", destination));
     EXPECT_TRUE(Written(destination + "\\c.dll"));
     EXPECT_EQ(prompts.replaceQuestions.size(), 1u);
 
     // A new run: No keeps d.dll and goes on, Cancel at e.dll ends the walk
     // before f.dll, which is never written.
-    CSetupVantrelApp run;
+    CSetupContext run;
     CScriptedPrompts runPrompts;
-    run.SetUserPrompts(&runPrompts);
-    run.m_strSourceDir = app.m_strSourceDir;
+    run.SetPrompts(&runPrompts);
+    run.SetProgress(&progress);
+    run.m_strSourceDir = context.m_strSourceDir;
     ASSERT_TRUE(WriteTestPackage(scratch / "THREE.PKG", true,
                                  {FileEntry(L"d.dll", NEW_CONTENTS), FileEntry(L"e.dll", NEW_CONTENTS),
                                   FileEntry(L"f.dll", NEW_CONTENTS)}));
     runPrompts.replaceAnswers = {ReplaceAnswer::No, ReplaceAnswer::Cancel};
-    EXPECT_FALSE(run.InstallPackage(progress, "THREE.PKG", destination));
+    EXPECT_FALSE(InstallPackage(run, "THREE.PKG", destination));
     EXPECT_EQ(ReadTextFile(destination + "\\d.dll"), "old contents");
     EXPECT_EQ(ReadTextFile(destination + "\\e.dll"), "old contents");
     EXPECT_FALSE(FileExists(destination + "\\f.dll"));
@@ -335,4 +340,51 @@ TEST(ReplaceDecisionTexts, ExistingFileInfoComesFromTheDirectoryEntryAndRefusesW
     // A wildcard would find some other file.
     EXPECT_FALSE(GetExistingFileInfo(scratch / "info.*", info));
     EXPECT_EQ(::GetLastError(), DWORD(ERROR_INVALID_NAME));
+}
+
+// Every file's outcome reaches the context's events, with the reason of a
+// failure; a target in use is queued through the context's boot-time queue
+// (a stand-in here, which takes or refuses it as the system would).
+TEST_F(ReplaceDecisionTest, EachOutcomeIsReportedThroughTheEvents)
+{
+    CRecordingEvents events;
+    CStandInBootQueue queue(true);
+    context.SetEvents(&events);
+    context.SetBootQueue(&queue);
+    const std::string fresh = scratch / "fresh.dll";
+    const std::string newer = ExistingCopy("v1234.dll", "newer.dll");
+    const std::string same = ExistingCopy("v2000.dll", "same.dll");
+    const std::string kept = ExistingCopy("v1300.dll", "kept.dll");
+    const std::string no = ExistingWithoutVersion("no.dll");
+    const std::string held = ExistingWithoutVersion("held.dll");
+    const std::string refused = ExistingWithoutVersion("refused.dll");
+    const std::string cancel = ExistingWithoutVersion("cancel.dll");
+    prompts.replaceAnswers = {ReplaceAnswer::No, ReplaceAnswer::Yes, ReplaceAnswer::Yes, ReplaceAnswer::Cancel};
+
+    EXPECT_TRUE(Install(fresh, V(1, 0, 0, 0)));
+    EXPECT_TRUE(Install(newer, V(1, 2, 3, 5)));
+    EXPECT_TRUE(Install(same, V(2, 0, 0, 0)));
+    EXPECT_TRUE(Install(kept, V(1, 2, 9, 9)));
+    EXPECT_TRUE(Install(no, 0));
+    {
+        CFileHolder holder;
+        ASSERT_TRUE(holder.Hold(held));
+        EXPECT_TRUE(Install(held, 0));
+        ASSERT_TRUE(holder.Hold(refused));
+        queue.refuse = true;
+        EXPECT_FALSE(Install(refused, 0));
+    }
+    EXPECT_FALSE(Install(cancel, 0));
+
+    const std::string refusal = "Failed to schedule a boot-time file replacement - " + SystemErrorText(ERROR_ACCESS_DENIED);
+    EXPECT_EQ(events.files, (std::vector<std::string>{
+                                "written new: " + fresh, "replaced: " + newer, "kept (same version): " + same,
+                                "kept (installed one newer): " + kept, "kept (answered No): " + no,
+                                "queued for restart: " + held, "failed: " + refused + ": " + refusal,
+                                "kept (answered Cancel): " + cancel}));
+    ASSERT_EQ(queue.committed.size(), 1u);
+    EXPECT_EQ(queue.committed[0].rfind(held + "=" + scratch / "$tmp", 0), 0u) << queue.committed[0];
+    EXPECT_TRUE(context.m_bRebootNeeded);
+    EXPECT_EQ(prompts.shown.size(), 1u);
+    EXPECT_TRUE(TemporaryFiles(scratch.Path()).size() == 1u) << "only the queued replacement waits";
 }

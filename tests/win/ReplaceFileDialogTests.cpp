@@ -6,7 +6,7 @@
 #include <thread>
 
 #include "TestSupport.h"
-#include "app/Messages.h"
+#include "app/WindowPrompts.h"
 #include "resources/resource.h"
 #include "ui/DlgReplaceFile.h"
 

@@ -8,7 +8,7 @@
 
 #include "TestSupport.h"
 #include "app/DlgInstalling.h"
-#include "app/SetupApp.h"
+#include "core/SetupContext.h"
 #include "registry/ProductRecords.h"
 #include "registry/RegistryKey.h"
 #include "resources/resource.h"
@@ -94,8 +94,8 @@ protected:
     {
         DeleteRegistryTree(HKEY_LOCAL_MACHINE, PRODUCT_INSTALL_KEY);
         DeleteTree(DEFAULT_FOLDER);
-        app.SetUserPrompts(&prompts);
-        app.SetInstallPath("unset");
+        context.SetPrompts(&prompts);
+        context.m_strInstallPath = "unset";
     }
     void TearDown() override
     {
@@ -110,7 +110,7 @@ protected:
         ASSERT_TRUE(WriteTextFile(folder + "\\Programs\\" + name, "MZ"));
     }
 
-    CSetupVantrelApp app;
+    CSetupContext context;
     CScriptedPrompts prompts;
 };
 
@@ -162,7 +162,7 @@ TEST_F(SetupDialogs, MainDialogReportsTheInstalledCopyAndOffersWhatFits)
                 key.SetDWORD(VALUE_BUILD_NUMBER, s.build);
         }
 
-        DLG_Setup dialog(app);
+        DLG_Setup dialog(context);
         ASSERT_TRUE(dialog.Create(nullptr));
         EXPECT_EQ(WindowText(dialog.GetSafeHwnd()), "Lumiro (Build 2093)");
         EXPECT_EQ(dialog.m_bUpgrade != FALSE, s.found);
@@ -174,7 +174,7 @@ TEST_F(SetupDialogs, MainDialogReportsTheInstalledCopyAndOffersWhatFits)
         EXPECT_EQ(Shown(dialog, IDC_INSTALLED_PATH), s.found);
         EXPECT_EQ(dialog.GetItemText(IDC_INSTALL_LABEL), s.found ? "UPGRADE software" : "INSTALL software");
         const std::string folder = s.found && !s.atDefault ? scratch.Path() : DEFAULT_FOLDER;
-        EXPECT_EQ(app.m_strInstallPath, folder);
+        EXPECT_EQ(context.m_strInstallPath, folder);
         if (s.found)
         {
             EXPECT_EQ(dialog.GetItemText(IDC_INSTALLED_BUILD), s.buildLabel);
@@ -198,7 +198,7 @@ TEST_F(SetupDialogs, MainDialogReportsTheInstalledCopyAndOffersWhatFits)
 TEST_F(SetupDialogs, MainDialogEndsOnlyThroughItsButtons)
 {
     {
-        DLG_Setup dialog(app);
+        DLG_Setup dialog(context);
         ASSERT_TRUE(dialog.Create(nullptr));
         // Enter chooses nothing; a click posted to the disabled uninstall
         // button neither.
@@ -215,7 +215,7 @@ TEST_F(SetupDialogs, MainDialogEndsOnlyThroughItsButtons)
         key.Create(HKEY_LOCAL_MACHINE, PRODUCT_INSTALL_KEY);
         key.SetDWORD(VALUE_BUILD_NUMBER, 2093);
     }
-    DLG_Setup dialog(app);
+    DLG_Setup dialog(context);
     ASSERT_TRUE(dialog.Create(nullptr));
     Click(dialog, IDC_INSTALL_BUTTON);
     ASSERT_TRUE(::IsWindow(dialog.GetSafeHwnd())) << "the same build cannot be installed again";
@@ -240,7 +240,7 @@ TEST(LicenseAgreement, TextEndsBeforeTheFirstPairOfExclamationMarks)
 
 TEST_F(SetupDialogs, LicenseShowsTheAgreementAndInstallsOnlyOnceAccepted)
 {
-    DLG_Main dialog(app);
+    DLG_Main dialog(context);
     ASSERT_TRUE(dialog.Create(nullptr));
     const std::string text = dialog.GetItemText(IDC_LICENSE_TEXT);
     EXPECT_EQ(text.rfind("LUMIRO LICENSE AGREEMENT\r\n", 0), 0u) << text;
@@ -278,7 +278,7 @@ TEST_F(SetupDialogs, LicenseWithoutItsResourceSaysSoAndStaysUsable)
     EXPECT_FALSE(DLG_Main::LoadAgreement(::GetModuleHandleA("kernel32.dll"), text));
     EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_RESOURCE_TYPE_NOT_FOUND));
 
-    DLG_Main dialog(app);
+    DLG_Main dialog(context);
     dialog.m_hAgreementModule = ::GetModuleHandleA("kernel32.dll");
     ASSERT_TRUE(dialog.Create(nullptr));
     EXPECT_EQ(dialog.GetItemText(IDC_LICENSE_TEXT), "Error: Cannot load license agreement");
@@ -290,7 +290,7 @@ TEST_F(SetupDialogs, LicenseWithoutItsResourceSaysSoAndStaysUsable)
 
 TEST_F(SetupDialogs, InstallPathEnablesOkWhileAPathIsTyped)
 {
-    DLG_InstallPath dialog(app);
+    DLG_InstallPath dialog(context);
     dialog.m_strPath = "C:\\Lumiro";
     ASSERT_TRUE(dialog.Create(nullptr));
     EXPECT_EQ(dialog.GetItemText(IDC_INSTALL_PATH_EDIT), "C:\\Lumiro");
@@ -331,7 +331,7 @@ TEST_F(SetupDialogs, InstallPathRefusesFoldersTheUninstallMustNeverRemove)
              "own, such as C:\\Lumiro."},
         {"   ", "The folder \"   \" is not a complete path.*"},
     };
-    DLG_InstallPath dialog(app);
+    DLG_InstallPath dialog(context);
     ASSERT_TRUE(dialog.Create(nullptr));
     for (const auto& r : refused)
     {
@@ -358,7 +358,7 @@ TEST_F(SetupDialogs, InstallPathRefusesFoldersTheUninstallMustNeverRemove)
 
 TEST_F(SetupDialogs, CancelledFolderBrowserKeepsThePathAndShowsItsTitle)
 {
-    DLG_InstallPath dialog(app);
+    DLG_InstallPath dialog(context);
     dialog.m_strPath = "D:\\Typed";
     ASSERT_TRUE(dialog.Create(nullptr));
     const HWND owner = dialog.GetSafeHwnd();

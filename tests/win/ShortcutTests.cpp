@@ -6,7 +6,8 @@
 #include <shlobj.h>
 
 #include "TestSupport.h"
-#include "app/SetupApp.h"
+#include "core/SetupContext.h"
+#include "shell/Shortcuts.h"
 #include "framework/OleSession.h"
 #include "framework/Handles.h"
 
@@ -51,10 +52,11 @@ class ShortcutTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        app.SetUserPrompts(&prompts);
-        app.SetInstallPath(scratch / "Lumiro");
-        ::CreateDirectoryA(app.m_strInstallPath.c_str(), nullptr);
-        ::CreateDirectoryA((app.m_strInstallPath + "\\Programs").c_str(), nullptr);
+        context.SetPrompts(&prompts);
+        context.SetProgress(&progress);
+        context.m_strInstallPath = scratch / "Lumiro";
+        ::CreateDirectoryA(context.m_strInstallPath.c_str(), nullptr);
+        ::CreateDirectoryA((context.m_strInstallPath + "\\Programs").c_str(), nullptr);
         const std::string reader = RunsAsNt() ? "payload\\APPS_NT\\ReaderNT.exe" : "payload\\APPS_95\\Reader95.exe";
         ASSERT_TRUE(::CopyFileA(FixtureFile(reader).c_str(), Target().c_str(), FALSE));
         const int common[] = {CSIDL_COMMON_PROGRAMS, CSIDL_COMMON_DESKTOPDIRECTORY};
@@ -81,12 +83,12 @@ protected:
 
     std::string Target() const
     {
-        return app.m_strInstallPath + (RunsAsNt() ? "\\Programs\\ReaderNT.exe" : "\\Programs\\Reader95.exe");
+        return context.m_strInstallPath + (RunsAsNt() ? "\\Programs\\ReaderNT.exe" : "\\Programs\\Reader95.exe");
     }
 
     COleSession ole;
     CScratchFolder scratch{"shortcuts"};
-    CSetupVantrelApp app;
+    CSetupContext context;
     CScriptedPrompts prompts;
     CRecordingProgress progress;
     std::vector<std::string> links;      // Programs menu, desktop: where this platform keeps them
@@ -96,7 +98,7 @@ protected:
 
 TEST_F(ShortcutTest, WritesBothLinksToTheReaderWithTheSecondIconWhereThePlatformKeepsThem)
 {
-    ASSERT_TRUE(app.CreateShortcuts(progress));
+    ASSERT_TRUE(CreateShortcuts(context));
     EXPECT_EQ(progress.stages, std::vector<std::string>{"Creating shortcuts"});
     EXPECT_EQ(progress.status, "");
     EXPECT_TRUE(prompts.shown.empty());
@@ -115,9 +117,9 @@ TEST_F(ShortcutTest, WritesBothLinksToTheReaderWithTheSecondIconWhereThePlatform
 
 TEST_F(ShortcutTest, InstallingAgainReplacesBothLinksWithoutAQuestion)
 {
-    ASSERT_TRUE(app.CreateShortcuts(progress));
-    app.SetInstallPath(scratch / "Elsewhere");
-    ASSERT_TRUE(app.CreateShortcuts(progress));
+    ASSERT_TRUE(CreateShortcuts(context));
+    context.m_strInstallPath = scratch / "Elsewhere";
+    ASSERT_TRUE(CreateShortcuts(context));
     EXPECT_TRUE(prompts.shown.empty());
     for (const std::string& link : links)
     {
@@ -129,11 +131,11 @@ TEST_F(ShortcutTest, InstallingAgainReplacesBothLinksWithoutAQuestion)
 
 TEST_F(ShortcutTest, RemovingDeletesBothLinksAndLinksAlreadyGoneAreNoError)
 {
-    ASSERT_TRUE(app.CreateShortcuts(progress));
-    app.RemoveShortcuts();
+    ASSERT_TRUE(CreateShortcuts(context));
+    RemoveShortcuts(context);
     for (const std::string& link : links)
         EXPECT_FALSE(FileExists(link)) << link;
-    app.RemoveShortcuts();
+    RemoveShortcuts(context);
     EXPECT_TRUE(prompts.shown.empty());
 }
 
@@ -141,7 +143,7 @@ TEST_F(ShortcutTest, ALinkThatCannotBeWrittenStopsTheStepBeforeTheDesktop)
 {
     // A folder under the link's name: the shell cannot write the file.
     ASSERT_TRUE(::CreateDirectoryA(links[0].c_str(), nullptr));
-    EXPECT_FALSE(app.CreateShortcuts(progress));
+    EXPECT_FALSE(CreateShortcuts(context));
     ASSERT_EQ(prompts.shown.size(), 1u);
     const std::string prefix = "Failed to create the required shortcut - ";
     EXPECT_EQ(prompts.shown[0].text.rfind(prefix, 0), 0u) << prompts.shown[0].text;

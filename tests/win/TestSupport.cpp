@@ -205,3 +205,36 @@ std::string RegistryDefaultValue(HKEY root, const std::string& subKey)
         return std::string();
     return std::string(value, size - 1);
 }
+
+void CRecordingEvents::FileDone(FileOutcome outcome, const std::string& target, const std::string& reason)
+{
+    files.push_back(std::string(DescribeFileOutcome(outcome)) + ": " + target + (reason.empty() ? "" : ": " + reason));
+}
+
+void CRecordingEvents::RecordWritten(const std::string&, const std::string& value, const std::string& data)
+{
+    records.push_back(value + "=" + data);
+}
+
+bool CStandInBootQueue::Queue(const std::string& source, const std::string& target)
+{
+    if (refuse)
+    {
+        ::SetLastError(ERROR_ACCESS_DENIED);
+        return false;
+    }
+    (m_atOnce ? committed : pending).push_back(target + "=" + source);
+    return true;
+}
+
+bool CStandInBootQueue::Commit()
+{
+    if (refuse)
+    {
+        ::SetLastError(ERROR_ACCESS_DENIED);
+        return false;
+    }
+    committed.insert(committed.end(), pending.begin(), pending.end());
+    pending.clear();
+    return true;
+}

@@ -7,8 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "app/InstallProgress.h"
-#include "app/UserPrompts.h"
+#include "core/InstallEvents.h"
+#include "core/InstallProgress.h"
+#include "core/UserPrompts.h"
+#include "install/BootReplacementQueue.h"
 
 // Records every change of the progress window's two lines.
 class CRecordingProgress : public IInstallProgress
@@ -44,6 +46,46 @@ public:
     std::vector<Shown> shown;
     std::deque<ReplaceAnswer> replaceAnswers;
     std::vector<std::string> replaceQuestions;
+};
+
+// Records each file's outcome as "<outcome>: <target>" (with ": <reason>"
+// for a failure) and the other events by kind.
+class CRecordingEvents : public IInstallEvents
+{
+public:
+    void FileDone(FileOutcome outcome, const std::string& target, const std::string& reason) override;
+    void FolderMade(const std::string& path) override { folders.push_back(path); }
+    void RecordWritten(const std::string& key, const std::string& value, const std::string& data) override;
+    void LinkCreated(const std::string& path, const std::string&) override { links.push_back(path); }
+    void ControlRegistered(const std::string& path) override { controls.push_back(path); }
+
+    std::vector<std::string> files;
+    std::vector<std::string> folders;
+    std::vector<std::string> records; // "<value>=<data>"
+    std::vector<std::string> links;
+    std::vector<std::string> controls;
+};
+
+// A boot-time queue that stands in for the system's: it records each
+// replacement it is given, and refuses them (with ERROR_ACCESS_DENIED) while
+// refuse is set. atOnce chooses the NT family's behaviour (queued at once)
+// or Windows 9x's (queued at Commit).
+class CStandInBootQueue : public IBootReplacementQueue
+{
+public:
+    explicit CStandInBootQueue(bool atOnce) : m_atOnce(atOnce) {}
+    bool Queue(const std::string& source, const std::string& target) override;
+    bool QueuesAtOnce() const override { return m_atOnce; }
+    bool HasPending() const override { return !pending.empty(); }
+    bool Commit() override;
+    void Discard() override { pending.clear(); }
+
+    bool refuse = false;
+    std::vector<std::string> pending;   // "<target>=<source>", waiting for Commit
+    std::vector<std::string> committed; // queued for the restart
+
+private:
+    bool m_atOnce;
 };
 
 // The system's text for an error code, as GetLastErrorText gives it.

@@ -7,14 +7,15 @@
 
 #include "TestPackages.h"
 #include "TestSupport.h"
-#include "app/SetupApp.h"
+#include "core/SetupContext.h"
+#include "install/TreeRemoval.h"
 
 namespace
 {
 class TreeRemovalTest : public ::testing::Test
 {
 protected:
-    TreeRemovalTest() : scratch("tree-removal") { app.SetUserPrompts(&prompts); }
+    TreeRemovalTest() : scratch("tree-removal") { context.SetPrompts(&prompts); }
 
     std::vector<std::string> Messages() const
     {
@@ -28,7 +29,7 @@ protected:
     }
 
     CScratchFolder scratch;
-    CSetupVantrelApp app;
+    CSetupContext context;
     CScriptedPrompts prompts;
 };
 
@@ -64,7 +65,7 @@ TEST_F(TreeRemovalTest, ForcedRemovalTakesReadOnlyHiddenAndSystemFilesAndEmptyFo
     PlantFile(top + "\\Configuration\\Machine\\system.cfg", FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_READONLY);
     PlantFile(top + "\\notes.txt", 0);
 
-    app.RemoveFolderTree(top, true);
+    RemoveFolderTree(context, top, true);
 
     EXPECT_EQ(Messages(), std::vector<std::string>{});
     EXPECT_FALSE(FolderExists(top));
@@ -78,7 +79,7 @@ TEST_F(TreeRemovalTest, WithoutForceAReadOnlyFileStaysAndIsReportedWithItsFolder
     PlantFile(top + "\\locked.txt", FILE_ATTRIBUTE_READONLY);
     PlantFile(top + "\\plain.txt", 0);
 
-    app.RemoveFolderTree(top, false);
+    RemoveFolderTree(context, top, false);
 
     EXPECT_EQ(Messages(), (std::vector<std::string>{FileMessage(top + "\\locked.txt", ERROR_ACCESS_DENIED),
                                                     FolderMessage(top, ERROR_DIR_NOT_EMPTY)}));
@@ -98,7 +99,7 @@ TEST_F(TreeRemovalTest, FileHeldByAnotherProgramIsReportedWithEveryFolderAboveIt
     CFileHolder holder;
     ASSERT_TRUE(holder.Hold(held));
 
-    EXPECT_FALSE(app.RemoveFolderTree(top, true)) << "an item stays";
+    EXPECT_FALSE(RemoveFolderTree(context, top, true)) << "an item stays";
     holder.Release();
 
     EXPECT_EQ(Messages(), (std::vector<std::string>{FileMessage(held, ERROR_SHARING_VIOLATION),
@@ -135,7 +136,7 @@ TEST_F(TreeRemovalTest, NamesBeyondMaxPathOrTheCodePageAreRemovedOnTheNtFamily)
     const std::wstring foreign = L"\\\\?\\" + std::wstring(top.begin(), top.end()) + L"\\\x4E2D\x6587";
     ASSERT_TRUE(::CreateDirectoryW(foreign.c_str(), nullptr));
 
-    EXPECT_TRUE(app.RemoveFolderTree(top, true));
+    EXPECT_TRUE(RemoveFolderTree(context, top, true));
 
     EXPECT_EQ(Messages(), std::vector<std::string>{});
     EXPECT_FALSE(FolderExists(top));
@@ -145,15 +146,15 @@ TEST_F(TreeRemovalTest, MissingTopFolderIsReportedWithTheSystemsReason)
 {
     const std::string top = scratch / "NoSuchFolder";
 
-    app.RemoveFolderTree(top, true);
+    RemoveFolderTree(context, top, true);
 
     EXPECT_EQ(Messages(), std::vector<std::string>{FolderMessage(top, ERROR_FILE_NOT_FOUND)});
 }
 
 TEST_F(TreeRemovalTest, FileThatIsAlreadyGoneIsPassedOverSilently)
 {
-    app.DeleteOneFile(scratch / "vanished.txt", true);
-    app.DeleteOneFile(scratch / "vanished.txt", false);
+    DeleteOneFile(context, scratch / "vanished.txt", true);
+    DeleteOneFile(context, scratch / "vanished.txt", false);
 
     EXPECT_EQ(Messages(), std::vector<std::string>{});
 }
@@ -174,8 +175,8 @@ TEST_F(TreeRemovalTest, LinksOutOfTheTreeAreNeverFollowedAndTheirTargetsStay)
         ASSERT_TRUE(attributes & FILE_ATTRIBUTE_REPARSE_POINT) << link;
     }
 
-    app.RemoveFolderTree(root + "\\tree", true);
-    app.RemoveFolderTree(root + "\\toplink", true);
+    RemoveFolderTree(context, root + "\\tree", true);
+    RemoveFolderTree(context, root + "\\toplink", true);
 
     EXPECT_EQ(ReadTextFile(root + "\\outside\\keep.txt"), "keep\n");
     EXPECT_EQ(ReadTextFile(root + "\\outside\\inner\\deep.txt"), "deep\n");

@@ -10,6 +10,8 @@
 #include "TestSupport.h"
 #include "app/DlgUninstalling.h"
 #include "app/SetupApp.h"
+#include "app/UninstallFlow.h"
+#include "core/SetupContext.h"
 #include "framework/Handles.h"
 #include "registry/ProductRecords.h"
 #include "registry/RegistryKey.h"
@@ -58,7 +60,7 @@ protected:
     UninstallTest() : scratch("uninstall")
     {
         DeleteRegistryTree(HKEY_LOCAL_MACHINE, PRODUCT_VENDOR_KEY);
-        app.SetUserPrompts(&prompts);
+        context.SetPrompts(&prompts);
     }
     ~UninstallTest() override { DeleteRegistryTree(HKEY_LOCAL_MACHINE, PRODUCT_VENDOR_KEY); }
 
@@ -71,7 +73,9 @@ protected:
     }
 
     CScratchFolder scratch;
+    // The application whose main window the uninstall window becomes.
     CSetupVantrelApp app;
+    CSetupContext context;
     CLogReadingPrompts prompts;
 };
 } // namespace
@@ -92,7 +96,7 @@ TEST(UninstallWindow, OpensWithTheFirstStageAndCannotBeClosed)
 
 TEST_F(UninstallTest, NothingRecordedEndsAtOnceWithoutWindowOrMessage)
 {
-    EXPECT_FALSE(app.RunUninstall());
+    EXPECT_FALSE(RunUninstall(context));
     EXPECT_EQ(prompts.Texts(), std::vector<std::string>{});
     EXPECT_EQ(::FindWindowA(nullptr, "Uninstalling"), nullptr);
 }
@@ -115,7 +119,7 @@ TEST_F(UninstallTest, RemovesTheInstalledTreeTheRecordsAndTheLinksAndConfirmsWit
     for (const std::string& link : links)
         ASSERT_TRUE(WriteTextFile(link, "link")) << link;
 
-    EXPECT_TRUE(app.RunUninstall());
+    EXPECT_TRUE(RunUninstall(context));
 
     EXPECT_EQ(prompts.Texts(), std::vector<std::string>{COMPLETION});
     EXPECT_EQ(prompts.logs, std::vector<std::string>{"Removing Program Files... done.\n" + STAGES_2_AND_3});
@@ -151,7 +155,7 @@ TEST_F(UninstallTest, UnsafeRecordedFoldersAreRefusedWithAMessageAndTheLaterStag
         prompts.logs.clear();
         RecordInstallPath(c.path);
 
-        EXPECT_TRUE(app.RunUninstall());
+        EXPECT_TRUE(RunUninstall(context));
 
         EXPECT_EQ(prompts.Texts(), (std::vector<std::string>{c.message, COMPLETION}));
         ASSERT_EQ(prompts.logs.size(), 2u);
@@ -170,7 +174,7 @@ TEST_F(UninstallTest, FolderWithoutAnInstalledCopyIsLeftAndTheLogSaysSo)
     ASSERT_TRUE(WriteTextFile(folder + "\\letter.txt", "the user's own"));
     RecordInstallPath(folder);
 
-    EXPECT_TRUE(app.RunUninstall());
+    EXPECT_TRUE(RunUninstall(context));
 
     EXPECT_EQ(prompts.Texts(), std::vector<std::string>{COMPLETION});
     EXPECT_EQ(prompts.logs, std::vector<std::string>{"Removing Program Files... skipped: no installed copy in \"" +
@@ -194,7 +198,7 @@ TEST_F(UninstallTest, ItemsThatStayAreReportedAndTheEndSaysSoInsteadOfSuccess)
         const unique_hfile holder(
             ::CreateFileA(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         ASSERT_TRUE(holder);
-        EXPECT_TRUE(app.RunUninstall());
+        EXPECT_TRUE(RunUninstall(context));
     }
 
     const std::vector<std::string> texts = prompts.Texts();

@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include "TestSupport.h"
-#include "app/SetupApp.h"
+#include "core/SetupContext.h"
+#include "install/PackageInstall.h"
+#include "install/WininitRenames.h"
 #include "framework/Handles.h"
 
 namespace
@@ -12,11 +14,11 @@ namespace
 class WininitMergeTest : public ::testing::Test
 {
 protected:
-    WininitMergeTest() : windows("wininit")
+    WininitMergeTest() : windows("wininit"), queue(windows.Path())
     {
-        app.SetUserPrompts(&prompts);
-        app.m_strWindowsDir = windows.Path();
-        app.m_arrBootRenames = {"NUL=C:\\LUMIRO\\PROGRA~1\\A.DLL", "C:\\LUMIRO\\PROGRA~1\\A.DLL=C:\\LUMIRO\\PROGRA~1\\$TMP0001.TMP"};
+        context.SetPrompts(&prompts);
+        context.SetBootQueue(&queue);
+        queue.m_arrBootRenames = {"NUL=C:\\LUMIRO\\PROGRA~1\\A.DLL", "C:\\LUMIRO\\PROGRA~1\\A.DLL=C:\\LUMIRO\\PROGRA~1\\$TMP0001.TMP"};
     }
 
     std::string Wininit() const { return ReadTextFile(windows / "WININIT.INI"); }
@@ -36,7 +38,9 @@ protected:
     }
 
     CScratchFolder windows;
-    CSetupVantrelApp app;
+    // Windows 9x's queue on the scratch Windows folder.
+    CWininitQueue queue;
+    CSetupContext context;
     CScriptedPrompts prompts;
 };
 
@@ -46,40 +50,40 @@ const std::string PENDING = "NUL=C:\\LUMIRO\\PROGRA~1\\A.DLL\r\n"
 
 TEST_F(WininitMergeTest, WithoutAFileCreatesTheSectionWithThePendingLines)
 {
-    EXPECT_TRUE(app.WriteWininitRenames());
+    EXPECT_TRUE(CommitBootReplacements(context));
     EXPECT_EQ(Wininit(), "[rename]\r\n" + PENDING);
-    EXPECT_TRUE(app.m_arrBootRenames.empty());
+    EXPECT_TRUE(queue.m_arrBootRenames.empty());
     EXPECT_TRUE(prompts.shown.empty());
 }
 
 TEST_F(WininitMergeTest, LinesGoBeforeTheNextSectionAndBlankLinesInsideTheSectionGo)
 {
     ASSERT_TRUE(WriteTextFile(windows / "WININIT.INI", "; kept\r\n\r\n  [Rename]  \r\n\r\n \t\r\n[other]\r\nx=1\r\n\r\n"));
-    EXPECT_TRUE(app.WriteWininitRenames());
+    EXPECT_TRUE(CommitBootReplacements(context));
     EXPECT_EQ(Wininit(), "; kept\r\n\r\n  [Rename]  \r\n" + PENDING + "[other]\r\nx=1\r\n\r\n");
     EXPECT_EQ(Files(), std::vector<std::string>{"WININIT.INI"});
-    EXPECT_TRUE(app.m_bRebootNeeded);
+    EXPECT_TRUE(context.m_bRebootNeeded);
 }
 
 TEST_F(WininitMergeTest, ExistingRenamesStayAndTheFirstSectionIsTheOneUsed)
 {
     ASSERT_TRUE(WriteTextFile(windows / "WININIT.INI", "[RENAME]\r\nNUL=C:\\OLD.DLL\r\n\r\n[rename]\r\nb=c\r\n"));
-    EXPECT_TRUE(app.WriteWininitRenames());
+    EXPECT_TRUE(CommitBootReplacements(context));
     EXPECT_EQ(Wininit(), "[RENAME]\r\nNUL=C:\\OLD.DLL\r\n" + PENDING + "[rename]\r\nb=c\r\n");
 }
 
 TEST_F(WininitMergeTest, WithoutASectionAppendsOneAtTheEnd)
 {
     ASSERT_TRUE(WriteTextFile(windows / "WININIT.INI", "[boot]\r\nshell=x\r\n"));
-    EXPECT_TRUE(app.WriteWininitRenames());
+    EXPECT_TRUE(CommitBootReplacements(context));
     EXPECT_EQ(Wininit(), "[boot]\r\nshell=x\r\n[rename]\r\n" + PENDING);
 }
 
 TEST_F(WininitMergeTest, SecondPackagesLinesFollowTheFirstOnes)
 {
-    EXPECT_TRUE(app.WriteWininitRenames());
-    app.m_arrBootRenames = {"NUL=C:\\B.DLL", "C:\\B.DLL=C:\\$TMP0001.TMP"};
-    EXPECT_TRUE(app.WriteWininitRenames());
+    EXPECT_TRUE(CommitBootReplacements(context));
+    queue.m_arrBootRenames = {"NUL=C:\\B.DLL", "C:\\B.DLL=C:\\$TMP0001.TMP"};
+    EXPECT_TRUE(CommitBootReplacements(context));
     EXPECT_EQ(Wininit(), "[rename]\r\n" + PENDING + "NUL=C:\\B.DLL\r\nC:\\B.DLL=C:\\$TMP0001.TMP\r\n");
 }
 
@@ -91,18 +95,20 @@ TEST_F(WininitMergeTest, LinesLongerThanTheLineBufferComeBackUnchanged)
     const std::string exact = std::string(1023, 'e');
     ASSERT_TRUE(WriteTextFile(windows / "WININIT.INI", "[a]\r\n" + longOther + "\r\n" + exact + "\r\n[rename]\r\n" +
                                                            longRename + "\r\n[b]\r\n" + longOther));
-    EXPECT_TRUE(app.WriteWininitRenames());
+    EXPECT_TRUE(CommitBootReplacements(context));
     EXPECT_EQ(Wininit(), "[a]\r\n" + longOther + "\r\n" + exact + "\r\n[rename]\r\n" + longRename + "\r\n" + PENDING +
                              "[b]\r\n" + longOther + "\r\n");
 }
 
 TEST_F(WininitMergeTest, FileThatCannotBeWrittenIsReportedAndThePendingLinesAreDropped)
 {
-    app.m_strWindowsDir = windows / "missing";
-    EXPECT_FALSE(app.WriteWininitRenames());
+    CWininitQueue missing(windows / "missing");
+    missing.m_arrBootRenames = queue.m_arrBootRenames;
+    context.SetBootQueue(&missing);
+    EXPECT_FALSE(CommitBootReplacements(context));
     ASSERT_EQ(prompts.shown.size(), 1u);
     EXPECT_EQ(prompts.shown[0].text, "Failed to create WININIT.INI system file - " + SystemErrorText(ERROR_PATH_NOT_FOUND));
-    EXPECT_TRUE(app.m_arrBootRenames.empty());
+    EXPECT_TRUE(missing.m_arrBootRenames.empty());
 }
 
 TEST_F(WininitMergeTest, FileHeldByAnotherOpenIsLeftUnchanged)
@@ -114,11 +120,11 @@ TEST_F(WininitMergeTest, FileHeldByAnotherOpenIsLeftUnchanged)
         unique_hfile held(::CreateFileA((windows / "WININIT.INI").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
                                         nullptr));
         ASSERT_TRUE(held.valid());
-        EXPECT_FALSE(app.WriteWininitRenames());
+        EXPECT_FALSE(CommitBootReplacements(context));
     }
     ASSERT_EQ(prompts.shown.size(), 1u);
     EXPECT_EQ(prompts.shown[0].text, "Failed to create WININIT.INI system file - " + SystemErrorText(ERROR_SHARING_VIOLATION));
     EXPECT_EQ(Wininit(), original);
     EXPECT_EQ(Files(), std::vector<std::string>{"WININIT.INI"});
-    EXPECT_FALSE(app.m_bRebootNeeded);
+    EXPECT_FALSE(context.m_bRebootNeeded);
 }

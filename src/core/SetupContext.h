@@ -1,0 +1,80 @@
+#pragma once
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+#include "core/InstallEvents.h"
+#include "core/InstallProgress.h"
+#include "core/UserPrompts.h"
+
+class IBootReplacementQueue;
+class IFolderDaclWriter;
+
+// The state of one run of the setup, handed by reference to every step: the
+// platform, the folders the run works with, the memory of the replace
+// question, whether a restart is needed, and the seams through which the
+// steps ask, report and queue (prompts, progress, events, the boot-time
+// replacement queue). A step never reaches for a window or a global; a test
+// makes its own context with scratch folders and recorders.
+class CSetupContext
+{
+public:
+    // The folder offered to a new installation.
+    static constexpr char DEFAULT_INSTALL_PATH[] = "C:\\Lumiro";
+
+    // The platform is asked of the system once, here.
+    CSetupContext();
+    ~CSetupContext();
+    CSetupContext(const CSetupContext&) = delete;
+    CSetupContext& operator=(const CSetupContext&) = delete;
+
+    // The NT family, as opposed to Windows 9x.
+    bool IsNT() const { return m_bNT; }
+
+    // The installation folder, without a trailing backslash.
+    std::string m_strInstallPath = DEFAULT_INSTALL_PATH;
+    // The setup program's own folder, with its trailing backslash: the
+    // packages lie there.
+    std::string m_strSourceDir;
+    std::string m_strSystemDir;
+    std::string m_strWindowsDir;
+
+    // Set when a replacement was queued for the next start of Windows.
+    bool m_bRebootNeeded = false;
+    // The replace question's memory for the whole run: cleared by "Yes To
+    // All"; set by "Cancel", which stops the installation.
+    BOOL m_bAskReplace = TRUE;
+    BOOL m_bReplaceCancelled = FALSE;
+
+    // The seams. Each may be set to an object the caller owns (null restores
+    // the default): prompts default to answering every question with its
+    // default button, progress and events to listening to nothing, and the
+    // boot-time queue to the platform's own (delayed moves on the NT family,
+    // WININIT.INI in the Windows folder on Windows 9x), made at its first use.
+    IUserPrompts& Prompts() const;
+    void SetPrompts(IUserPrompts* prompts) { m_pPrompts = prompts; }
+    IInstallProgress& Progress() const;
+    void SetProgress(IInstallProgress* progress) { m_pProgress = progress; }
+    IInstallEvents& Events() const;
+    void SetEvents(IInstallEvents* events) { m_pEvents = events; }
+    IBootReplacementQueue& BootQueue();
+    void SetBootQueue(IBootReplacementQueue* queue) { m_pBootQueue = queue; }
+    // Hands the folder-rights step's lists to the folders (the system's
+    // SetSecurityInfo by default).
+    IFolderDaclWriter& DaclWriter() const;
+    void SetDaclWriter(IFolderDaclWriter* writer) { m_pDaclWriter = writer; }
+
+    // Shows a message through the prompts; returns the button pressed.
+    int ShowMessage(const std::string& text, UINT type);
+    int ShowMessage(UINT stringId, UINT type);
+
+private:
+    bool m_bNT;
+    IUserPrompts* m_pPrompts = nullptr;
+    IInstallProgress* m_pProgress = nullptr;
+    IInstallEvents* m_pEvents = nullptr;
+    IBootReplacementQueue* m_pBootQueue = nullptr;
+    IFolderDaclWriter* m_pDaclWriter = nullptr;
+    std::unique_ptr<IBootReplacementQueue> m_pPlatformQueue;
+};

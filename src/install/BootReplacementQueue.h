@@ -1,0 +1,48 @@
+#pragma once
+#include <memory>
+#include <string>
+
+// The replacements of files in use that Windows carries out at its next
+// start. The NT family queues each one at once as a delayed move; Windows 9x
+// collects "[rename]" lines and writes them into WININIT.INI when a package
+// is complete. The engine sees only this interface, so a test can stand in
+// for the system's queue. Nothing here shows a message.
+class IBootReplacementQueue
+{
+public:
+    virtual ~IBootReplacementQueue() = default;
+
+    // Queues the replacement of target by source, a complete temporary file
+    // beside it. False, with the reason as the last error, when the system
+    // refuses; source is then the caller's to delete.
+    virtual bool Queue(const std::string& source, const std::string& target) = 0;
+    // Whether a replacement Queue accepted takes effect at once (delayed
+    // moves) or only through Commit (WININIT.INI).
+    virtual bool QueuesAtOnce() const = 0;
+    // Whether replacements wait for Commit.
+    virtual bool HasPending() const = 0;
+    // Makes the waiting replacements take effect. False, with the reason as
+    // the last error, when they cannot: their temporary files are deleted
+    // and nothing of them is queued.
+    virtual bool Commit() = 0;
+    // Drops the waiting replacements, deleting their temporary files.
+    virtual void Discard() = 0;
+};
+
+// The NT family's queue: one delayed move per file, which replaces the
+// target at the next start (MoveFileEx with MOVEFILE_DELAY_UNTIL_REBOOT and
+// MOVEFILE_REPLACE_EXISTING), so the target can never be deleted there
+// without the new file taking its name.
+class CDelayedMoveQueue : public IBootReplacementQueue
+{
+public:
+    bool Queue(const std::string& source, const std::string& target) override;
+    bool QueuesAtOnce() const override { return true; }
+    bool HasPending() const override { return false; }
+    bool Commit() override { return true; }
+    void Discard() override {}
+};
+
+// The platform's queue: delayed moves on the NT family, WININIT.INI in
+// windowsDir on Windows 9x.
+std::unique_ptr<IBootReplacementQueue> MakeBootReplacementQueue(bool nt, const std::string& windowsDir);

@@ -1,0 +1,13 @@
+#pragma once
+
+class CSetupContext;
+
+// The install sequence: folders, packages, registry records with the
+// font-mapping tables, shortcuts, components, the OLE control, then the
+// folder rights. Each step reports its stage on the context's progress,
+// shows its own message when it fails and returns false; the first false
+// ends the sequence and nothing done before it is undone. The folder rights
+// report nothing and do not decide the result.
+bool RunInstall(CSetupContext& context);
+// The components stage: it announces itself and has nothing else to do.
+bool RegisterComponents(CSetupContext& context);

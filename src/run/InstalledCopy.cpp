@@ -1,0 +1,44 @@
+#include "run/InstalledCopy.h"
+
+#include "core/SetupContext.h"
+#include "package/PackageFormat.h"
+#include "registry/ProductRecords.h"
+#include "registry/RegistryKey.h"
+#include "shell/InstallPathCheck.h"
+
+bool FindInstalledCopyFolder(std::string& path)
+{
+    if (!path.empty())
+    {
+        if (HoldsInstalledCopy(path))
+            return true;
+        path.clear();
+    }
+    if (HoldsInstalledCopy(CSetupContext::DEFAULT_INSTALL_PATH))
+    {
+        path = CSetupContext::DEFAULT_INSTALL_PATH;
+        return true;
+    }
+    return false;
+}
+
+InstalledCopy FindInstalledCopy()
+{
+    InstalledCopy copy;
+    // Registry failures are silent: a missing key or value counts as no
+    // recorded installation. The key is opened for writing as well (and made
+    // when missing), as the main dialog records the default folder in it.
+    CRegistryKey key;
+    key.Create(HKEY_LOCAL_MACHINE, PRODUCT_INSTALL_KEY);
+    key.QueryString(VALUE_INSTALL_PATH, copy.path);
+    key.QueryDWORD(VALUE_BUILD_NUMBER, copy.build);
+
+    copy.found = FindInstalledCopyFolder(copy.path);
+    if (!copy.found)
+        copy.offer = InstallOffer::Install;
+    else if (copy.build >= static_cast<DWORD>(PACKAGE_BUILD))
+        copy.offer = InstallOffer::UninstallOnly;
+    else
+        copy.offer = InstallOffer::Upgrade;
+    return copy;
+}

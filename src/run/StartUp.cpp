@@ -1,0 +1,90 @@
+#include "run/StartUp.h"
+
+#include <string>
+#include <vector>
+
+#include "core/Messages.h"
+#include "core/SetupContext.h"
+#include "framework/Handles.h"
+#include "resources/resource.h"
+
+namespace
+{
+constexpr char SECURE_KEY[] = "Software\\Secure\\Corvane";
+
+// One folder query of the system into folder; false, with the reason as the
+// last error, when it fails or its answer does not fit the buffer (which
+// GetModuleFileNameA reports by filling it, the folder queries by asking for
+// more).
+template <class Query>
+bool QueryFolder(Query query, DWORD bufferLength, std::string& folder)
+{
+    std::vector<char> buffer(bufferLength + 1);
+    const DWORD length = query(buffer.data(), bufferLength);
+    if (length == 0)
+        return false;
+    if (length >= bufferLength)
+    {
+        ::SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return false;
+    }
+    folder.assign(buffer.data(), length);
+    return true;
+}
+} // namespace
+
+bool CreateSecureKey(const CSetupContext& context)
+{
+    if (!context.IsNT())
+        return true;
+    unique_hkey key;
+    char emptyClass[] = "";
+    const LONG result = ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, SECURE_KEY, 0, emptyClass, REG_OPTION_NON_VOLATILE,
+                                          KEY_ALL_ACCESS, nullptr, key.put(), nullptr);
+    return result == ERROR_SUCCESS;
+}
+
+bool DetermineFolders(CSetupContext& context, DWORD bufferLength)
+{
+    std::string modulePath;
+    const bool known =
+        QueryFolder([](char* buffer, DWORD length) { return ::GetModuleFileNameA(nullptr, buffer, length); },
+                    bufferLength, modulePath) &&
+        QueryFolder([](char* buffer, DWORD length) { return ::GetWindowsDirectoryA(buffer, length); }, bufferLength,
+                    context.m_strWindowsDir) &&
+        QueryFolder([](char* buffer, DWORD length) { return ::GetSystemDirectoryA(buffer, length); }, bufferLength,
+                    context.m_strSystemDir);
+    const size_t lastBackslash = modulePath.rfind('\\');
+    if (known && lastBackslash != std::string::npos)
+    {
+        context.m_strSourceDir = modulePath.substr(0, lastBackslash + 1);
+        return true;
+    }
+    // Without these folders the packages would be looked for relative to
+    // the current folder and installed to a drive's root: end here.
+    if (known)
+        ::SetLastError(ERROR_BAD_PATHNAME);
+    const std::string reason = GetLastErrorText();
+    context.ShowMessage(FormatResMessage(IDS_FOLDERS_UNKNOWN, {reason.c_str()}), MB_OK);
+    return false;
+}
+
+bool RestartWindows(CSetupContext& context)
+{
+    if (context.IsNT())
+    {
+        unique_handle token;
+        if (::OpenProcessToken(::GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, token.put()))
+        {
+            TOKEN_PRIVILEGES privileges{};
+            privileges.PrivilegeCount = 1;
+            privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+            ::LookupPrivilegeValueA(nullptr, "SeShutdownPrivilege", &privileges.Privileges[0].Luid);
+            ::AdjustTokenPrivileges(token.get(), FALSE, &privileges, 0, nullptr, nullptr);
+        }
+    }
+    if (::ExitWindowsEx(EWX_REBOOT | EWX_FORCE, 0))
+        return true;
+    context.ShowMessage(IDS_RESTART_FAILED, MB_OK);
+    return false;
+}
