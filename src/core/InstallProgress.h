@@ -25,3 +25,13 @@ public:
     virtual void SetProgressTotal(ULONGLONG) {}
     virtual void AddProgress(ULONGLONG) {}
 };
+
+// Progress that nobody watches.
+class CNoProgress : public IInstallProgress
+{
+public:
+    void SetStage(unsigned, unsigned) override {}
+    void SetStatus(unsigned) override {}
+    void SetStatusText(const std::string&) override {}
+    void SetStageText(const std::string&) override {}
+};

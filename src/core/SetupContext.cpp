@@ -8,16 +8,6 @@
 
 namespace
 {
-// Progress that nobody watches.
-class CNoProgress : public IInstallProgress
-{
-public:
-    void SetStage(unsigned, unsigned) override {}
-    void SetStatus(unsigned) override {}
-    void SetStatusText(const std::string&) override {}
-    void SetStageText(const std::string&) override {}
-};
-
 CDefaultAnswerPrompts g_defaultPrompts;
 CNoProgress g_noProgress;
 IInstallEvents g_noEvents;

@@ -33,5 +33,5 @@ std::string CWinAppBase::Title() const
 int CWinAppBase::Run()
 {
     InitInstance();
-    return 0;
+    return ExitCode();
 }

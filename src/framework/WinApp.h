@@ -15,6 +15,8 @@ public:
     CWinAppBase& operator=(const CWinAppBase&) = delete;
 
     virtual BOOL InitInstance() = 0;
+    // The process exit code once InitInstance has returned.
+    virtual int ExitCode() const { return 0; }
 
     // Runs InitInstance and gives the process exit code.
     int Run();

@@ -59,7 +59,7 @@ UninstallResult RunUninstallStages(CSetupContext& context, const std::string& in
         return UninstallResult::ItemsRemain;
     }
     context.ShowMessage(IDS_UNINSTALL_COMPLETE, MB_OK);
-    return UninstallResult::Removed;
+    return UninstallResult::Done;
 }
 
 std::string RemoveProgramFiles(CSetupContext& context, const std::string& installPath, bool& itemsRemain)

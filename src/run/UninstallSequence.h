@@ -19,8 +19,10 @@ public:
 // How a removal ended.
 enum class UninstallResult
 {
-    Removed,     // everything of the installation is gone
-    ItemsRemain, // items of the install folder stayed (each was reported)
+    Done,            // the stages ran, and nothing they were to remove stayed
+    ItemsRemain,     // items of the install folder stayed (each was reported)
+    NothingRecorded, // no installation is recorded: nothing was done
+    NotRun,          // the removal could not begin (its window could not be made)
 };
 
 // The recorded installation folder ("Install Path" of the product key, which

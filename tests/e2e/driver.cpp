@@ -6,6 +6,11 @@
 //
 //   driver.exe STEP [STEP...]
 //   start PATH                      start PATH (the program under test)
+//   startwith PATH ARGUMENTS        start PATH with the command-line
+//                                   ARGUMENTS (one text, as typed)
+//   nowindow                        until the started program ends (at most
+//                                   120 s), no visible top-level window of
+//                                   it ever appears (looked for every 5 ms)
 //   window CAPTION                  wait for a visible window with children
 //   gone CAPTION                    wait until no such window is visible
 //   text CAPTION ID EXPECTED        control ID of the window reads EXPECTED
@@ -171,15 +176,57 @@ bool Matches(const std::string& actual, const std::string& expected)
     return actual == expected;
 }
 
-bool StepStart(const std::string& path)
+bool StepStart(const std::string& path, const std::string& arguments = std::string())
 {
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
-    std::string commandLine = "\"" + path + "\"";
+    std::string commandLine = "\"" + path + "\"" + (arguments.empty() ? "" : " " + arguments);
     if (!::CreateProcessA(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                           &g_process))
         return Fail("start " + path + ": error " + std::to_string(::GetLastError()));
-    return Pass("start " + path);
+    return Pass("start " + commandLine);
+}
+
+struct WindowSearch
+{
+    DWORD processId;
+    HWND found;
+};
+
+BOOL CALLBACK FindVisibleWindowOf(HWND window, LPARAM param)
+{
+    auto* search = reinterpret_cast<WindowSearch*>(param);
+    DWORD owner = 0;
+    ::GetWindowThreadProcessId(window, &owner);
+    if (owner != search->processId || !::IsWindowVisible(window))
+        return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
+bool StepNoWindow()
+{
+    if (!g_process.hProcess)
+        return Fail("nowindow: no program started");
+    constexpr DWORD LIMIT_MS = 120000;
+    const DWORD start = ::GetTickCount();
+    unsigned looks = 0;
+    while (::WaitForSingleObject(g_process.hProcess, 5) == WAIT_TIMEOUT)
+    {
+        if (::GetTickCount() - start > LIMIT_MS)
+            return Fail("nowindow: the program still runs after " + std::to_string(LIMIT_MS / 1000) + " s");
+        WindowSearch search{g_process.dwProcessId, nullptr};
+        ::EnumWindows(FindVisibleWindowOf, reinterpret_cast<LPARAM>(&search));
+        ++looks;
+        if (search.found)
+        {
+            char caption[256] = "", className[256] = "";
+            ::GetWindowTextA(search.found, caption, sizeof caption);
+            ::GetClassNameA(search.found, className, sizeof className);
+            return Fail(std::string("nowindow: a window appeared: \"") + caption + "\" (" + className + ")");
+        }
+    }
+    return Pass("nowindow: no window in " + std::to_string(looks) + " looks");
 }
 
 bool StepText(const std::string& caption, int id, const std::string& expected)
@@ -497,6 +544,13 @@ int main(int argc, char** argv)
         const std::string step = next();
         if (step == "start")
             ok = StepStart(next());
+        else if (step == "startwith")
+        {
+            const std::string path = next();
+            ok = StepStart(path, next());
+        }
+        else if (step == "nowindow")
+            ok = StepNoWindow();
         else if (step == "window")
         {
             const std::string caption = next();

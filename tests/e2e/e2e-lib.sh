@@ -193,7 +193,7 @@ record_installed_build() {
 # installation, the file (which has no version, so the real Replace File
 # dialog asks) gets old contents and is held open by another program while
 # setup.exe runs again as an upgrade from an older build; the driver answers
-# Yes and declines the restart.
+# Yes and declines the restart, so the setup ends with 3010.
 reinstall_with_held_file() {
   printf 'old contents' > "$(c_drive "$1")"
   record_installed_build 2092
@@ -201,7 +201,7 @@ reinstall_with_held_file() {
   driver start 'C:\media\setup.exe' "${UPGRADE[@]}" \
     window 'Replace File' click 'Replace File' 1 \
     message 'Setup must now restart your computer.  Do you wish to restart now?' 7 \
-    exit 0
+    exit 3010
   release_file
 }
 

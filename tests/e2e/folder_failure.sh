@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # A file where the install folder should be: the first folder counts as made,
 # the next one fails with the system's reason while the progress window
-# shows the stage and the folder, and the setup ends.
+# shows the stage and the folder, and the setup ends with 1603 (failed).
 . "$(dirname "$0")/e2e-lib.sh"
 e2e_begin
 echo "in the way" > "$(c_drive Lumiro)"
@@ -10,6 +10,6 @@ driver start 'C:\media\setup.exe' "${NEW_INSTALL[@]}" \
   text Installing 1003 'Creating folders' \
   text Installing 1004 'C:\Lumiro\Programs' \
   message 'Failed to create the directory "C:\Lumiro\Programs" because *' 1 \
-  exit 0
+  exit 1603
 
 check "the file in the way is untouched" grep -q "in the way" "$(c_drive Lumiro)"

@@ -15,11 +15,11 @@ cp "$(c_drive Lumiro/Programs/ReaderRes.dll)" "$older"
 
 # upgrade_stops MESSAGE [STEP...]: the hostile APPS_NT.PKG is in the media
 # folder; an upgrade from build 2092 shows MESSAGE (after the driver steps
-# given) and ends.
+# given) and ends with 1603 (failed).
 upgrade_stops() {
   local message="$1"; shift
   record_installed_build 2092
-  driver start 'C:\media\setup.exe' "${UPGRADE[@]}" "$@" message "$message" 1 exit 0
+  driver start 'C:\media\setup.exe' "${UPGRADE[@]}" "$@" message "$message" 1 exit 1603
 }
 
 head -c 204800 /dev/urandom > "$E2E_OUT/stream.bin"

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # A new installation through the dialogs. First "Exit Setup" on a machine
-# without Lumiro: nothing is installed, but the default folder is recorded.
+# without Lumiro: nothing is installed, but the default folder is recorded,
+# and the setup ends with 1602 (the person left).
 # Then the whole way in: the main dialog, the licence agreement (Install only
 # once accepted; Cancel answered No keeps it), the install path (a cleared
 # path disables OK; an unsafe folder is refused; a typed folder is used and
@@ -18,7 +19,7 @@ driver start 'C:\media\setup.exe' \
   visible "$MAIN_DIALOG" 1000 0 \
   visible "$MAIN_DIALOG" 1004 0 \
   click "$MAIN_DIALOG" 2 \
-  exit 0
+  exit 1602
 check "Exit Setup on a fresh machine records the default folder" test "$(reg_value "$key" 'Install Path')" = 'C:\Lumiro'
 check "Exit Setup installs nothing" test ! -e "$(c_drive Lumiro)"
 

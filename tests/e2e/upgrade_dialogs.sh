@@ -36,4 +36,4 @@ driver start 'C:\media\setup.exe' \
   enabled "$MAIN_DIALOG" 1003 0 \
   enabled "$MAIN_DIALOG" 1002 1 \
   click "$MAIN_DIALOG" 2 \
-  exit 0
+  exit 1602

@@ -96,7 +96,7 @@ TEST(UninstallWindow, OpensWithTheFirstStageAndCannotBeClosed)
 
 TEST_F(UninstallTest, NothingRecordedEndsAtOnceWithoutWindowOrMessage)
 {
-    EXPECT_FALSE(RunUninstall(context));
+    EXPECT_EQ(RunUninstall(context), UninstallResult::NothingRecorded);
     EXPECT_EQ(prompts.Texts(), std::vector<std::string>{});
     EXPECT_EQ(::FindWindowA(nullptr, "Uninstalling"), nullptr);
 }
@@ -119,7 +119,7 @@ TEST_F(UninstallTest, RemovesTheInstalledTreeTheRecordsAndTheLinksAndConfirmsWit
     for (const std::string& link : links)
         ASSERT_TRUE(WriteTextFile(link, "link")) << link;
 
-    EXPECT_TRUE(RunUninstall(context));
+    EXPECT_EQ(RunUninstall(context), UninstallResult::Done);
 
     EXPECT_EQ(prompts.Texts(), std::vector<std::string>{COMPLETION});
     EXPECT_EQ(prompts.logs, std::vector<std::string>{"Removing Program Files... done.\n" + STAGES_2_AND_3});
@@ -155,7 +155,7 @@ TEST_F(UninstallTest, UnsafeRecordedFoldersAreRefusedWithAMessageAndTheLaterStag
         prompts.logs.clear();
         RecordInstallPath(c.path);
 
-        EXPECT_TRUE(RunUninstall(context));
+        EXPECT_EQ(RunUninstall(context), UninstallResult::Done);
 
         EXPECT_EQ(prompts.Texts(), (std::vector<std::string>{c.message, COMPLETION}));
         ASSERT_EQ(prompts.logs.size(), 2u);
@@ -174,7 +174,7 @@ TEST_F(UninstallTest, FolderWithoutAnInstalledCopyIsLeftAndTheLogSaysSo)
     ASSERT_TRUE(WriteTextFile(folder + "\\letter.txt", "the user's own"));
     RecordInstallPath(folder);
 
-    EXPECT_TRUE(RunUninstall(context));
+    EXPECT_EQ(RunUninstall(context), UninstallResult::Done);
 
     EXPECT_EQ(prompts.Texts(), std::vector<std::string>{COMPLETION});
     EXPECT_EQ(prompts.logs, std::vector<std::string>{"Removing Program Files... skipped: no installed copy in \"" +
@@ -198,7 +198,7 @@ TEST_F(UninstallTest, ItemsThatStayAreReportedAndTheEndSaysSoInsteadOfSuccess)
         const unique_hfile holder(
             ::CreateFileA(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         ASSERT_TRUE(holder);
-        EXPECT_TRUE(RunUninstall(context));
+        EXPECT_EQ(RunUninstall(context), UninstallResult::ItemsRemain);
     }
 
     const std::vector<std::string> texts = prompts.Texts();

@@ -3,14 +3,47 @@
 #include "app/DlgInstalling.h"
 #include "app/UninstallFlow.h"
 #include "app/WindowPrompts.h"
+#include "core/Messages.h"
 #include "core/SetupContext.h"
 #include "framework/OleSession.h"
+#include "framework/ResourceStrings.h"
 #include "resources/resource.h"
+#include "run/ExitCodes.h"
+#include "run/InstallLog.h"
 #include "run/InstallSequence.h"
+#include "run/SetupOptions.h"
 #include "run/StartUp.h"
+#include "run/UnattendedRun.h"
 #include "ui/DlgInstallPath.h"
 #include "ui/DlgLicense.h"
 #include "ui/DlgSetup.h"
+
+namespace
+{
+// The text of /? (after the unknown switch, if that is why it is shown).
+std::string UsageText(const SetupOptions& options)
+{
+    std::string text;
+    if (!options.unknown.empty())
+        text = FormatResMessage(IDS_UNKNOWN_SWITCH, {options.unknown.c_str()});
+    return text + LoadResString(IDS_USAGE_SWITCHES) + LoadResString(IDS_USAGE_MORE_SWITCHES) +
+           LoadResString(IDS_USAGE_EXIT_CODES);
+}
+
+int UninstallExitCode(UninstallResult result)
+{
+    switch (result)
+    {
+    case UninstallResult::Done:
+    case UninstallResult::NothingRecorded:
+        return EXIT_DONE;
+    case UninstallResult::ItemsRemain:
+    case UninstallResult::NotRun:
+        break;
+    }
+    return EXIT_FAILED;
+}
+} // namespace
 
 CSetupVantrelApp::CSetupVantrelApp() = default;
 CSetupVantrelApp::~CSetupVantrelApp() = default;
@@ -18,36 +51,87 @@ CSetupVantrelApp::~CSetupVantrelApp() = default;
 BOOL CSetupVantrelApp::InitInstance()
 {
     COleSession ole;
+    const std::string commandLine = ::GetCommandLineA();
+    const SetupOptions options = ParseCommandLine(commandLine);
+    CWindowPrompts windows;
+    CInstallLog log;
+    OpenLog(log, options, windows);
+    LogStart(log, commandLine);
+
     CSetupContext context;
-    CWindowPrompts prompts;
-    context.SetPrompts(&prompts);
-
-    if (!CreateSecureKey(context))
-        return FALSE;
-
-    if (!DetermineFolders(context))
-        return FALSE;
-
-    const SetupChoice choice = ChooseInstallation(context);
-    if (choice == SetupChoice::Leave)
-        return FALSE;
-    if (choice == SetupChoice::Uninstall)
-        return RunUninstall(context) ? TRUE : FALSE;
-
-    if (!InstallInProgressWindow(context))
-        return FALSE;
-
-    if (context.m_bRebootNeeded)
+    if (!options.Valid())
     {
-        if (context.ShowMessage(IDS_RESTART_QUESTION, MB_YESNO | MB_ICONHAND) != IDNO)
-            RestartWindows(context);
-        return TRUE;
+        // /? or a switch not understood: the list of switches, shown only
+        // when windows may be.
+        const std::string usage = UsageText(options);
+        if (options.silent)
+            log.Write(usage);
+        else
+            windows.ShowMessageBox(usage, MB_OK | MB_ICONINFORMATION);
+        m_nExitCode = EXIT_BAD_COMMAND_LINE;
     }
-    context.ShowMessage(IDS_INSTALL_COMPLETE, MB_OK);
-    return FALSE;
+    else if (options.silent)
+    {
+        m_nExitCode = RunUnattended(context, options, log);
+    }
+    else
+    {
+        m_nExitCode = RunWithWindows(context, options, log);
+    }
+    log.Exit(m_nExitCode);
+    return m_nExitCode == EXIT_DONE || m_nExitCode == EXIT_RESTART_NEEDED ? TRUE : FALSE;
 }
 
-CSetupVantrelApp::SetupChoice CSetupVantrelApp::ChooseInstallation(CSetupContext& context)
+void CSetupVantrelApp::OpenLog(CInstallLog& log, const SetupOptions& options, IUserPrompts& visible)
+{
+    if (!options.hasLog && !options.silent)
+        return;
+    const std::string defaultPath = DefaultLogPath();
+    bool reported = false;
+    log.SetFailureReporter([&log, &options, &visible, defaultPath, reported](const std::string& path,
+                                                                             const std::string& reason) mutable {
+        if (reported)
+            return;
+        reported = true;
+        const std::string text = FormatResMessage(IDS_LOG_FAILED, {path.c_str(), reason.c_str()});
+        if (!options.silent)
+            visible.ShowMessageBox(text, MB_OK);
+        else if (path != defaultPath && log.Open(defaultPath))
+            log.Write(text);
+    });
+    log.Open(options.hasLog ? options.log : defaultPath);
+}
+
+int CSetupVantrelApp::RunWithWindows(CSetupContext& context, const SetupOptions& options, CInstallLog& log)
+{
+    CWindowPrompts windows;
+    CLoggingPrompts prompts(windows, log, true);
+    context.SetPrompts(&prompts);
+    context.SetEvents(&log);
+
+    if (!CreateSecureKey(context))
+    {
+        log.Failure("Setup cannot create the key HKLM\\Software\\Secure\\Corvane: administrative rights are needed.");
+        return EXIT_FAILED;
+    }
+    if (!DetermineFolders(context))
+        return EXIT_FAILED;
+
+    // /UNINSTALL goes straight to the uninstall window.
+    const SetupChoice choice = options.uninstall ? SetupChoice::Uninstall : ChooseInstallation(context, options);
+    if (choice == SetupChoice::Leave)
+        return EXIT_LEFT;
+    if (choice == SetupChoice::Uninstall)
+        return UninstallExitCode(RunUninstall(context, &log));
+
+    log.Write("Install path: " + context.m_strInstallPath);
+    if (!InstallInProgressWindow(context, log))
+        return context.m_bReplaceCancelled ? EXIT_LEFT : EXIT_FAILED;
+    return FinishInstallation(context, options);
+}
+
+CSetupVantrelApp::SetupChoice CSetupVantrelApp::ChooseInstallation(CSetupContext& context,
+                                                                   const SetupOptions& options)
 {
     // The main dialog sets the install path to the installed copy's folder or
     // to the default one.
@@ -64,7 +148,7 @@ CSetupVantrelApp::SetupChoice CSetupVantrelApp::ChooseInstallation(CSetupContext
     if (agreement.DoModal() != IDOK)
         return SetupChoice::Leave;
     DLG_InstallPath folder(context);
-    folder.m_strPath = context.m_strInstallPath;
+    folder.m_strPath = options.hasDir ? options.dir : context.m_strInstallPath;
     if (folder.DoModal() != IDOK)
         return SetupChoice::Leave;
     if (!folder.m_strPath.empty())
@@ -72,12 +156,16 @@ CSetupVantrelApp::SetupChoice CSetupVantrelApp::ChooseInstallation(CSetupContext
     return SetupChoice::Install;
 }
 
-bool CSetupVantrelApp::InstallInProgressWindow(CSetupContext& context)
+bool CSetupVantrelApp::InstallInProgressWindow(CSetupContext& context, CInstallLog& log)
 {
-    DLG_Installing progress;
-    if (!progress.Create(nullptr))
+    DLG_Installing window;
+    if (!window.Create(nullptr))
+    {
+        log.Failure("Setup cannot create its progress window.");
         return false;
-    SetMainWindow(progress.GetSafeHwnd());
+    }
+    SetMainWindow(window.GetSafeHwnd());
+    CLoggingProgress progress(window, log);
     context.SetProgress(&progress);
 
     const bool installed = RunInstall(context);
@@ -86,6 +174,23 @@ bool CSetupVantrelApp::InstallInProgressWindow(CSetupContext& context)
     // by the active window, not by the progress window that is going away.
     context.SetProgress(nullptr);
     SetMainWindow(nullptr);
-    progress.DestroyWindow();
+    window.DestroyWindow();
     return installed;
+}
+
+int CSetupVantrelApp::FinishInstallation(CSetupContext& context, const SetupOptions& options)
+{
+    if (!context.m_bRebootNeeded)
+    {
+        context.ShowMessage(IDS_INSTALL_COMPLETE, MB_OK);
+        return EXIT_DONE;
+    }
+    if (options.noRestart)
+    {
+        context.ShowMessage(IDS_INSTALL_COMPLETE_RESTART_LATER, MB_OK);
+        return EXIT_RESTART_NEEDED;
+    }
+    if (context.ShowMessage(IDS_RESTART_QUESTION, MB_YESNO | MB_ICONHAND) == IDNO)
+        return EXIT_RESTART_NEEDED;
+    return RestartWindows(context) ? EXIT_RESTART_STARTED : EXIT_RESTART_NEEDED;
 }

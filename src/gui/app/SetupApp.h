@@ -1,15 +1,22 @@
 #pragma once
 #include <windows.h>
 
+#include <string>
+
 #include "framework/WinApp.h"
 
 class CSetupContext;
+class CInstallLog;
+class IUserPrompts;
+struct SetupOptions;
 
-// The application object: start-up, the person's choice through the dialogs,
-// and the windows the install and uninstall sequences run in. The run's state
-// lives in a CSetupContext that the start-up makes and hands to the engine's
-// steps (src/core, src/install, src/registry, src/shell, src/run), which know
-// nothing of windows.
+// The application object: reads the command line, then either hands the
+// run to the engine's unattended run (/S) or leads a person through the
+// dialogs and runs the sequences in the progress and uninstall windows. The
+// run's state lives in a CSetupContext that the start-up makes and hands to
+// the engine's steps (src/core, src/install, src/registry, src/shell,
+// src/run), which know nothing of windows. The process ends with the run's
+// exit code (src/run/ExitCodes.h).
 class CSetupVantrelApp : public CWinAppBase
 {
 public:
@@ -17,6 +24,7 @@ public:
     ~CSetupVantrelApp() override;
 
     BOOL InitInstance() override;
+    int ExitCode() const override { return m_nExitCode; }
 
 private:
     enum class SetupChoice
@@ -25,10 +33,21 @@ private:
         Install,   // into the context's install path
         Uninstall,
     };
+    // The run with windows; returns the exit code.
+    int RunWithWindows(CSetupContext& context, const SetupOptions& options, CInstallLog& log);
     // The main dialog and, for a new installation, the licence agreement and
-    // the install-path dialog.
-    SetupChoice ChooseInstallation(CSetupContext& context);
+    // the install-path dialog (preset with /DIR when given).
+    SetupChoice ChooseInstallation(CSetupContext& context, const SetupOptions& options);
     // Runs the install sequence in the progress window; false when the
     // window cannot be made or a step failed (it showed why).
-    bool InstallInProgressWindow(CSetupContext& context);
+    bool InstallInProgressWindow(CSetupContext& context, CInstallLog& log);
+    // The end of a successful installation: the restart question (not with
+    // /NORESTART) or the completion message; returns the exit code.
+    int FinishInstallation(CSetupContext& context, const SetupOptions& options);
+    // Opens the log of /LOG, or with /S the default one. A log that cannot
+    // be written is reported once: with a message box when windows are
+    // shown, in the default log when not.
+    void OpenLog(CInstallLog& log, const SetupOptions& options, IUserPrompts& visible);
+
+    int m_nExitCode = 0;
 };

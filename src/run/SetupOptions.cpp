@@ -1,0 +1,82 @@
+#include "run/SetupOptions.h"
+
+#include <cctype>
+
+namespace
+{
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+std::string Upper(std::string text)
+{
+    for (char& c : text)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return text;
+}
+} // namespace
+
+std::vector<std::string> SplitCommandLine(const std::string& commandLine)
+{
+    std::vector<std::string> arguments;
+    std::string current;
+    bool inArgument = false;
+    bool quoted = false;
+    for (const char c : commandLine)
+    {
+        if (c == '"')
+        {
+            quoted = !quoted;
+            inArgument = true;
+        }
+        else if (IsBlank(c) && !quoted)
+        {
+            if (inArgument)
+                arguments.push_back(current);
+            current.clear();
+            inArgument = false;
+        }
+        else
+        {
+            current += c;
+            inArgument = true;
+        }
+    }
+    if (inArgument)
+        arguments.push_back(current);
+    // The program's own name comes first.
+    if (!arguments.empty())
+        arguments.erase(arguments.begin());
+    return arguments;
+}
+
+SetupOptions ParseCommandLine(const std::string& commandLine)
+{
+    SetupOptions options;
+    for (const std::string& argument : SplitCommandLine(commandLine))
+    {
+        const bool isSwitch = argument.size() > 1 && (argument[0] == '/' || argument[0] == '-');
+        const std::string name = isSwitch ? Upper(argument.substr(1, argument.find('=') - 1)) : std::string();
+        const bool hasValue = argument.find('=') != std::string::npos;
+        const std::string value = hasValue ? argument.substr(argument.find('=') + 1) : std::string();
+        if (name == "S" && !hasValue)
+            options.silent = true;
+        else if (name == "UNINSTALL" && !hasValue)
+            options.uninstall = true;
+        else if (name == "NORESTART" && !hasValue)
+            options.noRestart = true;
+        else if (name == "?" && !hasValue)
+            options.help = true;
+        else if (name == "DIR" && hasValue && !value.empty())
+        {
+            options.hasDir = true;
+            options.dir = value;
+        }
+        else if (name == "LOG" && hasValue && !value.empty())
+        {
+            options.hasLog = true;
+            options.log = value;
+        }
+        else if (options.unknown.empty())
+            options.unknown = argument;
+    }
+    return options;
+}
