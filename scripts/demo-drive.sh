@@ -5,8 +5,10 @@
 #   install:   a new installation into the folder DEMO_INSTALL_PATH, typed
 #              into the install-path dialog (main dialog, licence, install
 #              path, progress, completion);
-#   uninstall: the main dialog's uninstall button on the installed copy (main
-#              dialog, uninstall window, completion).
+#   uninstall: the medium's main dialog offering the removal (then Exit
+#              Setup), and the removal as Windows' list of programs starts it:
+#              the entry's command UNINSTALL_COMMAND (uninstall window,
+#              completion).
 set -euo pipefail
 mode="$1"
 shots="$2"
@@ -34,7 +36,8 @@ case "$mode" in
     # moved off it.
     wine 'C:\driver.exe' start 'C:\media\setup.exe' \
       window "$main" enabled "$main" 1002 1 sleep 300 windowshot "$main" 'C:\6-main-dialog-offers-uninstall.bmp' \
-      click "$main" 1002 \
+      click "$main" 2 exit 1602
+    wine 'C:\driver.exe' startcmd "${UNINSTALL_COMMAND:?}" \
       window Setup sleep 300 screenshot 'C:\7-uninstall-completion.bmp' \
       move Setup 40 40 sleep 300 windowshot Uninstalling 'C:\8-uninstall-window.bmp' \
       message 'Uninstall completed successfully.' 1 \

@@ -85,19 +85,34 @@ done
 echo "OLE control (the sample's class key, InprocServer32):"
 wine reg query 'HKCR\CLSID\{F8853CCA-EC03-4FEE-8E74-B1CC05ECD521}\InprocServer32' /ve 2>/dev/null | tr -d '\r' |
   grep REG_ | sed 's/^ */  /'
+entry='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Lumiro'
+echo "The entry in Windows' list of installed programs, $entry:"
+wine reg query "$entry" 2>/dev/null | tr -d '\r' | grep REG_ | sed 's/^ */  /'
+export UNINSTALL_COMMAND="$(wine reg query "$entry" /v UninstallString 2>/dev/null | tr -d '\r' |
+  awk '/REG_SZ/ { sub(/^.*REG_SZ[ \t]+/, ""); print; exit }')"
 
 echo
-run_setup uninstall "remove Lumiro again: press the UN-INSTALL button."
+if [ -n "$interactive" ]; then
+  echo "Removing Lumiro as Windows' list of programs does: $UNINSTALL_COMMAND"
+  wine cmd /c "$UNINSTALL_COMMAND" || true
+  wineserver -w
+else
+  run_setup uninstall "remove Lumiro again"
+fi
 echo
 echo "Left after the uninstall:"
 for item in "$install_dir" "ProgramData/Microsoft/Windows/Start Menu/Programs/Lumiro.lnk" users/Public/Desktop/Lumiro.lnk; do
   if [ -e "$WINEPREFIX/drive_c/$item" ]; then echo "  C:/$item is still there"; else echo "  C:/$item: gone"; fi
 done
-if wine reg query 'HKLM\Software\Corvane\Lumiro Install' >/dev/null 2>&1; then
-  echo "  HKLM\\Software\\Corvane\\Lumiro Install is still there"
-else
-  echo "  HKLM\\Software\\Corvane\\Lumiro Install: gone"
-fi
+for key in 'HKLM\Software\Corvane\Lumiro Install' "$entry"; do
+  if wine reg query "$key" >/dev/null 2>&1; then echo "  $key is still there"; else echo "  $key: gone"; fi
+done
+# The temporary copy that did the removal goes at the next start of Windows
+# (under Wine: when the prefix restarts, or its server has ended).
+wineserver -k
+wineboot -r >/dev/null 2>&1
+left=$(find "$WINEPREFIX/drive_c/users" -iname 'LumiroSetup*')
+echo "  after a restart (wineboot -r): ${left:-nothing of Lumiro in the temporary folder}"
 echo "  kept by design: C:/Apps/Corvane, the parent folders the installation made (the uninstall removes the install folder only)"
 fonts=$(wine reg query 'HKLM\Software\Corvane\Unicode Support\Font Mapping' 2>/dev/null | tr -d '\r' |
   grep -c 'Font Mapping\\.' || true)

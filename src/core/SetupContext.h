@@ -42,6 +42,9 @@ public:
 
     // Set when a replacement was queued for the next start of Windows.
     bool m_bRebootNeeded = false;
+    // The bytes of the packages' files now in place (written, replaced,
+    // kept or queued): the installation's size.
+    ULONGLONG m_nBytesInstalled = 0;
     // The replace question's memory for the whole run: cleared by "Yes To
     // All"; set by "Cancel", which stops the installation.
     BOOL m_bAskReplace = TRUE;

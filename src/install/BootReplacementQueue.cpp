@@ -10,6 +10,11 @@ bool CDelayedMoveQueue::Queue(const std::string& source, const std::string& targ
            FALSE;
 }
 
+bool CDelayedMoveQueue::QueueDeletion(const std::string& path)
+{
+    return ::MoveFileExA(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != FALSE;
+}
+
 std::unique_ptr<IBootReplacementQueue> MakeBootReplacementQueue(bool nt, const std::string& windowsDir)
 {
     if (nt)

@@ -16,8 +16,11 @@ public:
     // beside it. False, with the reason as the last error, when the system
     // refuses; source is then the caller's to delete.
     virtual bool Queue(const std::string& source, const std::string& target) = 0;
-    // Whether a replacement Queue accepted takes effect at once (delayed
-    // moves) or only through Commit (WININIT.INI).
+    // Queues the deletion of a file at the next start of Windows; false,
+    // with the reason as the last error, when the system refuses.
+    virtual bool QueueDeletion(const std::string& path) = 0;
+    // Whether what Queue and QueueDeletion accepted takes effect at once
+    // (delayed moves) or only through Commit (WININIT.INI).
     virtual bool QueuesAtOnce() const = 0;
     // Whether replacements wait for Commit.
     virtual bool HasPending() const = 0;
@@ -37,6 +40,7 @@ class CDelayedMoveQueue : public IBootReplacementQueue
 {
 public:
     bool Queue(const std::string& source, const std::string& target) override;
+    bool QueueDeletion(const std::string& path) override;
     bool QueuesAtOnce() const override { return true; }
     bool HasPending() const override { return false; }
     bool Commit() override { return true; }

@@ -151,7 +151,12 @@ bool CPackageWalk::InstallEntry(int index, const CPackageCatalogEntry& entry)
         return Refuse(FormatResMessage(IDS_TARGET_PATH_TOO_LONG, {target.c_str()}));
     if (!CreateEntryFolders(name, kind == entryDirectory))
         return false;
-    return kind != entryFile || GoesOn(m_installer.InstallFileFromPackage(m_package, entry, index, target));
+    if (kind != entryFile)
+        return true;
+    if (!GoesOn(m_installer.InstallFileFromPackage(m_package, entry, index, target)))
+        return false;
+    m_context.m_nBytesInstalled += entry.GetUncompressedSize();
+    return true;
 }
 
 bool CPackageWalk::CreateEntryFolders(const std::string& name, bool wholeName)

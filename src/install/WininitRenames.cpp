@@ -205,6 +205,15 @@ bool CWininitQueue::Queue(const std::string& source, const std::string& target)
     return true;
 }
 
+bool CWininitQueue::QueueDeletion(const std::string& path)
+{
+    std::string shortPath;
+    if (!ShortPathOf(path, shortPath))
+        return false;
+    m_arrBootRenames.push_back("NUL=" + shortPath);
+    return true;
+}
+
 bool CWininitQueue::Commit()
 {
     const std::string path = m_strWindowsDir + "\\WININIT.INI";

@@ -15,6 +15,8 @@ public:
     explicit CWininitQueue(std::string windowsDir) : m_strWindowsDir(std::move(windowsDir)) {}
 
     bool Queue(const std::string& source, const std::string& target) override;
+    // One line, "NUL=<path>".
+    bool QueueDeletion(const std::string& path) override;
     bool QueuesAtOnce() const override { return false; }
     bool HasPending() const override { return !m_arrBootRenames.empty(); }
     // Merges the lines into the first "[rename]" section of WININIT.INI (any

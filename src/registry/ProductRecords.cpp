@@ -6,6 +6,7 @@
 #include "package/PackageFormat.h"
 #include "registry/FontMappingWriter.h"
 #include "registry/RegistryKey.h"
+#include "registry/UninstallEntry.h"
 #include "resources/resource.h"
 
 namespace
@@ -66,4 +67,7 @@ void RemoveRegistryRecords(CSetupContext& context)
     child.Close();
     parent.DeleteSubKey(SIBLING_PRODUCT_SUBKEY);
     context.Events().RecordRemoved(PRODUCT_INSTALL_KEY);
+
+    // The entry in Windows' list of programs goes with the records.
+    RemoveUninstallEntry(context);
 }

@@ -23,6 +23,7 @@ class CSetupContext;
 // Registry failures are not reported: without write access the records are
 // simply missing, and the step still succeeds.
 bool WriteRegistryRecords(CSetupContext& context);
-// Removes the install key and the sibling product's key, each emptied first;
-// the vendor key and the font-mapping tables stay. Reports nothing.
+// Removes the install key, the sibling product's key and the entry in
+// Windows' list of programs, each emptied first; the vendor key and the
+// font-mapping tables stay. Reports nothing.
 void RemoveRegistryRecords(CSetupContext& context);

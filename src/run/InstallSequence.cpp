@@ -4,7 +4,9 @@
 #include "install/FolderDaclWriter.h"
 #include "install/OleRegistration.h"
 #include "install/PackageInstall.h"
+#include "install/SetupProgramCopy.h"
 #include "registry/ProductRecords.h"
+#include "registry/UninstallEntry.h"
 #include "resources/resource.h"
 #include "shell/InstallFolders.h"
 #include "shell/Shortcuts.h"
@@ -28,6 +30,12 @@ bool RunInstall(CSetupContext& context)
 
     if (!RegisterOleControls(context))
         return false;
+
+    // Last, once everything else is in place: the setup program's own copy
+    // and the entry in Windows' list of programs that starts it.
+    if (!InstallSetupProgram(context))
+        return false;
+    WriteUninstallEntry(context);
 
     SetFolderAccessRights(context);
     return true;

@@ -3,8 +3,9 @@
 class CSetupContext;
 
 // The install sequence: folders, packages, registry records with the
-// font-mapping tables, shortcuts, components, the OLE control, then the
-// folder rights. Each step reports its stage on the context's progress,
+// font-mapping tables, shortcuts, components, the OLE control, the setup
+// program's installed copy with the entry in Windows' list of programs,
+// then the folder rights. Each step reports its stage on the context's progress,
 // shows its own message when it fails and returns false; the first false
 // ends the sequence and nothing done before it is undone. The folder rights
 // report nothing and do not decide the result.

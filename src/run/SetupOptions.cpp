@@ -48,9 +48,30 @@ std::vector<std::string> SplitCommandLine(const std::string& commandLine)
     return arguments;
 }
 
+namespace
+{
+// The command line after its first argument (the program's name, quoted or
+// not) and the blanks after it.
+std::string ArgumentsOf(const std::string& commandLine)
+{
+    size_t i = 0;
+    bool quoted = false;
+    while (i < commandLine.size() && (quoted || !IsBlank(commandLine[i])))
+    {
+        if (commandLine[i] == '"')
+            quoted = !quoted;
+        ++i;
+    }
+    while (i < commandLine.size() && IsBlank(commandLine[i]))
+        ++i;
+    return commandLine.substr(i);
+}
+} // namespace
+
 SetupOptions ParseCommandLine(const std::string& commandLine)
 {
     SetupOptions options;
+    options.arguments = ArgumentsOf(commandLine);
     for (const std::string& argument : SplitCommandLine(commandLine))
     {
         const bool isSwitch = argument.size() > 1 && (argument[0] == '/' || argument[0] == '-');

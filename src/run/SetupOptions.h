@@ -24,6 +24,8 @@ struct SetupOptions
     std::string log;
     // The first argument that is no switch of the list, "" when all were.
     std::string unknown;
+    // The command line after the program's name, as it was given.
+    std::string arguments;
 
     // Whether the run goes on: false for /? and for anything unknown.
     bool Valid() const { return !help && unknown.empty(); }

@@ -6,12 +6,14 @@
 #include "core/Messages.h"
 #include "core/Platform.h"
 #include "core/SetupContext.h"
+#include "install/SetupProgramCopy.h"
 #include "package/PackageFormat.h"
 #include "resources/resource.h"
 #include "run/ExitCodes.h"
 #include "run/InstallLog.h"
 #include "run/InstallSequence.h"
 #include "run/InstalledCopy.h"
+#include "run/Relaunch.h"
 #include "run/SetupOptions.h"
 #include "run/StartUp.h"
 #include "run/UninstallSequence.h"
@@ -98,6 +100,30 @@ int Uninstall(CSetupContext& context, CInstallLog& log)
 }
 } // namespace
 
+bool PrepareRun(CSetupContext& context, const SetupOptions& options, CInstallLog& log, int& exitCode)
+{
+    exitCode = EXIT_FAILED;
+    // The folders first: a hand-over to the temporary folder needs the
+    // Windows folder for its queue on Windows 9x.
+    if (!DetermineFolders(context))
+        return false;
+    const std::string program = RunningProgramPath();
+    if (IsInstalledSetupProgram(program))
+    {
+        log.Write("Running from the installed copy: the run continues from the temporary folder.");
+        DWORD relayed = 0;
+        if (RunFromTemporaryFolder(context, program, options.arguments, relayed))
+            exitCode = static_cast<int>(relayed);
+        return false;
+    }
+    if (!CreateSecureKey(context))
+    {
+        log.Failure("Setup cannot create the key HKLM\\Software\\Secure\\Corvane: administrative rights are needed.");
+        return false;
+    }
+    return true;
+}
+
 std::string DefaultLogPath()
 {
     char folder[MAX_PATH + 1];
@@ -131,9 +157,7 @@ int RunUnattended(CSetupContext& context, const SetupOptions& options, CInstallL
     context.SetEvents(&log);
 
     int exitCode = EXIT_FAILED;
-    if (!CreateSecureKey(context))
-        log.Failure("Setup cannot create the key HKLM\\Software\\Secure\\Corvane: administrative rights are needed.");
-    else if (DetermineFolders(context))
+    if (PrepareRun(context, options, log, exitCode))
         exitCode = options.uninstall ? Uninstall(context, log) : Install(context, options, log);
 
     context.SetPrompts(nullptr);

@@ -8,6 +8,9 @@
 //   start PATH                      start PATH (the program under test)
 //   startwith PATH ARGUMENTS        start PATH with the command-line
 //                                   ARGUMENTS (one text, as typed)
+//   startcmd COMMANDLINE            start a whole command line as Windows
+//                                   starts a registered command (the
+//                                   program's path quoted in it)
 //   nowindow                        until the started program ends (at most
 //                                   120 s), no visible top-level window of
 //                                   it ever appears (looked for every 5 ms)
@@ -176,15 +179,20 @@ bool Matches(const std::string& actual, const std::string& expected)
     return actual == expected;
 }
 
-bool StepStart(const std::string& path, const std::string& arguments = std::string())
+// Starts the program of a command line; with no path, the command line's
+// first part names it.
+bool StartCommandLine(const char* path, std::string commandLine)
 {
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
-    std::string commandLine = "\"" + path + "\"" + (arguments.empty() ? "" : " " + arguments);
-    if (!::CreateProcessA(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                          &g_process))
-        return Fail("start " + path + ": error " + std::to_string(::GetLastError()));
+    if (!::CreateProcessA(path, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &g_process))
+        return Fail("start " + commandLine + ": error " + std::to_string(::GetLastError()));
     return Pass("start " + commandLine);
+}
+
+bool StepStart(const std::string& path, const std::string& arguments = std::string())
+{
+    return StartCommandLine(path.c_str(), "\"" + path + "\"" + (arguments.empty() ? "" : " " + arguments));
 }
 
 struct WindowSearch
@@ -549,6 +557,8 @@ int main(int argc, char** argv)
             const std::string path = next();
             ok = StepStart(path, next());
         }
+        else if (step == "startcmd")
+            ok = StartCommandLine(nullptr, next());
         else if (step == "nowindow")
             ok = StepNoWindow();
         else if (step == "window")

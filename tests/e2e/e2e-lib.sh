@@ -216,3 +216,21 @@ make_package() {
 no_temporary_files() {
   ! ls "$(c_drive "$1")"/\$tmp* >/dev/null 2>&1
 }
+
+# The product's entry in Windows' list of installed programs.
+UNINSTALL_ENTRY='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Lumiro'
+# entry_value NAME: a value of the entry as Windows reads it.
+entry_value() { reg_value "$UNINSTALL_ENTRY" "$1"; }
+
+# The files of Lumiro's in the prefix's temporary folders.
+lumiro_temporary_files() {
+  find "$WINEPREFIX/drive_c/users" "$WINEPREFIX/drive_c/windows/temp" -iname 'LumiroSetup*' 2>/dev/null
+}
+
+# restart_prefix: the prefix's "computer" restarts: its server goes and
+# wineboot -r carries out what was queued for the restart.
+restart_prefix() {
+  wineserver -k >/dev/null 2>&1 || true
+  wineboot -r >/dev/null 2>&1
+  setsid wineserver -p >/dev/null 2>&1 </dev/null &
+}

@@ -22,3 +22,8 @@ check "no link in the all-users folders" bash -c '! find "$1" "$2" -name Lumiro.
   "$(c_drive ProgramData/Microsoft/Windows/Start\ Menu/Programs)" "$(c_drive users/Public/Desktop)"
 check_control_registered "$CONTROL_A_CLASS" 'C:\Lumiro\Programs\UiCtlsA.ocx'
 check "the NT control is not registered" bash -c '! wine reg query "HKCR\\$1" >/dev/null 2>&1' _ "$CONTROL_U_CLASS"
+
+# Add/Remove Programs of Windows 9x reads the same entry.
+check "the entry's DisplayName" test "$(entry_value DisplayName)" = 'Lumiro'
+check "the entry's UninstallString" test "$(entry_value UninstallString)" = '"C:\Lumiro\Setup\setup.exe" /UNINSTALL'
+check "the entry's icon is the Windows 9x reader" test "$(entry_value DisplayIcon)" = 'C:\Lumiro\Programs\Reader95.exe,0'

@@ -14,6 +14,8 @@
 #include "framework/ResourceStrings.h"
 #include "install/FolderDaclWriter.h"
 #include "package/PackageFile.h"
+#include "registry/RegistryKey.h"
+#include "registry/UninstallEntry.h"
 #include "resources/resource.h"
 #include "run/InstallSequence.h"
 #include "run/StartUp.h"
@@ -331,6 +333,7 @@ protected:
     {
         RemoveShortcuts(context);
         DeleteRegistryTree(HKEY_CLASSES_ROOT, SAMPLE_CONTROL_U_CLASS_KEY);
+        DeleteRegistryTree(HKEY_LOCAL_MACHINE, UNINSTALL_KEY);
     }
 
     COleSession ole;
@@ -359,11 +362,19 @@ TEST_F(InstallSequenceTest, RunsTheStepsInOrderAndARefusedFolderRightDoesNotFail
     EXPECT_TRUE(FolderExists(scratch / "Lumiro\\Documents"));
     EXPECT_TRUE(prompts.shown.empty());
     EXPECT_EQ(rights.calls, 7);
+    // Last of all, the setup's own copy and the entry that starts it.
+    EXPECT_TRUE(FileExists(scratch / "Lumiro\\Setup\\setup.exe"));
+    CRegistryKey entry;
+    std::string location;
+    ASSERT_TRUE(entry.Open(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, KEY_READ));
+    EXPECT_TRUE(entry.QueryString("InstallLocation", location));
+    EXPECT_EQ(location, scratch / "Lumiro");
 }
 
 TEST_F(InstallSequenceTest, AControlThatFailsToRegisterEndsTheSequenceAfterItsMessage)
 {
     EXPECT_FALSE(RunInstall(context));
+    EXPECT_FALSE(CRegistryKey().Open(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, KEY_READ)) << "no entry for a failed installation";
     EXPECT_EQ(progress.stage, "Registering OLE Controls");
     ASSERT_EQ(prompts.shown.size(), 1u);
     EXPECT_EQ(prompts.shown[0].text,

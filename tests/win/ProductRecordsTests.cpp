@@ -15,6 +15,7 @@
 #include "registry/FontMappingTables.h"
 #include "registry/ProductRecords.h"
 #include "registry/RegistryKey.h"
+#include "registry/UninstallEntry.h"
 
 namespace
 {
@@ -131,9 +132,11 @@ TEST_F(ProductRecordsTest, InstallingAgainOverwritesTheRecordsAndKeepsOtherValue
     EXPECT_EQ(values.at(VALUE_INSTALL_PATH).data.size(), installPath.size() + 1);
 }
 
-TEST_F(ProductRecordsTest, RemovingDeletesBothProductTreesAndKeepsTheVendorKeyAndFontMappings)
+TEST_F(ProductRecordsTest, RemovingDeletesBothProductTreesAndTheEntryAndKeepsTheVendorKeyAndFontMappings)
 {
     ASSERT_TRUE(Install());
+    WriteUninstallEntry(context);
+    ASSERT_TRUE(KeyExists(UNINSTALL_KEY));
     for (const std::string& path :
          {std::string(PRODUCT_INSTALL_KEY) + "\\Sub\\Deeper", std::string(SIBLING_PRODUCT_KEY),
           std::string(SIBLING_PRODUCT_KEY) + "\\Options\\Window"})
@@ -146,6 +149,8 @@ TEST_F(ProductRecordsTest, RemovingDeletesBothProductTreesAndKeepsTheVendorKeyAn
     Uninstall();
     EXPECT_FALSE(KeyExists(PRODUCT_INSTALL_KEY));
     EXPECT_FALSE(KeyExists(SIBLING_PRODUCT_KEY));
+    EXPECT_FALSE(KeyExists(UNINSTALL_KEY));
+    EXPECT_TRUE(KeyExists(UNINSTALL_PARENT_KEY));
     EXPECT_TRUE(KeyExists(PRODUCT_VENDOR_KEY));
     CRegistryKey fonts;
     fonts.Open(HKEY_LOCAL_MACHINE, "Software\\Corvane\\Unicode Support\\Font Mapping");

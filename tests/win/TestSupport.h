@@ -75,6 +75,7 @@ class CStandInBootQueue : public IBootReplacementQueue
 public:
     explicit CStandInBootQueue(bool atOnce) : m_atOnce(atOnce) {}
     bool Queue(const std::string& source, const std::string& target) override;
+    bool QueueDeletion(const std::string& path) override { return Queue("", path); }
     bool QueuesAtOnce() const override { return m_atOnce; }
     bool HasPending() const override { return !pending.empty(); }
     bool Commit() override;

@@ -109,13 +109,9 @@ int CSetupVantrelApp::RunWithWindows(CSetupContext& context, const SetupOptions&
     context.SetPrompts(&prompts);
     context.SetEvents(&log);
 
-    if (!CreateSecureKey(context))
-    {
-        log.Failure("Setup cannot create the key HKLM\\Software\\Secure\\Corvane: administrative rights are needed.");
-        return EXIT_FAILED;
-    }
-    if (!DetermineFolders(context))
-        return EXIT_FAILED;
+    int exitCode = EXIT_FAILED;
+    if (!PrepareRun(context, options, log, exitCode))
+        return exitCode;
 
     // /UNINSTALL goes straight to the uninstall window.
     const SetupChoice choice = options.uninstall ? SetupChoice::Uninstall : ChooseInstallation(context, options);

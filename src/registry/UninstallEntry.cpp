@@ -1,0 +1,85 @@
+#include "registry/UninstallEntry.h"
+
+#include <windows.h>
+
+#include <cstdio>
+
+#include "core/SetupContext.h"
+#include "install/VersionData.h"
+#include "registry/RegistryKey.h"
+
+namespace
+{
+constexpr char PRODUCT_NAME[] = "Lumiro";
+constexpr char PUBLISHER[] = "Corvane";
+
+void SetText(CSetupContext& context, CRegistryKey& key, const char* value, const std::string& text)
+{
+    key.SetString(value, text.c_str());
+    context.Events().RecordWritten(UNINSTALL_KEY, value, text);
+}
+
+void SetNumber(CSetupContext& context, CRegistryKey& key, const char* value, DWORD number)
+{
+    key.SetDWORD(value, number);
+    context.Events().RecordWritten(UNINSTALL_KEY, value, std::to_string(number));
+}
+
+std::string Today()
+{
+    SYSTEMTIME now;
+    ::GetLocalTime(&now);
+    char text[16];
+    std::snprintf(text, sizeof text, "%04u%02u%02u", now.wYear, now.wMonth, now.wDay);
+    return text;
+}
+} // namespace
+
+std::string SetupVersionText()
+{
+    CVersionData version;
+    ULONGLONG number = 0;
+    if (!version.LoadFromModule(nullptr) || !version.GetFileVersion(number))
+        return std::string();
+    char text[32];
+    std::snprintf(text, sizeof text, "%u.%u.%u.%u", static_cast<unsigned>(number >> 48),
+                  static_cast<unsigned>((number >> 32) & 0xFFFF), static_cast<unsigned>((number >> 16) & 0xFFFF),
+                  static_cast<unsigned>(number & 0xFFFF));
+    return text;
+}
+
+void WriteUninstallEntry(CSetupContext& context)
+{
+    const std::string& folder = context.m_strInstallPath;
+    const std::string program = "\"" + folder + INSTALLED_SETUP_PROGRAM + "\" /UNINSTALL";
+    const std::string reader = folder + "\\Programs\\Reader" + (context.IsNT() ? "NT" : "95") + ".exe";
+
+    CRegistryKey key;
+    key.Create(HKEY_LOCAL_MACHINE, UNINSTALL_KEY);
+    SetText(context, key, "DisplayName", PRODUCT_NAME);
+    SetText(context, key, "DisplayVersion", SetupVersionText());
+    SetText(context, key, "Publisher", PUBLISHER);
+    SetText(context, key, "InstallLocation", folder);
+    SetText(context, key, "DisplayIcon", reader + ",0");
+    SetText(context, key, "InstallDate", Today());
+    // KiB, rounded up.
+    SetNumber(context, key, "EstimatedSize", static_cast<DWORD>((context.m_nBytesInstalled + 1023) / 1024));
+    SetNumber(context, key, "NoModify", 1);
+    SetNumber(context, key, "NoRepair", 1);
+    SetText(context, key, "UninstallString", program);
+    SetText(context, key, "QuietUninstallString", program + " /S");
+}
+
+void RemoveUninstallEntry(CSetupContext& context)
+{
+    CRegistryKey parent;
+    if (!parent.Open(HKEY_LOCAL_MACHINE, UNINSTALL_PARENT_KEY))
+        return;
+    CRegistryKey entry;
+    if (!entry.Open(HKEY_LOCAL_MACHINE, UNINSTALL_KEY))
+        return;
+    entry.DeleteContents();
+    entry.Close();
+    if (parent.DeleteSubKey(UNINSTALL_SUBKEY) == ERROR_SUCCESS)
+        context.Events().RecordRemoved(UNINSTALL_KEY);
+}

@@ -1,0 +1,123 @@
+#include "run/Relaunch.h"
+
+#include "core/Messages.h"
+#include "core/SetupContext.h"
+#include "framework/Handles.h"
+#include "install/BootReplacementQueue.h"
+#include "resources/resource.h"
+#include "shell/InstallPathCheck.h"
+
+namespace
+{
+// How many names in the temporary folder a run may try.
+constexpr unsigned MAX_TEMPORARY_NAMES = 1000;
+
+std::string FolderOf(const std::string& path)
+{
+    const size_t last = path.find_last_of("\\/");
+    return last == std::string::npos ? std::string() : path.substr(0, last);
+}
+
+std::string NameOf(const std::string& path)
+{
+    const size_t last = path.find_last_of("\\/");
+    return last == std::string::npos ? path : path.substr(last + 1);
+}
+
+std::string TemporaryFolder()
+{
+    char folder[MAX_PATH + 1];
+    const DWORD length = ::GetTempPathA(MAX_PATH + 1, folder);
+    if (length == 0 || length > MAX_PATH)
+        return std::string();
+    std::string path(folder, length);
+    while (!path.empty() && (path.back() == '\\' || path.back() == '/'))
+        path.pop_back();
+    return path;
+}
+
+bool NameTaken(DWORD error) { return error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS; }
+
+// Puts the program into a fresh file of the temporary folder: moved when the
+// system lets it, else copied. False with the reason as the last error;
+// moved tells which happened.
+bool PlaceInTemporaryFolder(const std::string& program, const std::string& folder, std::string& copy, bool& moved)
+{
+    for (unsigned n = 1; n <= MAX_TEMPORARY_NAMES; ++n)
+    {
+        copy = folder + "\\LumiroSetup" + std::to_string(n) + ".exe";
+        moved = ::MoveFileExA(program.c_str(), copy.c_str(), 0) != FALSE;
+        if (moved)
+            return true;
+        DWORD error = ::GetLastError();
+        if (NameTaken(error))
+            continue;
+        // Another drive, or a system that keeps a running program's file
+        // where it is: a copy of it.
+        if (::CopyFileA(program.c_str(), copy.c_str(), TRUE))
+            return true;
+        error = ::GetLastError();
+        if (!NameTaken(error))
+        {
+            ::SetLastError(error);
+            return false;
+        }
+    }
+    ::SetLastError(ERROR_FILE_EXISTS);
+    return false;
+}
+} // namespace
+
+bool IsInstalledSetupProgram(const std::string& programPath)
+{
+    const std::string folder = FolderOf(programPath);
+    return ::lstrcmpiA(NameOf(folder).c_str(), "Setup") == 0 && HoldsInstalledCopy(FolderOf(folder));
+}
+
+bool RunFromTemporaryFolder(CSetupContext& context, const std::string& programPath, const std::string& arguments,
+                            DWORD& exitCode)
+{
+    const std::string folder = TemporaryFolder();
+    std::string copy;
+    bool moved = false;
+    if (folder.empty() || !PlaceInTemporaryFolder(programPath, folder, copy, moved))
+    {
+        const std::string reason = GetLastErrorText();
+        const std::string shown = folder.empty() ? copy : folder;
+        context.ShowMessage(FormatResMessage(IDS_SETUP_COPY_FAILED, {shown.c_str(), reason.c_str()}), MB_OK);
+        return false;
+    }
+
+    // Started from the temporary folder, so that neither its file nor its
+    // current folder keeps the installation's folder in use.
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started{};
+    std::string commandLine = "\"" + copy + "\"" + (arguments.empty() ? "" : " " + arguments);
+    if (!::CreateProcessA(copy.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
+                          &started))
+    {
+        const std::string reason = GetLastErrorText();
+        // Nothing was removed: the installed copy goes back to its place.
+        if (moved)
+            ::MoveFileExA(copy.c_str(), programPath.c_str(), 0);
+        else
+            ::DeleteFileA(copy.c_str());
+        context.ShowMessage(FormatResMessage(IDS_SETUP_START_FAILED, {copy.c_str(), reason.c_str()}), MB_OK);
+        return false;
+    }
+    const unique_handle process(started.hProcess);
+    const unique_handle thread(started.hThread);
+
+    // The copy runs until its own end, so it cannot delete itself: Windows
+    // does at its next start. Should that be refused, a file in the
+    // temporary folder is all that stays.
+    IBootReplacementQueue& queue = context.BootQueue();
+    if (queue.QueueDeletion(copy))
+        queue.Commit();
+
+    ::WaitForSingleObject(process.get(), INFINITE);
+    exitCode = 1;
+    ::GetExitCodeProcess(process.get(), &exitCode);
+    return true;
+}

@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# Lumiro in Windows' list of installed programs: after an installation the
+# entry holds what Windows shows and the commands that remove it, and the
+# install folder holds the setup's own copy; an upgrade keeps exactly one
+# entry, with the new version. The entry's UninstallString (with the window)
+# and QuietUninstallString (without) are run as Windows runs them, not the
+# medium's setup.exe: the tree, the links, the records and the entry go, the
+# exit code is 0, and after the next restart nothing of Lumiro stays in the
+# temporary folder.
+. "$(dirname "$0")/e2e-lib.sh"
+e2e_begin
+key='HKLM\Software\Corvane\Lumiro Install'
+LINKS=("ProgramData/Microsoft/Windows/Start Menu/Programs/Lumiro.lnk" users/Public/Desktop/Lumiro.lnk)
+
+# check_removed: nothing of the installation is left but the shared parts.
+check_removed() {
+  check "the install folder is gone, its Setup folder with it" test ! -e "$(c_drive Lumiro)"
+  for link in "${LINKS[@]}"; do check "$link is gone" test ! -e "$(c_drive "$link")"; done
+  check "the product's records are gone" reg_key_missing "$key"
+  check "the entry is gone" reg_key_missing "$UNINSTALL_ENTRY"
+}
+# check_temporary_copy_goes: the temporary copy waits for the restart, and
+# the restart takes it.
+check_temporary_copy_goes() {
+  check "the temporary copy is queued for deletion at the restart" test -n "$(lumiro_temporary_files)"
+  restart_prefix
+  check "after the restart nothing of Lumiro is in the temporary folder" test -z "$(lumiro_temporary_files)"
+}
+
+install_completes
+check "the setup's own copy is installed" cmp -s "$E2E_BIN/setup.exe" "$(c_drive Lumiro/Setup/setup.exe)"
+check "DisplayName" test "$(entry_value DisplayName)" = 'Lumiro'
+check "DisplayVersion is the setup's own version" test "$(entry_value DisplayVersion)" = '1.0.2093.0'
+check "Publisher" test "$(entry_value Publisher)" = 'Corvane'
+check "InstallLocation" test "$(entry_value InstallLocation)" = 'C:\Lumiro'
+check "DisplayIcon is the installed reader's first icon" test "$(entry_value DisplayIcon)" = 'C:\Lumiro\Programs\ReaderNT.exe,0'
+check "InstallDate is today" test "$(entry_value InstallDate)" = "$(date +%Y%m%d)"
+bytes=$(cat "$E2E_PAYLOAD"/RTDLL_NT/* "$E2E_PAYLOAD"/APPS_NT/* | wc -c)
+check "EstimatedSize is the files' KiB" test "$(( $(entry_value EstimatedSize) ))" = "$(( (bytes + 1023) / 1024 ))"
+check "NoModify" test "$(entry_value NoModify)" = '0x1'
+check "NoRepair" test "$(entry_value NoRepair)" = '0x1'
+check "UninstallString" test "$(entry_value UninstallString)" = '"C:\Lumiro\Setup\setup.exe" /UNINSTALL'
+check "QuietUninstallString" test "$(entry_value QuietUninstallString)" = '"C:\Lumiro\Setup\setup.exe" /UNINSTALL /S'
+
+# An upgrade from an older build: one entry, with the new version.
+record_installed_build 2092
+wine reg add "$UNINSTALL_ENTRY" /v DisplayVersion /d 1.0.2092.0 /f >/dev/null 2>&1
+driver start 'C:\media\setup.exe' "${UPGRADE[@]}" window 'Replace File' click 'Replace File' 1 message "$COMPLETED" 1 exit 0
+check "after the upgrade the entry has the new version" test "$(entry_value DisplayVersion)" = '1.0.2093.0'
+check "after the upgrade there is one entry of Lumiro" \
+  test "$(wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' 2>/dev/null | tr -d '\r' | grep -c 'Uninstall\\Lumiro')" = 1
+
+# The entry's UninstallString, with the uninstall window.
+driver startcmd "$(entry_value UninstallString)" \
+  text Uninstalling 1008 "$UNINSTALL_LOG" \
+  message 'Uninstall completed successfully.' 1 \
+  exit 0
+check_removed
+check_temporary_copy_goes
+
+# Again, with its QuietUninstallString: no window at all.
+install_completes
+driver startcmd "$(entry_value QuietUninstallString)" nowindow exit 0
+check_removed
+check_temporary_copy_goes
