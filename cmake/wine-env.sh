@@ -11,3 +11,12 @@ if [ -z "${LUMIRO_KEEP_DISPLAY:-}" ] && [ -f "$LUMIRO_WINE_ROOT/display" ]; then
   DISPLAY="$(cat "$LUMIRO_WINE_ROOT/display")"
   export DISPLAY
 fi
+
+# With Debian's wine32 installed, builtin programs started through plain
+# `wine` (reg, cmd) run as 32-bit ones, and a 32-bit reg sees HKLM\Software
+# through Wow6432Node. The helpers start reg with the 64-bit loader, which
+# reads the 64-bit view (the one both builds of the setup write), and name
+# /reg:32 where they mean the other.
+WINE64_LOADER=/usr/lib/wine/wine64
+[ -x "$WINE64_LOADER" ] || WINE64_LOADER=wine
+reg64() { "$WINE64_LOADER" reg "$@"; }

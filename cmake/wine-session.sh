@@ -9,15 +9,29 @@ set -euo pipefail
 root="$LUMIRO_WINE_ROOT"
 mkdir -p "$root" "$HOME"
 
+# The Wine halves installed (64-bit only, or with Debian's wine32): a prefix
+# made before wine32 came no longer starts with it ("could not load
+# kernel32.dll"), so a prefix is made anew when they change.
+wine_halves() {
+  local half found=
+  for half in /usr/lib/x86_64-linux-gnu/wine /usr/lib/i386-linux-gnu/wine; do
+    [ -d "$half" ] && found="$found $half"
+  done
+  echo "wine halves:${found:- none}"
+}
+
 make_prefix() {
-  [ -f "$root/prefix.ready" ] && return 0
-  rm -rf "$WINEPREFIX" "$root/pristine"
+  if [ -f "$root/prefix.ready" ] && [ "$(cat "$root/prefix.ready")" = "$(wine_halves)" ]; then
+    return 0
+  fi
+  wineserver -k >/dev/null 2>&1 || true
+  rm -rf "$WINEPREFIX" "$root/pristine" "$root/prefix.ready"
   wineboot -i >/dev/null 2>&1 </dev/null
   # A managed window costs about two seconds at every close under Xvfb.
-  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+  reg64 add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
   wineserver -w
   cp -a "$WINEPREFIX" "$root/pristine"
-  touch "$root/prefix.ready"
+  wine_halves > "$root/prefix.ready"
 }
 
 start_display() {

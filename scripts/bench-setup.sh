@@ -114,7 +114,7 @@ echo "load before: $(uptime)"
 
 reset_targets() {
   rm -rf "$drive/Lumiro" "$drive/NsisBench" "$drive/XcopyBench"
-  wine reg delete 'HKLM\Software\Corvane' /f >/dev/null 2>&1 || true
+  reg64 delete 'HKLM\Software\Corvane' /f >/dev/null 2>&1 || true
   sync
 }
 

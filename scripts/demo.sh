@@ -76,19 +76,19 @@ for f in "$root"/build/mingw64/tests/fixtures/payload/RTDLL_NT/*; do
   [ -e "$WINEPREFIX/drive_c/windows/system32/$name" ] && echo "  $name"
 done
 echo "Registry record HKLM\\Software\\Corvane\\Lumiro Install:"
-wine reg query 'HKLM\Software\Corvane\Lumiro Install' 2>/dev/null | tr -d '\r' | grep REG_ | sed 's/^ */  /'
+reg64 query 'HKLM\Software\Corvane\Lumiro Install' 2>/dev/null | tr -d '\r' | grep REG_ | sed 's/^ */  /'
 echo "Shortcuts (read by lnkinfo):"
 (cd "$WINEPREFIX/drive_c" && find ProgramData users -name Lumiro.lnk 2>/dev/null | sort) | while read -r link; do
   target=$(lnkinfo "$WINEPREFIX/drive_c/$link" 2>/dev/null | awk -F '\t+: ' '$1 ~ /^\tLocal path$/ { print $2 }')
   echo "  C:/$link -> $target"
 done
 echo "OLE control (the sample's class key, InprocServer32):"
-wine reg query 'HKCR\CLSID\{F8853CCA-EC03-4FEE-8E74-B1CC05ECD521}\InprocServer32' /ve 2>/dev/null | tr -d '\r' |
+reg64 query 'HKCR\CLSID\{F8853CCA-EC03-4FEE-8E74-B1CC05ECD521}\InprocServer32' /ve 2>/dev/null | tr -d '\r' |
   grep REG_ | sed 's/^ */  /'
 entry='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Lumiro'
 echo "The entry in Windows' list of installed programs, $entry:"
-wine reg query "$entry" 2>/dev/null | tr -d '\r' | grep REG_ | sed 's/^ */  /'
-export UNINSTALL_COMMAND="$(wine reg query "$entry" /v UninstallString 2>/dev/null | tr -d '\r' |
+reg64 query "$entry" 2>/dev/null | tr -d '\r' | grep REG_ | sed 's/^ */  /'
+export UNINSTALL_COMMAND="$(reg64 query "$entry" /v UninstallString 2>/dev/null | tr -d '\r' |
   awk '/REG_SZ/ { sub(/^.*REG_SZ[ \t]+/, ""); print; exit }')"
 
 echo
@@ -105,7 +105,7 @@ for item in "$install_dir" "ProgramData/Microsoft/Windows/Start Menu/Programs/Lu
   if [ -e "$WINEPREFIX/drive_c/$item" ]; then echo "  C:/$item is still there"; else echo "  C:/$item: gone"; fi
 done
 for key in 'HKLM\Software\Corvane\Lumiro Install' "$entry"; do
-  if wine reg query "$key" >/dev/null 2>&1; then echo "  $key is still there"; else echo "  $key: gone"; fi
+  if reg64 query "$key" >/dev/null 2>&1; then echo "  $key is still there"; else echo "  $key: gone"; fi
 done
 # The temporary copy that did the removal goes at the next start of Windows
 # (under Wine: when the prefix restarts, or its server has ended).
@@ -114,7 +114,7 @@ wineboot -r >/dev/null 2>&1
 left=$(find "$WINEPREFIX/drive_c/users" -iname 'LumiroSetup*')
 echo "  after a restart (wineboot -r): ${left:-nothing of Lumiro in the temporary folder}"
 echo "  kept by design: C:/Apps/Corvane, the parent folders the installation made (the uninstall removes the install folder only)"
-fonts=$(wine reg query 'HKLM\Software\Corvane\Unicode Support\Font Mapping' 2>/dev/null | tr -d '\r' |
+fonts=$(reg64 query 'HKLM\Software\Corvane\Unicode Support\Font Mapping' 2>/dev/null | tr -d '\r' |
   grep -c 'Font Mapping\\.' || true)
 echo "  kept by design: $fonts font-mapping keys under HKLM\\Software\\Corvane\\Unicode Support\\Font Mapping"
 echo "  kept by design: the runtime libraries in C:\\windows\\system32, which other programs share:"

@@ -12,6 +12,19 @@ packages=(
   liblnk-utils
 )
 
+if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; else SUDO=; fi
+export DEBIAN_FRONTEND=noninteractive
+
+# Wine's 32-bit half runs the i686 build, where the kernel runs 32-bit
+# programs (scripts/ia32-check.sh); elsewhere the i686 tests are skipped.
+if bash "$(dirname "$0")/ia32-check.sh" >/dev/null; then
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    echo "adding the i386 architecture for wine32" >&2
+    $SUDO dpkg --add-architecture i386
+  fi
+  packages+=(wine32:i386)
+fi
+
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
@@ -19,8 +32,6 @@ done
 
 if [ ${#missing[@]} -gt 0 ]; then
   echo "installing: ${missing[*]}" >&2
-  if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; else SUDO=; fi
-  export DEBIAN_FRONTEND=noninteractive
   $SUDO apt-get update -q
   $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
 fi

@@ -1,5 +1,7 @@
 #include "registry/RegistryKey.h"
 
+#include "framework/SystemLibrary.h"
+
 #include <cstdlib>
 #include <cstring>
 
@@ -55,6 +57,32 @@ std::vector<std::string> CollectNames(HKEY key, bool values)
 }
 } // namespace
 
+REGSAM CRegistryKey::SharedView()
+{
+    // A 32-bit program on 64-bit Windows sees HKLM\\Software through
+    // Wow6432Node unless it asks for the 64-bit view. Both builds of the setup
+    // ask for it, so each finds (and removes) what the other recorded.
+    // Elsewhere there is one view and no flag (Windows 2000 and 9x do not
+    // know it).
+    static const REGSAM view = [] {
+        using IsWow64ProcessFn = BOOL(WINAPI*)(HANDLE, PBOOL);
+        const auto isWow64 = Kernel32Function<IsWow64ProcessFn>("IsWow64Process");
+        BOOL wow64 = FALSE;
+        return isWow64 && isWow64(::GetCurrentProcess(), &wow64) && wow64 ? REGSAM(KEY_WOW64_64KEY) : REGSAM(0);
+    }();
+    return view;
+}
+
+LONG CRegistryKey::DeleteKeyInView(HKEY parent, const char* name)
+{
+    using RegDeleteKeyExFn = LONG(WINAPI*)(HKEY, LPCSTR, REGSAM, DWORD);
+    static const auto deleteKeyEx = reinterpret_cast<RegDeleteKeyExFn>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("advapi32.dll"), "RegDeleteKeyExA")));
+    if (SharedView() != 0 && deleteKeyEx)
+        return deleteKeyEx(parent, name, SharedView(), 0);
+    return ::RegDeleteKeyA(parent, name);
+}
+
 CRegistryKey::CRegistryKey(HKEY key)
 {
     HKEY opened = nullptr;
@@ -69,7 +97,8 @@ void CRegistryKey::Create(HKEY parent, const char* subKey, DWORD options, REGSAM
     HKEY created = nullptr;
     DWORD disposition;
     const LONG result =
-        ::RegCreateKeyExA(parent, subKey, 0, emptyClass, options, access, security, &created, &disposition);
+        ::RegCreateKeyExA(parent, subKey, 0, emptyClass, options, access | SharedView(), security, &created,
+                          &disposition);
     // Created before the old key is closed, so parent may be the held key.
     m_hKey.reset(result == ERROR_SUCCESS ? created : nullptr);
 }
@@ -77,7 +106,7 @@ void CRegistryKey::Create(HKEY parent, const char* subKey, DWORD options, REGSAM
 BOOL CRegistryKey::Open(HKEY parent, const char* subKey, REGSAM access)
 {
     HKEY opened = nullptr;
-    if (::RegOpenKeyExA(parent, subKey, 0, access, &opened) != ERROR_SUCCESS)
+    if (::RegOpenKeyExA(parent, subKey, 0, access | SharedView(), &opened) != ERROR_SUCCESS)
         return FALSE;
     m_hKey.reset(opened);
     return TRUE;
@@ -271,7 +300,7 @@ LONG CRegistryKey::DeleteValue(const char* name)
 
 LONG CRegistryKey::DeleteSubKey(const char* name)
 {
-    return ::RegDeleteKeyA(m_hKey.get(), name);
+    return DeleteKeyInView(m_hKey.get(), name);
 }
 
 void CRegistryKey::DeleteAllValues()
@@ -298,7 +327,7 @@ void CRegistryKey::DeleteSubKeys()
         child.Open(m_hKey.get(), name.c_str(), DefaultAccess);
         child.DeleteContents();
         child.Close();
-        ::RegDeleteKeyA(m_hKey.get(), name.c_str());
+        DeleteKeyInView(m_hKey.get(), name.c_str());
     }
 }
 

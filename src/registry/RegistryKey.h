@@ -18,6 +18,10 @@
 //  - Create, DeleteContents, DeleteSubKeys and SetBinaryText return nothing.
 // No operation shows a message. An empty wrapper passes a null key to the
 // registry, so its operations fail with the registry's own error code.
+//
+// A 32-bit build running on 64-bit Windows opens, creates and deletes keys
+// in the 64-bit view (KEY_WOW64_64KEY), as the 64-bit build does, so both
+// builds see the same records of an installation.
 class CRegistryKey : public CObject
 {
 public:
@@ -98,6 +102,13 @@ public:
     void DeleteContents();
     // As DeleteContents, but the held key's own values stay.
     void DeleteSubKeys();
+
+    // The view of the registry every key is opened in: KEY_WOW64_64KEY for a
+    // 32-bit build on 64-bit Windows (so both builds see the same records,
+    // not the 32-bit program's Wow6432Node), else 0.
+    static REGSAM SharedView();
+    // Deletes parent\\name (an empty key) in that view.
+    static LONG DeleteKeyInView(HKEY parent, const char* name);
 
     BOOL EnumKey(DWORD index, std::string& name, std::string& className, FILETIME* lastWrite = nullptr) const;
     BOOL EnumValue(DWORD index, std::string& name, DWORD* type) const;

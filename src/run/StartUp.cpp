@@ -6,6 +6,7 @@
 #include "core/Messages.h"
 #include "core/SetupContext.h"
 #include "framework/Handles.h"
+#include "registry/RegistryKey.h"
 #include "resources/resource.h"
 
 namespace
@@ -37,11 +38,9 @@ bool CreateSecureKey(const CSetupContext& context)
 {
     if (!context.IsNT())
         return true;
-    unique_hkey key;
-    char emptyClass[] = "";
-    const LONG result = ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, SECURE_KEY, 0, emptyClass, REG_OPTION_NON_VOLATILE,
-                                          KEY_ALL_ACCESS, nullptr, key.put(), nullptr);
-    return result == ERROR_SUCCESS;
+    CRegistryKey key;
+    key.Create(HKEY_LOCAL_MACHINE, SECURE_KEY, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS);
+    return key.GetKey() != nullptr;
 }
 
 bool DetermineFolders(CSetupContext& context, DWORD bufferLength)

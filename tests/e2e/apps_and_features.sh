@@ -44,11 +44,11 @@ check "QuietUninstallString" test "$(entry_value QuietUninstallString)" = '"C:\L
 
 # An upgrade from an older build: one entry, with the new version.
 record_installed_build 2092
-wine reg add "$UNINSTALL_ENTRY" /v DisplayVersion /d 1.0.2092.0 /f >/dev/null 2>&1
+product_reg add "$UNINSTALL_ENTRY" /v DisplayVersion /d 1.0.2092.0 /f >/dev/null 2>&1
 driver start 'C:\media\setup.exe' "${UPGRADE[@]}" window 'Replace File' click 'Replace File' 1 message "$COMPLETED" 1 exit 0
 check "after the upgrade the entry has the new version" test "$(entry_value DisplayVersion)" = '1.0.2093.0'
 check "after the upgrade there is one entry of Lumiro" \
-  test "$(wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' 2>/dev/null | tr -d '\r' | grep -c 'Uninstall\\Lumiro')" = 1
+  test "$(product_reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' 2>/dev/null | tr -d '\r' | grep -c 'Uninstall\\Lumiro')" = 1
 
 # The entry's UninstallString, with the uninstall window.
 driver startcmd "$(entry_value UninstallString)" \

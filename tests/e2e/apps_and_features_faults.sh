@@ -16,20 +16,20 @@ quiet="$(entry_value QuietUninstallString)"
 # No temporary folder to copy into.
 temp="$(reg_value 'HKCU\Environment' TEMP)"
 tmp="$(reg_value 'HKCU\Environment' TMP)"
-wine reg add 'HKCU\Environment' /v TEMP /d 'C:\NoTempFolder' /f >/dev/null 2>&1
-wine reg add 'HKCU\Environment' /v TMP /d 'C:\NoTempFolder' /f >/dev/null 2>&1
+reg64 add 'HKCU\Environment' /v TEMP /d 'C:\NoTempFolder' /f >/dev/null 2>&1
+reg64 add 'HKCU\Environment' /v TMP /d 'C:\NoTempFolder' /f >/dev/null 2>&1
 driver startcmd "$quiet /LOG=\"C:\\setup.log\"" nowindow exit 1603
 check "the reason is the log's last line" \
   bash -c 'tail -n 1 "$1" | grep -q "Exit code 1603: Failed to copy the setup program to \"C:\\\\NoTempFolder\""' _ "$log"
 check "nothing was removed: the installed copy's program is back" test -f "$(c_drive Lumiro/Setup/setup.exe)"
 check "nothing was removed: the reader" test -f "$(c_drive Lumiro/Programs/ReaderNT.exe)"
 check "nothing was removed: the entry" reg_key_exists "$UNINSTALL_ENTRY"
-wine reg add 'HKCU\Environment' /v TEMP /d "$temp" /f >/dev/null 2>&1
-wine reg add 'HKCU\Environment' /v TMP /d "$tmp" /f >/dev/null 2>&1
+reg64 add 'HKCU\Environment' /v TEMP /d "$temp" /f >/dev/null 2>&1
+reg64 add 'HKCU\Environment' /v TMP /d "$tmp" /f >/dev/null 2>&1
 
 # The recorded folder changed to a drive root by someone.
 record_installed_build 2093 'C:\'
-wine reg add "$UNINSTALL_ENTRY" /v InstallLocation /d 'C:\' /f >/dev/null 2>&1
+product_reg add "$UNINSTALL_ENTRY" /v InstallLocation /d 'C:\' /f >/dev/null 2>&1
 driver startcmd "$(entry_value UninstallString)" \
   message 'The recorded installation folder "C:\" is the root of a drive, so no program files are removed.' 1 \
   message 'Uninstall completed successfully.' 1 \

@@ -8,6 +8,17 @@ set -euo pipefail
 . "${LUMIRO_SOURCE_DIR:?}/cmake/wine-env.sh"
 
 E2E_NAME="$(basename "$0" .sh)"
+# The build under test: 64 (x86_64) or 32 (i686). A 32-bit setup.exe on
+# 64-bit Windows puts the runtime libraries into the system folder it sees,
+# syswow64, and its control registers itself in the registry's 32-bit view.
+E2E_BITS="${E2E_BITS:-64}"
+if [ "$E2E_BITS" = 32 ]; then
+  SYSTEM_FOLDER=windows/syswow64
+  CONTROL_VIEW=/reg:32
+else
+  SYSTEM_FOLDER=windows/system32
+  CONTROL_VIEW=/reg:64
+fi
 E2E_PREFIX="$LUMIRO_WINE_ROOT/e2e/$E2E_NAME"
 E2E_OUT="$LUMIRO_WINE_ROOT/e2e-out/$E2E_NAME"
 E2E_FAILURES=0
@@ -46,9 +57,18 @@ e2e_end() {
   fi
 }
 
+# The registry view the setup's records are read in: the 64-bit one, which
+# both builds write (the 64-bit loader's own). Wine emulating Windows 98 for a
+# 32-bit program ignores the request for the 64-bit view (Windows 98 has one
+# view and never runs on 64-bit Windows), so there they are in the 32-bit
+# view.
+PRODUCT_VIEW=
+product_reg() { reg64 "$@" $PRODUCT_VIEW; }
+
 # Runs the given Windows version for setup.exe only (win98, winxp, win7, win10).
 e2e_windows_version() {
-  wine reg add 'HKCU\Software\Wine\AppDefaults\setup.exe' /v Version /d "$1" /f >/dev/null 2>&1
+  reg64 add 'HKCU\Software\Wine\AppDefaults\setup.exe' /v Version /d "$1" /f >/dev/null 2>&1
+  if [ "$1" = win98 ] && [ "$E2E_BITS" = 32 ]; then PRODUCT_VIEW=/reg:32; else PRODUCT_VIEW=; fi
 }
 
 # driver STEP... : runs the automation driver; a failed step fails the scenario.
@@ -83,9 +103,9 @@ check() {
 }
 
 c_drive() { echo "$WINEPREFIX/drive_c/$1"; }
-reg_key_exists() { wine reg query "$1" >/dev/null 2>&1; }
+reg_key_exists() { product_reg query "$1" >/dev/null 2>&1; }
 reg_key_missing() { ! reg_key_exists "$1"; }
-reg_value() { wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | awk -v v="$2" 'index($0, v) { sub(/^.*REG_[A-Z_]+[ \t]+/, ""); print; exit }'; }
+reg_value() { product_reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | awk -v v="$2" 'index($0, v) { sub(/^.*REG_[A-Z_]+[ \t]+/, ""); print; exit }'; }
 
 # check_installed PAYLOAD_SUBDIR WINDOWS_FOLDER: every payload file of the
 # package lies in the folder (a path below drive_c) with the same contents
@@ -126,8 +146,15 @@ check_links() {
 # check_control_registered CLASS_KEY PATH: the control's class key (below
 # HKEY_CLASSES_ROOT) names PATH as its in-process server.
 check_control_registered() {
-  check "$1 names $2" test "$(wine reg query "HKCR\\$1\\InprocServer32" /ve 2>/dev/null | tr -d '\r' |
+  check "$1 names $2" test "$("$WINE64_LOADER" reg query "HKCR\\$1\\InprocServer32" /ve $CONTROL_VIEW 2>/dev/null | tr -d '\r' |
     awk '/REG_SZ/ { sub(/^.*REG_SZ[ \t]+/, ""); print; exit }')" = "$2"
+}
+
+# control_missing CLASS_KEY: no control of that class is registered.
+control_missing() { ! "$WINE64_LOADER" reg query "HKCR\\$1" $CONTROL_VIEW >/dev/null 2>&1; }
+# no_pending_renames: nothing waits in the delayed moves for a restart.
+no_pending_renames() {
+  ! reg64 query 'HKLM\System\CurrentControlSet\Control\Session Manager' /v PendingFileRenameOperations >/dev/null 2>&1
 }
 
 # The class keys of the sample controls UiCtlsU.ocx and UiCtlsA.ocx.
@@ -183,9 +210,9 @@ install_completes() {
 # record_installed_build BUILD [PATH]: the registry records an installation
 # of that build (in PATH, when given), as an earlier setup would have.
 record_installed_build() {
-  wine reg add 'HKLM\Software\Corvane\Lumiro Install' /v 'Build Number' /t REG_DWORD /d "$1" /f >/dev/null 2>&1
+  product_reg add 'HKLM\Software\Corvane\Lumiro Install' /v 'Build Number' /t REG_DWORD /d "$1" /f >/dev/null 2>&1
   if [ -n "${2:-}" ]; then
-    wine reg add 'HKLM\Software\Corvane\Lumiro Install' /v 'Install Path' /d "$2" /f >/dev/null 2>&1
+    product_reg add 'HKLM\Software\Corvane\Lumiro Install' /v 'Install Path' /d "$2" /f >/dev/null 2>&1
   fi
 }
 

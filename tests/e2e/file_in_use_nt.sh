@@ -11,7 +11,7 @@ install_completes
 target="$(c_drive Lumiro/Programs/ReaderRes.dll)"
 reinstall_with_held_file Lumiro/Programs/ReaderRes.dll
 
-pending="$(wine reg query 'HKLM\System\CurrentControlSet\Control\Session Manager' /v PendingFileRenameOperations 2>/dev/null | tr -d '\r')"
+pending="$(reg64 query 'HKLM\System\CurrentControlSet\Control\Session Manager' /v PendingFileRenameOperations 2>/dev/null | tr -d '\r')"
 echo "$pending" | grep PendingFileRenameOperations
 check "held file still has its old contents" test "$(cat "$target")" = 'old contents'
 check "replacing move of the temporary file queued" grep -qi '\$tmp0001.tmp\\0!\\??\\C:\\Lumiro\\Programs\\ReaderRes.dll' <<<"$pending"

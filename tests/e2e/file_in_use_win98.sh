@@ -22,7 +22,7 @@ check "WININIT.INI has the [rename] section with CR LF lines" grep -q $'^\\[rena
 check "WININIT.INI deletes the held file by its short path" grep -qE "^NUL=$short"$'\r$' "$wininit"
 check "WININIT.INI moves the temporary file by short paths" \
   grep -qE "^($short)=C:\\\\Lumiro\\\\Programs\\\\\\\$tmp0001\.tmp"$'\r$' "$wininit"
-check "no delayed moves under Windows 9x" bash -c "! wine reg query 'HKLM\\System\\CurrentControlSet\\Control\\Session Manager' /v PendingFileRenameOperations >/dev/null 2>&1"
+check "no delayed moves under Windows 9x" no_pending_renames
 
 # A restart of the prefix: the session's server goes, wineboot -r starts it
 # anew and carries out the queued replacements.

@@ -56,4 +56,4 @@ JSON
 upgrade_stops "The file \"$programs\\ZZDir\" cannot be installed because a folder of that name is in its place."
 check "the folder in the way keeps its file" grep -q "person's own" "$(c_drive Lumiro/Programs/ZZDir/inner.txt)"
 check "no temporary file after the folder in the way" no_temporary_files Lumiro/Programs
-check "nothing is queued for a restart" bash -c "! wine reg query 'HKLM\\System\\CurrentControlSet\\Control\\Session Manager' /v PendingFileRenameOperations >/dev/null 2>&1"
+check "nothing is queued for a restart" no_pending_renames

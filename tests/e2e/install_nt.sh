@@ -11,7 +11,7 @@ for folder in Lumiro Lumiro/Programs Lumiro/Configuration Lumiro/Configuration/M
   check "folder C:/$folder exists" test -d "$(c_drive "$folder")"
 done
 check "secure key created" reg_key_exists 'HKLM\Software\Secure\Corvane'
-check_installed RTDLL_NT windows/system32
+check_installed RTDLL_NT "$SYSTEM_FOLDER"
 check_installed APPS_NT Lumiro/Programs
 check "no temporary file left in Programs" bash -c '! ls "$1"/\$tmp* >/dev/null 2>&1' _ "$(c_drive Lumiro/Programs)"
 
@@ -19,4 +19,4 @@ check "no temporary file left in Programs" bash -c '! ls "$1"/\$tmp* >/dev/null 
 check_links 'C:\Lumiro\Programs\ReaderNT.exe' \
   "ProgramData/Microsoft/Windows/Start Menu/Programs/Lumiro.lnk" users/Public/Desktop/Lumiro.lnk
 check_control_registered "$CONTROL_U_CLASS" 'C:\Lumiro\Programs\UiCtlsU.ocx'
-check "the Windows 9x control is not registered" bash -c '! wine reg query "HKCR\\$1" >/dev/null 2>&1' _ "$CONTROL_A_CLASS"
+check "the Windows 9x control is not registered" control_missing "$CONTROL_A_CLASS"

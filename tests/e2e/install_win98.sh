@@ -8,8 +8,8 @@ e2e_windows_version win98
 install_completes
 
 check "folder C:/Lumiro/Documents exists" test -d "$(c_drive Lumiro/Documents)"
-check "no secure key under Windows 9x" bash -c '! wine reg query "HKLM\Software\Secure\Corvane" >/dev/null 2>&1'
-check_installed RTDLL_95 windows/system32
+check "no secure key under Windows 9x" reg_key_missing 'HKLM\Software\Secure\Corvane'
+check_installed RTDLL_95 "$SYSTEM_FOLDER"
 check_installed APPS_95 Lumiro/Programs
 check "no NT package installed" test ! -e "$(c_drive Lumiro/Programs/ReaderNT.exe)"
 
@@ -21,7 +21,7 @@ check_links 'C:\Lumiro\Programs\Reader95.exe' \
 check "no link in the all-users folders" bash -c '! find "$1" "$2" -name Lumiro.lnk | grep -q .' _ \
   "$(c_drive ProgramData/Microsoft/Windows/Start\ Menu/Programs)" "$(c_drive users/Public/Desktop)"
 check_control_registered "$CONTROL_A_CLASS" 'C:\Lumiro\Programs\UiCtlsA.ocx'
-check "the NT control is not registered" bash -c '! wine reg query "HKCR\\$1" >/dev/null 2>&1' _ "$CONTROL_U_CLASS"
+check "the NT control is not registered" control_missing "$CONTROL_U_CLASS"
 
 # Add/Remove Programs of Windows 9x reads the same entry.
 check "the entry's DisplayName" test "$(entry_value DisplayName)" = 'Lumiro'

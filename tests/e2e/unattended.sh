@@ -22,7 +22,7 @@ logged() { tr -d '\r' < "$log" | grep -qF -- "$1"; }
 
 unattended "/S /DIR=\"C:\\Apps\\Lumiro\" $setup_log_arguments" 0
 check_installed APPS_NT Apps/Lumiro/Programs
-check_installed RTDLL_NT windows/system32
+check_installed RTDLL_NT "$SYSTEM_FOLDER"
 for file in "$E2E_PAYLOAD"/APPS_NT/* "$E2E_PAYLOAD"/RTDLL_NT/*; do
   name="$(basename "$file")"
   case "$file" in */RTDLL_NT/*) folder='C:\windows\system32' ;; *) folder='C:\Apps\Lumiro\Programs' ;; esac
@@ -57,7 +57,7 @@ release_file
 check "a held file is queued for the restart" logged 'File queued for restart: C:\Apps\Lumiro\Programs\ReaderRes.dll'
 check "no restart question was asked" bash -c '! grep -q "Do you wish to restart" "$1"' _ "$log"
 
-wine reg delete 'HKLM\System\CurrentControlSet\Control\Session Manager' /v PendingFileRenameOperations /f >/dev/null 2>&1 || true
+reg64 delete 'HKLM\System\CurrentControlSet\Control\Session Manager' /v PendingFileRenameOperations /f >/dev/null 2>&1 || true
 rm -f "$(c_drive Apps/Lumiro/Programs)"/\$tmp*
 
 cp "$MEDIA/APPS_NT.PKG" "$E2E_OUT/APPS_NT.PKG"

@@ -7,7 +7,7 @@ e2e_begin
 
 LINKS=("ProgramData/Microsoft/Windows/Start Menu/Programs/Lumiro.lnk" users/Public/Desktop/Lumiro.lnk)
 FONT_MAPPING='HKLM\Software\Corvane\Unicode Support\Font Mapping'
-font_key_count() { wine reg query "$FONT_MAPPING" 2>/dev/null | tr -d '\r' | grep -c 'Font Mapping\\.'; }
+font_key_count() { product_reg query "$FONT_MAPPING" 2>/dev/null | tr -d '\r' | grep -c 'Font Mapping\\.'; }
 
 install_completes
 for link in "${LINKS[@]}"; do check "$link exists after installing" test -f "$(c_drive "$link")"; done

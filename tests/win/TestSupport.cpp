@@ -2,6 +2,7 @@
 
 #include "framework/Handles.h"
 #include "framework/ResourceStrings.h"
+#include "registry/RegistryKey.h"
 
 #include <gtest/gtest.h>
 
@@ -98,8 +99,11 @@ void DeleteTree(const std::string& path)
 
 void DeleteRegistryTree(HKEY root, const std::string& subKey)
 {
+    // The setup's keys live in the view it opens them in; a control's class
+    // keys in the view of the control's own bits, which are this program's.
+    const REGSAM view = root == HKEY_CLASSES_ROOT ? 0 : CRegistryKey::SharedView();
     HKEY key;
-    if (::RegOpenKeyExA(root, subKey.c_str(), 0, KEY_READ | KEY_WRITE, &key) == ERROR_SUCCESS)
+    if (::RegOpenKeyExA(root, subKey.c_str(), 0, KEY_READ | KEY_WRITE | view, &key) == ERROR_SUCCESS)
     {
         char name[256];
         while (::RegEnumKeyA(key, 0, name, sizeof name) == ERROR_SUCCESS)
@@ -108,7 +112,7 @@ void DeleteRegistryTree(HKEY root, const std::string& subKey)
             DeleteRegistryTree(root, child);
             HKEY probe;
             // A child that could not be deleted would make this loop endless.
-            if (::RegOpenKeyExA(root, child.c_str(), 0, KEY_READ, &probe) == ERROR_SUCCESS)
+            if (::RegOpenKeyExA(root, child.c_str(), 0, KEY_READ | view, &probe) == ERROR_SUCCESS)
             {
                 ::RegCloseKey(probe);
                 break;
@@ -116,7 +120,10 @@ void DeleteRegistryTree(HKEY root, const std::string& subKey)
         }
         ::RegCloseKey(key);
     }
-    ::RegDeleteKeyA(root, subKey.c_str());
+    if (view != 0)
+        CRegistryKey::DeleteKeyInView(root, subKey.c_str());
+    else
+        ::RegDeleteKeyA(root, subKey.c_str());
 }
 
 std::vector<std::string> TemporaryFiles(const std::string& folder)

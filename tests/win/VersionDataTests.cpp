@@ -135,6 +135,14 @@ TEST(VersionData, CarriesItsRunTimeClass)
     EXPECT_TRUE(data.IsKindOf(RUNTIME_CLASS(CObject)));
 }
 
+// Counts each resource it is told of (a callback of the system's calling
+// convention, which a lambda has not on i686).
+BOOL CALLBACK CountResource(HMODULE, LPCSTR, LPSTR, LONG_PTR count)
+{
+    ++*reinterpret_cast<int*>(count);
+    return TRUE;
+}
+
 TEST(SamplePayload, ReadersCarryTwoIconsAndAVersion)
 {
     for (const char* reader : {"APPS_NT\\ReaderNT.exe", "APPS_95\\Reader95.exe"})
@@ -150,13 +158,7 @@ TEST(SamplePayload, ReadersCarryTwoIconsAndAVersion)
         unique_hmodule image(::LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
         ASSERT_TRUE(image);
         int icons = 0;
-        ::EnumResourceNamesA(
-            image.get(), RT_GROUP_ICON,
-            [](HMODULE, LPCSTR, LPSTR, LONG_PTR count) -> BOOL {
-                ++*reinterpret_cast<int*>(count);
-                return TRUE;
-            },
-            reinterpret_cast<LONG_PTR>(&icons));
+        ::EnumResourceNamesA(image.get(), RT_GROUP_ICON, CountResource, reinterpret_cast<LONG_PTR>(&icons));
         EXPECT_EQ(icons, 2);
     }
     for (const char* library : {"RTDLL_NT\\LumRtl.dll", "RTDLL_95\\pi_w32.dll", "APPS_NT\\UiCtlsU.ocx"})
