@@ -9,21 +9,19 @@
 #include "registry/UninstallEntry.h"
 #include "resources/resource.h"
 
-namespace
-{
-// Writes a value and tells the listeners what was written.
-void SetRecord(CSetupContext& context, CRegistryKey& key, const char* value, const std::string& text)
+void SetReportedValue(CSetupContext& context, CRegistryKey& key, const char* keyPath, const char* value,
+                      const std::string& text)
 {
     key.SetString(value, text.c_str());
-    context.Events().RecordWritten(PRODUCT_INSTALL_KEY, value, text);
+    context.Events().RecordWritten(keyPath, value, text);
 }
 
-void SetRecord(CSetupContext& context, CRegistryKey& key, const char* value, DWORD number)
+void SetReportedValue(CSetupContext& context, CRegistryKey& key, const char* keyPath, const char* value,
+                      DWORD number)
 {
     key.SetDWORD(value, number);
-    context.Events().RecordWritten(PRODUCT_INSTALL_KEY, value, std::to_string(number));
+    context.Events().RecordWritten(keyPath, value, std::to_string(number));
 }
-} // namespace
 
 bool WriteRegistryRecords(CSetupContext& context)
 {
@@ -35,15 +33,15 @@ bool WriteRegistryRecords(CSetupContext& context)
     // are not reported: without write access the records are simply missing.
     CRegistryKey key;
     key.Create(HKEY_LOCAL_MACHINE, PRODUCT_INSTALL_KEY);
-    SetRecord(context, key, VALUE_INSTALL_PATH, context.m_strInstallPath);
-    SetRecord(context, key, VALUE_BUILD_NUMBER, static_cast<DWORD>(PACKAGE_BUILD));
+    SetReportedValue(context, key, PRODUCT_INSTALL_KEY, VALUE_INSTALL_PATH, context.m_strInstallPath);
+    SetReportedValue(context, key, PRODUCT_INSTALL_KEY, VALUE_BUILD_NUMBER, static_cast<DWORD>(PACKAGE_BUILD));
 
     SYSTEMTIME now;
     ::GetSystemTime(&now);
     FILETIME installed = {};
     ::SystemTimeToFileTime(&now, &installed);
-    SetRecord(context, key, VALUE_INSTALLED_LOW, installed.dwLowDateTime);
-    SetRecord(context, key, VALUE_INSTALLED_HIGH, installed.dwHighDateTime);
+    SetReportedValue(context, key, PRODUCT_INSTALL_KEY, VALUE_INSTALLED_LOW, installed.dwLowDateTime);
+    SetReportedValue(context, key, PRODUCT_INSTALL_KEY, VALUE_INSTALLED_HIGH, installed.dwHighDateTime);
     return true;
 }
 

@@ -16,7 +16,19 @@ constexpr char VALUE_BUILD_NUMBER[] = "Build Number";
 constexpr char VALUE_INSTALLED_LOW[] = "Installed L";
 constexpr char VALUE_INSTALLED_HIGH[] = "Installed H";
 
+#include <windows.h>
+
+#include <string>
+
 class CSetupContext;
+class CRegistryKey;
+
+// Writes a value into key (open at keyPath, below HKEY_LOCAL_MACHINE) and
+// tells the context's listeners what was written. Failures are not reported.
+void SetReportedValue(CSetupContext& context, CRegistryKey& key, const char* keyPath, const char* value,
+                      const std::string& text);
+void SetReportedValue(CSetupContext& context, CRegistryKey& key, const char* keyPath, const char* value,
+                      DWORD number);
 
 // The install sequence's third step: the font-mapping tables, then "Install
 // Path" (the context's install folder), "Build Number" and the install time.

@@ -6,24 +6,13 @@
 
 #include "core/SetupContext.h"
 #include "install/VersionData.h"
+#include "registry/ProductRecords.h"
 #include "registry/RegistryKey.h"
 
 namespace
 {
 constexpr char PRODUCT_NAME[] = "Lumiro";
 constexpr char PUBLISHER[] = "Corvane";
-
-void SetText(CSetupContext& context, CRegistryKey& key, const char* value, const std::string& text)
-{
-    key.SetString(value, text.c_str());
-    context.Events().RecordWritten(UNINSTALL_KEY, value, text);
-}
-
-void SetNumber(CSetupContext& context, CRegistryKey& key, const char* value, DWORD number)
-{
-    key.SetDWORD(value, number);
-    context.Events().RecordWritten(UNINSTALL_KEY, value, std::to_string(number));
-}
 
 std::string Today()
 {
@@ -56,18 +45,18 @@ void WriteUninstallEntry(CSetupContext& context)
 
     CRegistryKey key;
     key.Create(HKEY_LOCAL_MACHINE, UNINSTALL_KEY);
-    SetText(context, key, "DisplayName", PRODUCT_NAME);
-    SetText(context, key, "DisplayVersion", SetupVersionText());
-    SetText(context, key, "Publisher", PUBLISHER);
-    SetText(context, key, "InstallLocation", folder);
-    SetText(context, key, "DisplayIcon", reader + ",0");
-    SetText(context, key, "InstallDate", Today());
+    SetReportedValue(context, key, UNINSTALL_KEY, "DisplayName", PRODUCT_NAME);
+    SetReportedValue(context, key, UNINSTALL_KEY, "DisplayVersion", SetupVersionText());
+    SetReportedValue(context, key, UNINSTALL_KEY, "Publisher", PUBLISHER);
+    SetReportedValue(context, key, UNINSTALL_KEY, "InstallLocation", folder);
+    SetReportedValue(context, key, UNINSTALL_KEY, "DisplayIcon", reader + ",0");
+    SetReportedValue(context, key, UNINSTALL_KEY, "InstallDate", Today());
     // KiB, rounded up.
-    SetNumber(context, key, "EstimatedSize", static_cast<DWORD>((context.m_nBytesInstalled + 1023) / 1024));
-    SetNumber(context, key, "NoModify", 1);
-    SetNumber(context, key, "NoRepair", 1);
-    SetText(context, key, "UninstallString", program);
-    SetText(context, key, "QuietUninstallString", program + " /S");
+    SetReportedValue(context, key, UNINSTALL_KEY, "EstimatedSize", static_cast<DWORD>((context.m_nBytesInstalled + 1023) / 1024));
+    SetReportedValue(context, key, UNINSTALL_KEY, "NoModify", DWORD{1});
+    SetReportedValue(context, key, UNINSTALL_KEY, "NoRepair", DWORD{1});
+    SetReportedValue(context, key, UNINSTALL_KEY, "UninstallString", program);
+    SetReportedValue(context, key, UNINSTALL_KEY, "QuietUninstallString", program + " /S");
 }
 
 void RemoveUninstallEntry(CSetupContext& context)

@@ -21,26 +21,6 @@
 
 namespace
 {
-// The message that refuses a folder as the installation folder; 0 for one
-// that may be.
-UINT PathRefusal(InstallPathProblem problem)
-{
-    switch (problem)
-    {
-    case InstallPathProblem::Empty:
-        return IDS_PATH_EMPTY;
-    case InstallPathProblem::NotAbsolute:
-        return IDS_PATH_NOT_ABSOLUTE;
-    case InstallPathProblem::DriveRoot:
-        return IDS_PATH_DRIVE_ROOT;
-    case InstallPathProblem::WellKnownFolder:
-        return IDS_PATH_WELL_KNOWN;
-    case InstallPathProblem::None:
-        break;
-    }
-    return 0;
-}
-
 int Install(CSetupContext& context, const SetupOptions& options, CInstallLog& log)
 {
     const InstalledCopy copy = FindInstalledCopy();
@@ -67,7 +47,7 @@ int Install(CSetupContext& context, const SetupOptions& options, CInstallLog& lo
     else
     {
         const std::string folder = options.hasDir ? options.dir : std::string(CSetupContext::DEFAULT_INSTALL_PATH);
-        if (const UINT refusal = PathRefusal(CheckInstallPath(folder)))
+        if (const UINT refusal = ChosenPathRefusal(CheckInstallPath(folder)))
         {
             context.ShowMessage(FormatResMessage(refusal, {folder.c_str()}), MB_OK);
             return EXIT_FAILED;

@@ -10,29 +10,6 @@
 #include "shell/InstallPathCheck.h"
 #include "shell/Shortcuts.h"
 
-namespace
-{
-// The message that explains why a recorded folder is not removed; 0 for a
-// folder that may be.
-UINT RefusalMessage(InstallPathProblem problem)
-{
-    switch (problem)
-    {
-    case InstallPathProblem::None:
-        return 0;
-    case InstallPathProblem::Empty:
-        return IDS_UNINSTALL_PATH_EMPTY;
-    case InstallPathProblem::NotAbsolute:
-        return IDS_UNINSTALL_PATH_NOT_ABSOLUTE;
-    case InstallPathProblem::DriveRoot:
-        return IDS_UNINSTALL_PATH_DRIVE_ROOT;
-    case InstallPathProblem::WellKnownFolder:
-        return IDS_UNINSTALL_PATH_WELL_KNOWN;
-    }
-    return IDS_UNINSTALL_PATH_NOT_ABSOLUTE;
-}
-} // namespace
-
 bool ReadRecordedInstallPath(std::string& installPath)
 {
     CRegistryKey key;
@@ -68,7 +45,7 @@ std::string RemoveProgramFiles(CSetupContext& context, const std::string& instal
     // The whole tree goes, so the recorded folder must be one of ours: never
     // a drive root or a folder of Windows or of the user (a damaged or
     // hand-edited record), and it must hold an installed copy.
-    if (const UINT refusal = RefusalMessage(CheckInstallPath(installPath)))
+    if (const UINT refusal = RecordedPathRefusal(CheckInstallPath(installPath)))
     {
         context.ShowMessage(FormatResMessage(refusal, {installPath.c_str()}), MB_OK);
         return LoadResString(IDS_UNINSTALL_SKIPPED);

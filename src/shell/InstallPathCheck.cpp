@@ -6,8 +6,25 @@
 
 #include <vector>
 
+#include "resources/resource.h"
+
 namespace
 {
+// Each problem with the message that refuses a chosen folder and the one
+// that refuses a recorded folder.
+struct Refusal
+{
+    InstallPathProblem problem;
+    unsigned chosen;
+    unsigned recorded;
+};
+constexpr Refusal REFUSALS[] = {
+    {InstallPathProblem::Empty, IDS_PATH_EMPTY, IDS_UNINSTALL_PATH_EMPTY},
+    {InstallPathProblem::NotAbsolute, IDS_PATH_NOT_ABSOLUTE, IDS_UNINSTALL_PATH_NOT_ABSOLUTE},
+    {InstallPathProblem::DriveRoot, IDS_PATH_DRIVE_ROOT, IDS_UNINSTALL_PATH_DRIVE_ROOT},
+    {InstallPathProblem::WellKnownFolder, IDS_PATH_WELL_KNOWN, IDS_UNINSTALL_PATH_WELL_KNOWN},
+};
+
 constexpr DWORD PATH_BUFFER_LENGTH = 1024;
 
 // The executables of the two platforms' builds, NT first.
@@ -143,6 +160,22 @@ InstallPathProblem CheckInstallPath(const std::string& path)
             return InstallPathProblem::WellKnownFolder;
     }
     return InstallPathProblem::None;
+}
+
+unsigned ChosenPathRefusal(InstallPathProblem problem)
+{
+    for (const Refusal& refusal : REFUSALS)
+        if (refusal.problem == problem)
+            return refusal.chosen;
+    return 0;
+}
+
+unsigned RecordedPathRefusal(InstallPathProblem problem)
+{
+    for (const Refusal& refusal : REFUSALS)
+        if (refusal.problem == problem)
+            return refusal.recorded;
+    return 0;
 }
 
 bool HoldsInstalledCopy(const std::string& folder)

@@ -30,6 +30,12 @@ std::string TrimTrailingSeparators(const std::string& path);
 // "C:\PROGRA~1" is Program Files.
 InstallPathProblem CheckInstallPath(const std::string& path);
 
+// The messages that refuse a folder for its problem (0 for None): one for a
+// folder chosen for a new installation (the install-path dialog, /DIR), one
+// for a recorded folder the uninstall leaves alone.
+unsigned ChosenPathRefusal(InstallPathProblem problem);
+unsigned RecordedPathRefusal(InstallPathProblem problem);
+
 // Whether the folder holds an installed copy of the application: a file
 // "Programs\ReaderNT.Exe" or "Programs\Reader95.Exe" below it (existence
 // only, on every platform). False for an empty path.

@@ -9,27 +9,6 @@
 #include "shell/FolderBrowser.h"
 #include "shell/InstallPathCheck.h"
 
-namespace
-{
-UINT RefusalFor(InstallPathProblem problem)
-{
-    switch (problem)
-    {
-    case InstallPathProblem::Empty:
-        return IDS_PATH_EMPTY;
-    case InstallPathProblem::NotAbsolute:
-        return IDS_PATH_NOT_ABSOLUTE;
-    case InstallPathProblem::DriveRoot:
-        return IDS_PATH_DRIVE_ROOT;
-    case InstallPathProblem::WellKnownFolder:
-        return IDS_PATH_WELL_KNOWN;
-    case InstallPathProblem::None:
-        break;
-    }
-    return 0;
-}
-} // namespace
-
 DLG_InstallPath::DLG_InstallPath(CSetupContext& context) : CConfirmedCancelDialog(IDD_INSTALL_PATH, context) {}
 
 void DLG_InstallPath::DoDataExchange(CDataExchange& dx)
@@ -79,7 +58,7 @@ void DLG_InstallPath::OnBrowse()
 void DLG_InstallPath::OnOK()
 {
     UpdateData(true);
-    const UINT refusal = RefusalFor(CheckInstallPath(m_strPath));
+    const UINT refusal = ChosenPathRefusal(CheckInstallPath(m_strPath));
     if (refusal != 0)
     {
         m_context.ShowMessage(FormatResMessage(refusal, {m_strPath.c_str()}), MB_OK);
