@@ -103,9 +103,11 @@ FileOutcome CFileInstaller::InstallFileFromPackage(CPackageFile& package, const 
 {
     m_strFailure.clear();
     const FileOutcome outcome = Decide(package, entry, index, targetPath);
-    const std::string& reason = outcome != FileOutcome::Failed ? std::string() :
-                                m_strFailure.empty()           ? m_writer.LastFailure()
-                                                               : m_strFailure;
+    // A failure's reason is the message shown for it: the decision's own,
+    // or else the writer's.
+    std::string reason;
+    if (outcome == FileOutcome::Failed)
+        reason = m_strFailure.empty() ? m_writer.LastFailure() : m_strFailure;
     m_context.Events().FileDone(outcome, targetPath, reason);
     return outcome;
 }

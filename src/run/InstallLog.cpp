@@ -3,6 +3,8 @@
 #include <cstdio>
 
 #include "core/Messages.h"
+#include "core/Platform.h"
+#include "package/PackageFormat.h"
 #include "framework/ResourceStrings.h"
 #include "resources/resource.h"
 
@@ -191,4 +193,24 @@ void CLoggingProgress::SetStageText(const std::string& text)
 {
     m_log.Write("Stage: " + text);
     m_inner.SetStageText(text);
+}
+
+std::string DefaultLogPath()
+{
+    char folder[MAX_PATH + 1];
+    const DWORD length = ::GetTempPathA(MAX_PATH + 1, folder);
+    std::string path = length > 0 && length <= MAX_PATH ? std::string(folder, length) : std::string("C:\\");
+    if (path.back() != '\\')
+        path += '\\';
+    return path + "Lumiro Setup.log";
+}
+
+void LogStart(CInstallLog& log, const std::string& commandLine)
+{
+    const OSVERSIONINFOA version = WindowsVersion();
+    log.Write("Lumiro Setup build " + std::to_string(PACKAGE_BUILD) + " started on Windows " +
+              std::to_string(version.dwMajorVersion) + "." + std::to_string(version.dwMinorVersion) + "." +
+              std::to_string(version.dwBuildNumber & 0xFFFF) +
+              (version.dwPlatformId == VER_PLATFORM_WIN32_NT ? " (NT family)" : " (Windows 9x)"));
+    log.Write("Command line: " + commandLine);
 }

@@ -94,3 +94,11 @@ private:
     IInstallProgress& m_inner;
     CInstallLog& m_log;
 };
+
+// The first lines of a run's log: the setup's build, the Windows version and
+// the command line.
+void LogStart(CInstallLog& log, const std::string& commandLine);
+
+// Where the log goes when /S names none: "Lumiro Setup.log" in the
+// temporary folder.
+std::string DefaultLogPath();

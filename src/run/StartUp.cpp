@@ -7,7 +7,12 @@
 #include "core/SetupContext.h"
 #include "framework/Handles.h"
 #include "registry/RegistryKey.h"
+#include "install/SetupProgramCopy.h"
 #include "resources/resource.h"
+#include "run/ExitCodes.h"
+#include "run/InstallLog.h"
+#include "run/Relaunch.h"
+#include "run/SetupOptions.h"
 
 namespace
 {
@@ -86,4 +91,28 @@ bool RestartWindows(CSetupContext& context)
         return true;
     context.ShowMessage(IDS_RESTART_FAILED, MB_OK);
     return false;
+}
+
+bool PrepareRun(CSetupContext& context, const SetupOptions& options, CInstallLog& log, int& exitCode)
+{
+    exitCode = EXIT_FAILED;
+    // The folders first: a hand-over to the temporary folder needs the
+    // Windows folder for its queue on Windows 9x.
+    if (!DetermineFolders(context))
+        return false;
+    const std::string program = RunningProgramPath();
+    if (IsInstalledSetupProgram(program))
+    {
+        log.Write("Running from the installed copy: the run continues from the temporary folder.");
+        DWORD relayed = 0;
+        if (RunFromTemporaryFolder(context, program, options.arguments, relayed))
+            exitCode = static_cast<int>(relayed);
+        return false;
+    }
+    if (!CreateSecureKey(context))
+    {
+        log.Failure("Setup cannot create the key HKLM\\Software\\Secure\\Corvane: administrative rights are needed.");
+        return false;
+    }
+    return true;
 }

@@ -2,6 +2,8 @@
 #include <windows.h>
 
 class CSetupContext;
+class CInstallLog;
+struct SetupOptions;
 
 // On the NT family, creates (or opens) HKLM\Software\Secure\Corvane and
 // closes it again; false when that is refused (no rights under
@@ -18,3 +20,9 @@ bool DetermineFolders(CSetupContext& context, DWORD bufferLength = FOLDER_BUFFER
 // Restarts Windows (with the shutdown privilege on the NT family); false,
 // after message 20005, when the system refuses.
 bool RestartWindows(CSetupContext& context);
+
+// The start of every run, with or without windows: the folders; from the
+// installed copy of the setup, the hand-over to a copy in the temporary
+// folder (which does the run, and whose exit code ends this one); then the
+// secure key. False when this run is over: exitCode tells how it ended.
+bool PrepareRun(CSetupContext& context, const SetupOptions& options, CInstallLog& log, int& exitCode);

@@ -4,16 +4,13 @@
 
 #include "core/DefaultAnswerPrompts.h"
 #include "core/Messages.h"
-#include "core/Platform.h"
 #include "core/SetupContext.h"
-#include "install/SetupProgramCopy.h"
 #include "package/PackageFormat.h"
 #include "resources/resource.h"
 #include "run/ExitCodes.h"
 #include "run/InstallLog.h"
 #include "run/InstallSequence.h"
 #include "run/InstalledCopy.h"
-#include "run/Relaunch.h"
 #include "run/SetupOptions.h"
 #include "run/StartUp.h"
 #include "run/UninstallSequence.h"
@@ -79,50 +76,6 @@ int Uninstall(CSetupContext& context, CInstallLog& log)
     return RunUninstallStages(context, installPath, log) == UninstallResult::Done ? EXIT_DONE : EXIT_FAILED;
 }
 } // namespace
-
-bool PrepareRun(CSetupContext& context, const SetupOptions& options, CInstallLog& log, int& exitCode)
-{
-    exitCode = EXIT_FAILED;
-    // The folders first: a hand-over to the temporary folder needs the
-    // Windows folder for its queue on Windows 9x.
-    if (!DetermineFolders(context))
-        return false;
-    const std::string program = RunningProgramPath();
-    if (IsInstalledSetupProgram(program))
-    {
-        log.Write("Running from the installed copy: the run continues from the temporary folder.");
-        DWORD relayed = 0;
-        if (RunFromTemporaryFolder(context, program, options.arguments, relayed))
-            exitCode = static_cast<int>(relayed);
-        return false;
-    }
-    if (!CreateSecureKey(context))
-    {
-        log.Failure("Setup cannot create the key HKLM\\Software\\Secure\\Corvane: administrative rights are needed.");
-        return false;
-    }
-    return true;
-}
-
-std::string DefaultLogPath()
-{
-    char folder[MAX_PATH + 1];
-    const DWORD length = ::GetTempPathA(MAX_PATH + 1, folder);
-    std::string path = length > 0 && length <= MAX_PATH ? std::string(folder, length) : std::string("C:\\");
-    if (path.back() != '\\')
-        path += '\\';
-    return path + "Lumiro Setup.log";
-}
-
-void LogStart(CInstallLog& log, const std::string& commandLine)
-{
-    const OSVERSIONINFOA version = WindowsVersion();
-    log.Write("Lumiro Setup build " + std::to_string(PACKAGE_BUILD) + " started on Windows " +
-              std::to_string(version.dwMajorVersion) + "." + std::to_string(version.dwMinorVersion) + "." +
-              std::to_string(version.dwBuildNumber & 0xFFFF) +
-              (version.dwPlatformId == VER_PLATFORM_WIN32_NT ? " (NT family)" : " (Windows 9x)"));
-    log.Write("Command line: " + commandLine);
-}
 
 int RunUnattended(CSetupContext& context, const SetupOptions& options, CInstallLog& log)
 {

@@ -1,23 +1,8 @@
 #pragma once
-#include <string>
 
 class CSetupContext;
 class CInstallLog;
 struct SetupOptions;
-
-// The first lines of a run's log: the setup's build, the Windows version and
-// the command line.
-void LogStart(CInstallLog& log, const std::string& commandLine);
-
-// The folder a log goes to when /S names none: "Lumiro Setup.log" in the
-// temporary folder.
-std::string DefaultLogPath();
-
-// The start of every run, with or without windows: the folders; from the
-// installed copy of the setup, the hand-over to a copy in the temporary
-// folder (which does the run, and whose exit code ends this one); then the
-// secure key. False when this run is over: exitCode tells how it ended.
-bool PrepareRun(CSetupContext& context, const SetupOptions& options, CInstallLog& log, int& exitCode);
 
 // A whole run without any window or question (/S): installation (or, with
 // /UNINSTALL, removal) decided from the installed copy and the options, every
