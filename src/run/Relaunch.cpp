@@ -119,5 +119,11 @@ bool RunFromTemporaryFolder(CSetupContext& context, const std::string& programPa
     ::WaitForSingleObject(process.get(), INFINITE);
     exitCode = 1;
     ::GetExitCodeProcess(process.get(), &exitCode);
+
+    // The run kept the installation (Exit Setup, a refused folder, items that
+    // stayed): the installed copy goes back where its entry starts it.
+    const DWORD attributes = ::GetFileAttributesA(FolderOf(programPath).c_str());
+    if (moved && attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        ::MoveFileExA(copy.c_str(), programPath.c_str(), 0);
     return true;
 }

@@ -4,7 +4,7 @@
 # and the records still go; a temporary folder that cannot take the copy
 # ends the removal before anything is removed (1603, the reason in the log);
 # with the Setup folder's copy missing, the medium's setup.exe still removes
-# the installation.
+# the installation. The installed copy, started and left, stays in its place.
 . "$(dirname "$0")/e2e-lib.sh"
 e2e_begin
 key='HKLM\Software\Corvane\Lumiro Install'
@@ -12,6 +12,12 @@ log="$(c_drive setup.log)"
 
 install_completes
 quiet="$(entry_value QuietUninstallString)"
+
+# The installed copy started by hand and left with Exit Setup: it hands the
+# run over as any start of it does, and its file comes back afterwards.
+driver start 'C:\Lumiro\Setup\setup.exe' window "$MAIN_DIALOG" click "$MAIN_DIALOG" 2 exit 1602
+check "after Exit Setup the installed copy is in its place" \
+  cmp -s "$E2E_BIN/setup.exe" "$(c_drive Lumiro/Setup/setup.exe)"
 
 # No temporary folder to copy into.
 temp="$(reg_value 'HKCU\Environment' TEMP)"
@@ -35,6 +41,7 @@ driver startcmd "$(entry_value UninstallString)" \
   message 'Uninstall completed successfully.' 1 \
   exit 0
 check "the refused folder's files stay" test -f "$(c_drive Lumiro/Programs/ReaderNT.exe)"
+check "the refused folder keeps its installed copy" test -f "$(c_drive Lumiro/Setup/setup.exe)"
 check "the records are gone all the same" reg_key_missing "$key"
 check "the entry is gone all the same" reg_key_missing "$UNINSTALL_ENTRY"
 
