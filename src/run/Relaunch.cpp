@@ -83,8 +83,7 @@ bool RunFromTemporaryFolder(CSetupContext& context, const std::string& programPa
     if (folder.empty() || !PlaceInTemporaryFolder(programPath, folder, copy, moved))
     {
         const std::string reason = GetLastErrorText();
-        const std::string shown = folder.empty() ? copy : folder;
-        context.ShowMessage(FormatResMessage(IDS_SETUP_COPY_FAILED, {shown.c_str(), reason.c_str()}), MB_OK);
+        context.ShowMessage(FormatResMessage(IDS_SETUP_COPY_FAILED, {folder.c_str(), reason.c_str()}), MB_OK);
         return false;
     }
 
