@@ -28,3 +28,15 @@ bool IsVersion(DWORD major, DWORD minor)
 bool IsWindowsXP() { return IsVersion(5, 1); }
 
 bool IsWindows7() { return IsVersion(6, 1); }
+
+std::string TemporaryFolder()
+{
+    char folder[MAX_PATH + 1];
+    const DWORD length = ::GetTempPathA(MAX_PATH + 1, folder);
+    if (length == 0 || length > MAX_PATH)
+        return std::string();
+    std::string path(folder, length);
+    while (!path.empty() && (path.back() == '\\' || path.back() == '/'))
+        path.pop_back();
+    return path;
+}

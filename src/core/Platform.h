@@ -1,6 +1,8 @@
 #pragma once
 #include <windows.h>
 
+#include <string>
+
 // What the setup asks of the running system. Nothing is cached: every call
 // asks the system again (a test changes the answers through Wine's
 // per-application Windows version).
@@ -16,3 +18,6 @@ bool IsWindowsNT();
 // Windows XP (5.1) and Windows 7 (6.1), which get the folder rights.
 bool IsWindowsXP();
 bool IsWindows7();
+// The temporary folder (GetTempPath), without a trailing backslash; "" when
+// the system cannot tell it.
+std::string TemporaryFolder();

@@ -197,12 +197,8 @@ void CLoggingProgress::SetStageText(const std::string& text)
 
 std::string DefaultLogPath()
 {
-    char folder[MAX_PATH + 1];
-    const DWORD length = ::GetTempPathA(MAX_PATH + 1, folder);
-    std::string path = length > 0 && length <= MAX_PATH ? std::string(folder, length) : std::string("C:\\");
-    if (path.back() != '\\')
-        path += '\\';
-    return path + "Lumiro Setup.log";
+    const std::string folder = TemporaryFolder();
+    return (folder.empty() ? std::string("C:") : folder) + "\\Lumiro Setup.log";
 }
 
 void LogStart(CInstallLog& log, const std::string& commandLine)

@@ -1,6 +1,7 @@
 #include "run/Relaunch.h"
 
 #include "core/Messages.h"
+#include "core/Platform.h"
 #include "core/SetupContext.h"
 #include "framework/Handles.h"
 #include "install/BootReplacementQueue.h"
@@ -22,18 +23,6 @@ std::string NameOf(const std::string& path)
 {
     const size_t last = path.find_last_of("\\/");
     return last == std::string::npos ? path : path.substr(last + 1);
-}
-
-std::string TemporaryFolder()
-{
-    char folder[MAX_PATH + 1];
-    const DWORD length = ::GetTempPathA(MAX_PATH + 1, folder);
-    if (length == 0 || length > MAX_PATH)
-        return std::string();
-    std::string path(folder, length);
-    while (!path.empty() && (path.back() == '\\' || path.back() == '/'))
-        path.pop_back();
-    return path;
 }
 
 bool NameTaken(DWORD error) { return error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS; }
