@@ -101,13 +101,19 @@ void CRegistryKey::Create(HKEY parent, const char* subKey, DWORD options, REGSAM
                           &disposition);
     // Created before the old key is closed, so parent may be the held key.
     m_hKey.reset(result == ERROR_SUCCESS ? created : nullptr);
+    if (result != ERROR_SUCCESS)
+        ::SetLastError(static_cast<DWORD>(result));
 }
 
 BOOL CRegistryKey::Open(HKEY parent, const char* subKey, REGSAM access)
 {
     HKEY opened = nullptr;
-    if (::RegOpenKeyExA(parent, subKey, 0, access | SharedView(), &opened) != ERROR_SUCCESS)
+    const LONG result = ::RegOpenKeyExA(parent, subKey, 0, access | SharedView(), &opened);
+    if (result != ERROR_SUCCESS)
+    {
+        ::SetLastError(static_cast<DWORD>(result));
         return FALSE;
+    }
     m_hKey.reset(opened);
     return TRUE;
 }
@@ -223,6 +229,31 @@ BOOL CRegistryKey::QueryByteArray(const char* name, std::vector<BYTE>& value) co
     return TRUE;
 }
 
+BOOL CRegistryKey::QueryRaw(const char* name, DWORD& type, std::vector<BYTE>& data) const
+{
+    DWORD size = 0;
+    if (::RegQueryValueExA(m_hKey.get(), name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
+        return FALSE;
+    // A value that grew between the two reads is read again.
+    for (;;)
+    {
+        data.resize(size);
+        const LONG result = ::RegQueryValueExA(m_hKey.get(), name, nullptr, &type, data.data(), &size);
+        if (result == ERROR_SUCCESS)
+        {
+            data.resize(size);
+            return TRUE;
+        }
+        if (result != ERROR_MORE_DATA)
+            return FALSE;
+    }
+}
+
+LONG CRegistryKey::SetRaw(const char* name, DWORD type, const std::vector<BYTE>& data)
+{
+    return SetValue(name, type, data.data(), static_cast<DWORD>(data.size()));
+}
+
 LONG CRegistryKey::SetValue(const char* name, DWORD type, const void* data, DWORD length)
 {
     static const BYTE noData = 0;
@@ -330,6 +361,10 @@ void CRegistryKey::DeleteSubKeys()
         DeleteKeyInView(m_hKey.get(), name.c_str());
     }
 }
+
+std::vector<std::string> CRegistryKey::ValueNames() const { return CollectNames(m_hKey.get(), true); }
+
+std::vector<std::string> CRegistryKey::SubKeyNames() const { return CollectNames(m_hKey.get(), false); }
 
 BOOL CRegistryKey::EnumKey(DWORD index, std::string& name, std::string& className, FILETIME* lastWrite) const
 {

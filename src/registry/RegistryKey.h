@@ -44,11 +44,12 @@ public:
     const CRuntimeClass* GetRuntimeClass() const override { return &classCRegistryKey; }
 
     // Creates or opens parent\subKey and holds it. The previously held key is
-    // closed either way; if the creation fails no key is held.
+    // closed either way; if the creation fails no key is held and the
+    // registry's error is the last error.
     void Create(HKEY parent, const char* subKey, DWORD options = REG_OPTION_NON_VOLATILE,
                 REGSAM access = DefaultAccess, LPSECURITY_ATTRIBUTES security = nullptr);
     // Opens parent\subKey; on success it replaces the held key, on failure the
-    // held key stays.
+    // held key stays and the registry's error is the last error.
     BOOL Open(HKEY parent, const char* subKey, REGSAM access = DefaultAccess);
     // Closes the held key (the registry's error when none is held).
     LONG Close();
@@ -74,6 +75,8 @@ public:
     BOOL QueryBinary(const char* name, void* buffer, DWORD size) const;
     BOOL QueryBinary(const char* name, BYTE (&buffer)[16]) const;
     BOOL QueryByteArray(const char* name, std::vector<BYTE>& value) const;
+    // Any value as it is stored: its type and its bytes.
+    BOOL QueryRaw(const char* name, DWORD& type, std::vector<BYTE>& data) const;
 
     // Writes: the error code of RegSetValueExA.
     LONG SetString(const char* name, const char* text);       // REG_SZ with its terminating zero
@@ -85,6 +88,8 @@ public:
     LONG SetBinary(const char* name, const void* data, DWORD length);
     LONG SetBinary(const char* name, const BYTE (&data)[16]);
     LONG SetByteArray(const char* name, const std::vector<BYTE>& data);
+    // A value of any type from its bytes, as QueryRaw gives them.
+    LONG SetRaw(const char* name, DWORD type, const std::vector<BYTE>& data);
     // Writes REG_BINARY bytes from text of two-digit hexadecimal groups with
     // one separator character after each ("00-0A-FF"); see ParseBinaryText.
     void SetBinaryText(const char* name, const char* text);
@@ -109,6 +114,10 @@ public:
     static REGSAM SharedView();
     // Deletes parent\\name (an empty key) in that view.
     static LONG DeleteKeyInView(HKEY parent, const char* name);
+
+    // The names of all values and of all direct subkeys.
+    std::vector<std::string> ValueNames() const;
+    std::vector<std::string> SubKeyNames() const;
 
     BOOL EnumKey(DWORD index, std::string& name, std::string& className, FILETIME* lastWrite = nullptr) const;
     BOOL EnumValue(DWORD index, std::string& name, DWORD* type) const;
