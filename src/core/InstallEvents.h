@@ -41,4 +41,13 @@ public:
     // The installation folder's tree that the uninstall removed (whole or
     // with items left, each of them reported as a message).
     virtual void FolderTreeRemoved(const std::string& /*path*/, bool /*everything*/) {}
+    // A change of the run undone after a failure, a cancel or an interrupted
+    // run ("file put back: C:\Lumiro\Programs\a.dll").
+    virtual void ChangeUndone(const std::string& /*what*/) {}
+    // A change that could not be undone: the line names the item and where it
+    // is now.
+    virtual void UndoFailed(const std::string& /*what*/) {}
+    // A file that is deleted at the next start of Windows (an earlier copy
+    // that was still in use when the run ended).
+    virtual void DeletionQueued(const std::string& /*path*/) {}
 };

@@ -5,6 +5,7 @@
 #include "framework/ResourceStrings.h"
 #include "install/BootReplacementQueue.h"
 #include "install/FolderDaclWriter.h"
+#include "undo/UndoJournal.h"
 
 namespace
 {
@@ -31,6 +32,13 @@ IBootReplacementQueue& CSetupContext::BootQueue()
     if (!m_pPlatformQueue)
         m_pPlatformQueue = MakeBootReplacementQueue(m_bNT, m_strWindowsDir);
     return *m_pPlatformQueue;
+}
+
+CUndoJournal& CSetupContext::Journal()
+{
+    if (!m_pJournal)
+        m_pJournal = std::make_unique<CUndoJournal>(m_bNT);
+    return *m_pJournal;
 }
 
 IFolderDaclWriter& CSetupContext::DaclWriter() const { return m_pDaclWriter ? *m_pDaclWriter : SystemDaclWriter(); }

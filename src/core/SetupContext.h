@@ -10,6 +10,7 @@
 
 class IBootReplacementQueue;
 class IFolderDaclWriter;
+class CUndoJournal;
 
 // The state of one run of the setup, handed by reference to every step: the
 // platform, the folders the run works with, the memory of the replace
@@ -40,6 +41,11 @@ public:
     std::string m_strSystemDir;
     std::string m_strWindowsDir;
 
+    // Set when the run upgrades an installed copy, with the build it
+    // recorded (0 when it recorded none): what an undo leaves installed.
+    bool m_bUpgrade = false;
+    DWORD m_nInstalledBuild = 0;
+
     // Set when a replacement was queued for the next start of Windows.
     bool m_bRebootNeeded = false;
     // The bytes of the packages' files now in place (written, replaced,
@@ -68,6 +74,11 @@ public:
     IFolderDaclWriter& DaclWriter() const;
     void SetDaclWriter(IFolderDaclWriter* writer) { m_pDaclWriter = writer; }
 
+    // What the run changed and how to undo it: every step notes its changes
+    // here before it makes them. Made at its first use; the run starts
+    // keeping it on disk (CUndoJournal::Begin).
+    CUndoJournal& Journal();
+
     // Shows a message through the prompts; returns the button pressed.
     int ShowMessage(const std::string& text, UINT type);
     int ShowMessage(UINT stringId, UINT type);
@@ -80,4 +91,5 @@ private:
     IBootReplacementQueue* m_pBootQueue = nullptr;
     IFolderDaclWriter* m_pDaclWriter = nullptr;
     std::unique_ptr<IBootReplacementQueue> m_pPlatformQueue;
+    std::unique_ptr<CUndoJournal> m_pJournal;
 };

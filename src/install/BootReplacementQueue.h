@@ -30,6 +30,11 @@ public:
     virtual bool Commit() = 0;
     // Drops the waiting replacements, deleting their temporary files.
     virtual void Discard() = 0;
+    // Takes back the replacement of target by source that Queue accepted (in
+    // this run, or in one that was killed), waiting or queued already; source
+    // stays the caller's. True when none is queued any more; false, with the
+    // reason as the last error, when it cannot be taken back.
+    virtual bool Withdraw(const std::string& source, const std::string& target) = 0;
 };
 
 // The NT family's queue: one delayed move per file, which replaces the
@@ -45,6 +50,8 @@ public:
     bool HasPending() const override { return false; }
     bool Commit() override { return true; }
     void Discard() override {}
+    // Removes the pair from the Session Manager's PendingFileRenameOperations.
+    bool Withdraw(const std::string& source, const std::string& target) override;
 };
 
 // The platform's queue: delayed moves on the NT family, WININIT.INI in

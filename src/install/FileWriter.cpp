@@ -17,6 +17,7 @@
 #include "install/WriteBehind.h"
 #include "package/PackageFile.h"
 #include "resources/resource.h"
+#include "undo/UndoJournal.h"
 
 namespace
 {
@@ -66,20 +67,6 @@ bool RetryWhileHeld(Operation operation)
         }
         ::Sleep(HELD_RETRY_INTERVAL_MS);
     }
-}
-
-// NT: renames the temporary file over the existing target, after clearing
-// the target's read-only, hidden and system attributes if the first try is
-// refused, and again while another program holds the target.
-bool ReplaceTarget(const std::string& tempPath, const std::string& targetPath)
-{
-    auto replace = [&] {
-        return ::MoveFileExA(tempPath.c_str(), targetPath.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
-    };
-    if (replace())
-        return true;
-    ::SetFileAttributesA(targetPath.c_str(), FILE_ATTRIBUTE_NORMAL);
-    return RetryWhileHeld(replace);
 }
 
 // Entries from this size on are written by a second thread while the next
@@ -196,6 +183,7 @@ FileWriteResult CFileWriter::WriteNewFileFromPackage(CPackageFile& package, cons
 FileWriteResult CFileWriter::Write(CPackageFile& package, const CPackageCatalogEntry& entry, int index,
                                    const std::string& targetPath, bool mayReplace)
 {
+    CUndoJournal& journal = m_context.Journal();
     std::string tempPath;
     unique_hfile file = CreateTemporaryFile(targetPath, tempPath);
     if (!file)
@@ -205,15 +193,38 @@ FileWriteResult CFileWriter::Write(CPackageFile& package, const CPackageCatalogE
         return FileWriteResult::Failed;
     }
 
+    // The journal's note that the temporary file becomes the target, taken
+    // back once it turns out that it does not: an undo must never delete a
+    // target that was there before the run.
+    bool newTargetNoted = false;
+    auto dropNewTarget = [&] {
+        if (newTargetNoted && journal.CancelNewFile(targetPath))
+            newTargetNoted = false;
+        return !newTargetNoted;
+    };
+
     // Shows the failure with the reason of the call that just failed, then
-    // removes the temporary file: no half-written file stays behind.
-    auto fail = [&](UINT messageId) {
-        const std::string reason = GetLastErrorText();
+    // removes the temporary file: no half-written file stays behind (unless
+    // the journal refused to take back its note: then the temporary file
+    // stays, and an undo removes it instead of the target).
+    auto failWith = [&](const std::string& text) {
         file.reset();
-        ::DeleteFileA(tempPath.c_str());
-        ShowFailure(FormatResMessage(messageId, {reason.c_str()}));
+        if (dropNewTarget())
+            ::DeleteFileA(tempPath.c_str());
+        ShowFailure(text);
         return FileWriteResult::Failed;
     };
+    auto fail = [&](UINT messageId) {
+        const std::string reason = GetLastErrorText();
+        return failWith(FormatResMessage(messageId, {reason.c_str()}));
+    };
+
+    // Noted before a byte of it is written, so that an undo (also one at the
+    // next start, after the run was killed) removes it, and the target it
+    // becomes when none is there.
+    if (!journal.NoteNewFile(targetPath, tempPath))
+        return failWith(JournalFailureMessage(m_context));
+    newTargetNoted = true;
 
     if (!ExtractEntry(package, entry, index, file.get()))
         return fail(IsDiskFull(::GetLastError()) ? IDS_FILE_WRITE_FAILED : IDS_PACKAGE_READ_FAILED);
@@ -223,8 +234,8 @@ FileWriteResult CFileWriter::Write(CPackageFile& package, const CPackageCatalogE
 
     // The first rename never replaces: it succeeds for a new target, which
     // takes the name without a flush (no file of the user's is at stake, and
-    // an installation cut short by a crash is run again). A target that
-    // exists is replaced only after the new data are on the disk.
+    // an installation cut short is undone). A target that exists is replaced
+    // only after the new data are on the disk.
     const SetFileInformationByHandleProc renameThroughHandle =
         m_context.IsNT() && IsAbsoluteDrivePath(targetPath) ? RenameThroughHandleFunction() : nullptr;
     bool renamed;
@@ -249,6 +260,9 @@ FileWriteResult CFileWriter::Write(CPackageFile& package, const CPackageCatalogE
         ::SetLastError(renameError);
         return fail(IDS_RENAME_FAILED);
     }
+    // The target exists: it is no new file of the run's.
+    if (!dropNewTarget())
+        return failWith(JournalFailureMessage(m_context));
     if (!mayReplace)
     {
         // The target appeared after the caller found it absent: the caller
@@ -257,35 +271,25 @@ FileWriteResult CFileWriter::Write(CPackageFile& package, const CPackageCatalogE
         return FileWriteResult::TargetExists;
     }
 
-    auto queue = [&] {
-        return ScheduleBootReplacement(tempPath, targetPath) ? FileWriteResult::Queued : FileWriteResult::Failed;
-    };
-    if (m_context.IsNT())
+    // The existing target is set aside in its folder, where it stays until
+    // the run ends (an undo puts it back), and the new file takes its name.
+    // A target that another program holds is tried for about a second, then
+    // replaced at the next start of Windows.
+    std::string asidePath;
+    if (RetryWhileHeld([&] { return journal.SetAside(targetPath, &asidePath); }))
     {
-        // The new file takes the target's name in one step, so the target
-        // never disappears before its replacement is in place.
-        if (ReplaceTarget(tempPath, targetPath))
+        if (::MoveFileA(tempPath.c_str(), targetPath.c_str()))
             return FileWriteResult::Written;
-        if (!IsHeldByAnotherProgram(::GetLastError()))
-            return fail(IDS_RENAME_FAILED);
-        return queue();
+        const DWORD error = ::GetLastError();
+        ::MoveFileA(asidePath.c_str(), targetPath.c_str());
+        ::SetLastError(error);
+        return fail(IDS_RENAME_FAILED);
     }
-
-    // Windows 9x has no replacing rename: delete the target, a second time
-    // after clearing read-only, hidden and system, then rename.
-    auto deleteTarget = [&] { return ::DeleteFileA(targetPath.c_str()) != FALSE; };
-    if (!deleteTarget())
-    {
-        ::SetFileAttributesA(targetPath.c_str(), FILE_ATTRIBUTE_NORMAL);
-        if (!RetryWhileHeld(deleteTarget))
-            return queue();
-    }
-    if (::MoveFileA(tempPath.c_str(), targetPath.c_str()))
-        return FileWriteResult::Written;
-    // The old target is gone, or goes when its last handle closes, while its
-    // name is still taken: the new file is queued as for a file in use,
-    // never deleted, or nothing of either would remain.
-    return queue();
+    if (journal.Failed())
+        return failWith(JournalFailureMessage(m_context));
+    if (!IsHeldByAnotherProgram(::GetLastError()))
+        return fail(IDS_RENAME_FAILED);
+    return ScheduleBootReplacement(tempPath, targetPath) ? FileWriteResult::Queued : FileWriteResult::Failed;
 }
 
 bool CFileWriter::ScheduleBootReplacement(const std::string& sourcePath, const std::string& targetPath)
@@ -293,6 +297,13 @@ bool CFileWriter::ScheduleBootReplacement(const std::string& sourcePath, const s
     // What could not be queued is not installed: the temporary file goes,
     // the user is told why, and the installation stops.
     IBootReplacementQueue& bootQueue = m_context.BootQueue();
+    if (!m_context.Journal().NoteBootReplacement(sourcePath, targetPath))
+    {
+        const std::string text = JournalFailureMessage(m_context);
+        ::DeleteFileA(sourcePath.c_str());
+        ShowFailure(text);
+        return false;
+    }
     if (!bootQueue.Queue(sourcePath, targetPath))
     {
         const std::string reason = GetLastErrorText();

@@ -9,6 +9,7 @@
 #include "core/SetupContext.h"
 #include "framework/Handles.h"
 #include "resources/resource.h"
+#include "undo/UndoJournal.h"
 
 namespace
 {
@@ -20,6 +21,8 @@ bool RegisterOleControls(CSetupContext& context)
 {
     context.Progress().SetStage(IDS_STAGE_OLE_CONTROLS, 0);
     const std::string control = context.m_strInstallPath + (context.IsNT() ? CONTROL_NT : CONTROL_9X);
+    if (!context.Journal().NoteControlRegistration(control))
+        return ShowJournalFailure(context);
     if (RegisterServerModule(control))
     {
         context.Events().ControlRegistered(control);
@@ -29,18 +32,28 @@ bool RegisterOleControls(CSetupContext& context)
     return false;
 }
 
-bool RegisterServerModule(const std::string& modulePath)
+namespace
 {
-    // The libraries the control depends on are looked up in its own folder
-    // first.
+// Loads the module with the libraries it depends on looked up in its own
+// folder first, and calls one of its self-registration functions.
+bool CallServerFunction(const std::string& modulePath, const char* function)
+{
     const unique_hmodule module(::LoadLibraryExA(modulePath.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
     if (!module)
         return false;
-    using RegisterServerFn = HRESULT(STDAPICALLTYPE*)();
-    const auto registerServer = reinterpret_cast<RegisterServerFn>(
-        reinterpret_cast<void*>(::GetProcAddress(module.get(), "DllRegisterServer")));
-    if (!registerServer)
+    using ServerFn = HRESULT(STDAPICALLTYPE*)();
+    const auto call =
+        reinterpret_cast<ServerFn>(reinterpret_cast<void*>(::GetProcAddress(module.get(), function)));
+    if (!call)
         return false;
     // S_FALSE and every other success code count as failure.
-    return registerServer() == S_OK;
+    return call() == S_OK;
+}
+} // namespace
+
+bool RegisterServerModule(const std::string& modulePath) { return CallServerFunction(modulePath, "DllRegisterServer"); }
+
+bool UnregisterServerModule(const std::string& modulePath)
+{
+    return CallServerFunction(modulePath, "DllUnregisterServer");
 }

@@ -10,3 +10,6 @@ bool RegisterOleControls(CSetupContext& context);
 // Loads the module and calls its DllRegisterServer; true only when that
 // returned exactly S_OK.
 bool RegisterServerModule(const std::string& modulePath);
+// Loads the module and calls its DllUnregisterServer; true only when that
+// returned exactly S_OK.
+bool UnregisterServerModule(const std::string& modulePath);

@@ -13,6 +13,7 @@
 #include "package/EntryName.h"
 #include "package/PackageFile.h"
 #include "resources/resource.h"
+#include "undo/UndoJournal.h"
 
 namespace
 {
@@ -187,8 +188,8 @@ bool CPackageWalk::CreateEntryFolders(const std::string& name, bool wholeName)
                 const std::string reason = GetLastErrorText();
                 return Refuse(FormatResMessage(IDS_CREATE_FOLDER_FAILED, {folder.c_str(), reason.c_str()}));
             }
-            if (made)
-                m_context.Events().FolderMade(folder);
+            if (made && !NoteFolderMade(m_context, folder))
+                return false;
             m_installer.NoteFolder(folder);
         }
         if (end == std::string::npos)

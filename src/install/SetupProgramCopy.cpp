@@ -8,6 +8,7 @@
 #include "core/SetupContext.h"
 #include "registry/UninstallEntry.h"
 #include "resources/resource.h"
+#include "undo/UndoJournal.h"
 
 std::string RunningProgramPath()
 {
@@ -32,13 +33,22 @@ bool InstallSetupProgram(CSetupContext& context)
     if (::lstrcmpiA(program.c_str(), target.c_str()) == 0)
         return true;
 
-    if (::CreateDirectoryA(folder.c_str(), nullptr))
-        context.Events().FolderMade(folder);
+    if (::CreateDirectoryA(folder.c_str(), nullptr) && !NoteFolderMade(context, folder))
+        return false;
+    // The copy goes into a temporary file first; an earlier copy is set aside
+    // (the undo puts it back) only once the new one is whole.
+    CUndoJournal& journal = context.Journal();
     const std::string temporary = folder + "\\setup.$$$";
+    const bool earlierCopy = ::GetFileAttributesA(target.c_str()) != INVALID_FILE_ATTRIBUTES;
+    if (!(earlierCopy ? journal.NoteTemporaryFile(temporary) : journal.NoteNewFile(target, temporary)))
+        return ShowJournalFailure(context);
     const bool copied = ::CopyFileA(program.c_str(), temporary.c_str(), FALSE) &&
-                        ::MoveFileExA(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING);
+                        (!earlierCopy || journal.SetAside(target)) &&
+                        ::MoveFileA(temporary.c_str(), target.c_str());
     if (copied)
         return true;
+    if (journal.Failed())
+        return ShowJournalFailure(context);
     const std::string reason = GetLastErrorText();
     ::DeleteFileA(temporary.c_str());
     context.ShowMessage(FormatResMessage(IDS_SETUP_COPY_FAILED, {target.c_str(), reason.c_str()}), MB_OK);

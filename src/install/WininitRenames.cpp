@@ -8,6 +8,7 @@
 #include <share.h>
 #include <stdio.h>
 
+#include <algorithm>
 #include <cctype>
 #include <utility>
 
@@ -250,4 +251,40 @@ void CWininitQueue::Discard()
             ::DeleteFileA(line.substr(equals + 1).c_str());
     }
     m_arrBootRenames.clear();
+}
+
+bool CWininitQueue::Withdraw(const std::string& source, const std::string& target)
+{
+    std::string shortSource;
+    std::string shortTarget;
+    if (!ShortPathOf(source, shortSource) || !ShortPathOf(target, shortTarget))
+        return false;
+    const std::string lines[] = {"NUL=" + shortTarget, shortTarget + "=" + shortSource};
+
+    // Each line goes once: the same replacement queued twice is two pairs.
+    auto removeFrom = [&lines](std::vector<std::string>& from, bool trimmed) {
+        bool removed = false;
+        for (const std::string& line : lines)
+        {
+            const auto found = std::find_if(from.begin(), from.end(), [&](const std::string& candidate) {
+                return EqualsNoCase(trimmed ? Trim(candidate) : candidate, line.c_str());
+            });
+            if (found != from.end())
+            {
+                from.erase(found);
+                removed = true;
+            }
+        }
+        return removed;
+    };
+    if (removeFrom(m_arrBootRenames, false))
+        return true;
+
+    const std::string path = m_strWindowsDir + "\\WININIT.INI";
+    std::vector<std::string> existing;
+    if (!ReadWininit(path, existing))
+        return false;
+    if (!removeFrom(existing, true))
+        return true;
+    return ReplaceWininit(m_strWindowsDir, path, existing);
 }

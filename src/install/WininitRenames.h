@@ -26,6 +26,11 @@ public:
     // the new one cannot be written whole.
     bool Commit() override;
     void Discard() override;
+    // Drops the two lines of the replacement from the waiting ones, or else
+    // removes them from WININIT.INI (as Commit writes it, the old file
+    // intact until the new one is whole). Both files must still exist: the
+    // lines name them by their short paths.
+    bool Withdraw(const std::string& source, const std::string& target) override;
 
     // The lines waiting for Commit, in order.
     std::vector<std::string> m_arrBootRenames;

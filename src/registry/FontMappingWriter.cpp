@@ -4,6 +4,7 @@
 #include "registry/FontMappingTables.h"
 #include "registry/RegistryKey.h"
 #include "resources/resource.h"
+#include "undo/UndoJournal.h"
 
 #include <string>
 
@@ -51,6 +52,11 @@ void WriteAdvancedTables(CRegistryKey& key, const FontAdvancedTables& tables)
 bool WriteFontMappings(CSetupContext& context)
 {
     context.Progress().SetStatus(IDS_STATUS_CHARACTER_MAPS);
+    // The tables as they are now (or their absence) are kept for an undo.
+    std::string root = FONT_MAPPING_KEY;
+    root.pop_back();
+    if (!context.Journal().SaveRegistryKey(root))
+        return ShowJournalFailure(context);
 
     // One wrapper for all typefaces: each Create closes the previous key. No
     // result is examined; without write access to HKEY_LOCAL_MACHINE nothing

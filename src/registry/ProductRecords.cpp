@@ -8,6 +8,7 @@
 #include "registry/RegistryKey.h"
 #include "registry/UninstallEntry.h"
 #include "resources/resource.h"
+#include "undo/UndoJournal.h"
 
 void SetReportedValue(CSetupContext& context, CRegistryKey& key, const char* keyPath, const char* value,
                       const std::string& text)
@@ -23,11 +24,17 @@ void SetReportedValue(CSetupContext& context, CRegistryKey& key, const char* key
     context.Events().RecordWritten(keyPath, value, std::to_string(number));
 }
 
-bool WriteRegistryRecords(CSetupContext& context)
+bool ConfigureSoftware(CSetupContext& context)
 {
     context.Progress().SetStage(IDS_STAGE_CONFIGURING, 0);
-    if (!WriteFontMappings(context))
-        return false;
+    return WriteFontMappings(context);
+}
+
+bool WriteProductRecords(CSetupContext& context)
+{
+    // The records as they were are kept for an undo.
+    if (!context.Journal().SaveRegistryKey(PRODUCT_INSTALL_KEY))
+        return ShowJournalFailure(context);
 
     // An existing key is opened and its other values stay. Registry failures
     // are not reported: without write access the records are simply missing.
@@ -42,6 +49,9 @@ bool WriteRegistryRecords(CSetupContext& context)
     ::SystemTimeToFileTime(&now, &installed);
     SetReportedValue(context, key, PRODUCT_INSTALL_KEY, VALUE_INSTALLED_LOW, installed.dwLowDateTime);
     SetReportedValue(context, key, PRODUCT_INSTALL_KEY, VALUE_INSTALLED_HIGH, installed.dwHighDateTime);
+    // The records are what tells that Lumiro is installed: they go to the
+    // disk before the run counts as done.
+    ::RegFlushKey(key.GetKey());
     return true;
 }
 

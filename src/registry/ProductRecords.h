@@ -30,11 +30,16 @@ void SetReportedValue(CSetupContext& context, CRegistryKey& key, const char* key
 void SetReportedValue(CSetupContext& context, CRegistryKey& key, const char* keyPath, const char* value,
                       DWORD number);
 
-// The install sequence's third step: the font-mapping tables, then "Install
-// Path" (the context's install folder), "Build Number" and the install time.
+// The install sequence's third step, "Configuring software.": the
+// font-mapping tables.
+bool ConfigureSoftware(CSetupContext& context);
+// The records that say Lumiro is installed: "Install Path" (the context's
+// install folder), "Build Number" and the install time, written (and flushed)
+// last, once everything else is in place, the earlier ones kept for an undo.
 // Registry failures are not reported: without write access the records are
-// simply missing, and the step still succeeds.
-bool WriteRegistryRecords(CSetupContext& context);
+// simply missing, and the step still succeeds; only a journal that cannot be
+// written fails it (its message shown).
+bool WriteProductRecords(CSetupContext& context);
 // Removes the install key, the sibling product's key and the entry in
 // Windows' list of programs, each emptied first; the vendor key and the
 // font-mapping tables stay. Reports nothing.

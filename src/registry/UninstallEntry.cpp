@@ -8,6 +8,7 @@
 #include "install/VersionData.h"
 #include "registry/ProductRecords.h"
 #include "registry/RegistryKey.h"
+#include "undo/UndoJournal.h"
 
 namespace
 {
@@ -37,8 +38,12 @@ std::string SetupVersionText()
     return text;
 }
 
-void WriteUninstallEntry(CSetupContext& context)
+bool WriteUninstallEntry(CSetupContext& context)
 {
+    // An earlier entry (or none) is kept for an undo.
+    if (!context.Journal().SaveRegistryKey(UNINSTALL_KEY))
+        return ShowJournalFailure(context);
+
     const std::string& folder = context.m_strInstallPath;
     const std::string program = "\"" + folder + INSTALLED_SETUP_PROGRAM + "\" /UNINSTALL";
     const std::string reader = folder + "\\Programs\\Reader" + (context.IsNT() ? "NT" : "95") + ".exe";
@@ -57,6 +62,8 @@ void WriteUninstallEntry(CSetupContext& context)
     SetReportedValue(context, key, UNINSTALL_KEY, "NoRepair", DWORD{1});
     SetReportedValue(context, key, UNINSTALL_KEY, "UninstallString", program);
     SetReportedValue(context, key, UNINSTALL_KEY, "QuietUninstallString", program + " /S");
+    ::RegFlushKey(key.GetKey());
+    return true;
 }
 
 void RemoveUninstallEntry(CSetupContext& context)

@@ -18,8 +18,10 @@ constexpr char INSTALLED_SETUP_PROGRAM[] = "\\Setup\\setup.exe";
 // Writes the entry for the context's installation: name, the setup's own
 // version, publisher, folder, the reader's icon, the date, the size of the
 // files installed, and the commands that remove it (with /S for deployment
-// tools). Registry failures are not reported, as for the product's records.
-void WriteUninstallEntry(CSetupContext& context);
+// tools), the earlier entry kept for an undo. Registry failures are not
+// reported, as for the product's records; only a journal that cannot be
+// written fails it (its message shown).
+bool WriteUninstallEntry(CSetupContext& context);
 // Removes the entry (emptied first); reports nothing.
 void RemoveUninstallEntry(CSetupContext& context);
 // The setup's own version from its version resource ("1.0.2093.0"); "" when

@@ -163,6 +163,12 @@ void CInstallLog::FolderTreeRemoved(const std::string& path, bool everything)
     Write((everything ? "Folder removed: " : "Folder removed, some items remain: ") + path);
 }
 
+void CInstallLog::ChangeUndone(const std::string& what) { Write("Undone: " + what); }
+
+void CInstallLog::UndoFailed(const std::string& what) { Write("Not undone: " + what); }
+
+void CInstallLog::DeletionQueued(const std::string& path) { Write("File deleted at the next start of Windows: " + path); }
+
 void CInstallLog::MarkStageEnded(int stage, const std::string& outcome)
 {
     Write("Stage: " + LoadResString(IDS_UNINSTALL_STAGE_BASE + stage) + outcome);

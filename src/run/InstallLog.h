@@ -51,6 +51,9 @@ public:
     void LinkRemoved(const std::string& path) override;
     void ControlRegistered(const std::string& path) override;
     void FolderTreeRemoved(const std::string& path, bool everything) override;
+    void ChangeUndone(const std::string& what) override;
+    void UndoFailed(const std::string& what) override;
+    void DeletionQueued(const std::string& path) override;
     void MarkStageEnded(int stage, const std::string& outcome) override;
 
 private:

@@ -1,6 +1,8 @@
 #include "run/InstallSequence.h"
 
+#include "core/Messages.h"
 #include "core/SetupContext.h"
+#include "framework/ResourceStrings.h"
 #include "install/FolderDaclWriter.h"
 #include "install/OleRegistration.h"
 #include "install/PackageInstall.h"
@@ -10,33 +12,46 @@
 #include "resources/resource.h"
 #include "shell/InstallFolders.h"
 #include "shell/Shortcuts.h"
+#include "undo/UndoJournal.h"
+
+namespace
+{
+// Starts keeping the run's journal on disk, so that a run that is killed is
+// undone at the next start; false, after its message, when it cannot.
+bool BeginJournal(CSetupContext& context)
+{
+    CUndoJournal::RunInfo run;
+    run.upgrade = context.m_bUpgrade;
+    run.build = context.m_nInstalledBuild;
+    run.installPath = context.m_strInstallPath;
+    const std::string path = CUndoJournal::PathIn(context.m_strWindowsDir);
+    if (context.Journal().Begin(path, run))
+        return true;
+    const std::string reason = GetLastErrorText();
+    context.ShowMessage(FormatResMessage(IDS_JOURNAL_FAILED, {path.c_str(), reason.c_str()}), MB_OK);
+    return false;
+}
+
+// Every step up to the records that say Lumiro is installed, which come last
+// of all, once everything else is in place.
+bool RunInstallSteps(CSetupContext& context)
+{
+    return CreateInstallFolders(context) && InstallPackages(context) && ConfigureSoftware(context) &&
+           CreateShortcuts(context) && RegisterComponents(context) && RegisterOleControls(context) &&
+           InstallSetupProgram(context) && WriteProductRecords(context) && WriteUninstallEntry(context);
+}
+} // namespace
 
 bool RunInstall(CSetupContext& context)
 {
-    if (!CreateInstallFolders(context))
+    if (!BeginJournal(context))
         return false;
-
-    if (!InstallPackages(context))
+    if (!RunInstallSteps(context))
+    {
+        UndoInstallation(context);
         return false;
-
-    if (!WriteRegistryRecords(context))
-        return false;
-
-    if (!CreateShortcuts(context))
-        return false;
-
-    if (!RegisterComponents(context))
-        return false;
-
-    if (!RegisterOleControls(context))
-        return false;
-
-    // Last, once everything else is in place: the setup program's own copy
-    // and the entry in Windows' list of programs that starts it.
-    if (!InstallSetupProgram(context))
-        return false;
-    WriteUninstallEntry(context);
-
+    }
+    context.Journal().Commit(context);
     SetFolderAccessRights(context);
     return true;
 }
@@ -45,4 +60,29 @@ bool RegisterComponents(CSetupContext& context)
 {
     context.Progress().SetStage(IDS_STAGE_COMPONENTS, 0);
     return true;
+}
+
+std::string DescribeUndo(const CUndoJournal::RunInfo& run, const std::vector<std::string>& failures)
+{
+    if (!failures.empty())
+    {
+        std::string items;
+        for (const std::string& failure : failures)
+            items += (items.empty() ? "" : "\n") + failure;
+        return FormatResMessage(IDS_UNDO_INCOMPLETE, {items.c_str()});
+    }
+    if (!run.upgrade)
+        return LoadResString(IDS_UNDONE_NEW);
+    const std::string build = run.build ? std::to_string(run.build) : std::string("n/a");
+    return FormatResMessage(IDS_UNDONE_UPGRADE, {build.c_str()});
+}
+
+void UndoInstallation(CSetupContext& context)
+{
+    CUndoJournal& journal = context.Journal();
+    const CUndoJournal::RunInfo run = journal.Run();
+    const std::vector<std::string> failures = journal.Rollback(context);
+    // What was queued for the restart has been taken back with the rest.
+    context.m_bRebootNeeded = false;
+    context.ShowMessage(DescribeUndo(run, failures), MB_OK);
 }

@@ -26,10 +26,10 @@ InstalledCopy FindInstalledCopy()
 {
     InstalledCopy copy;
     // Registry failures are silent: a missing key or value counts as no
-    // recorded installation. The key is opened for writing as well (and made
-    // when missing), as the main dialog records the default folder in it.
+    // recorded installation. Looking makes nothing: a run that then installs
+    // nothing leaves no key behind.
     CRegistryKey key;
-    key.Create(HKEY_LOCAL_MACHINE, PRODUCT_INSTALL_KEY);
+    key.Open(HKEY_LOCAL_MACHINE, PRODUCT_INSTALL_KEY, KEY_READ);
     key.QueryString(VALUE_INSTALL_PATH, copy.path);
     key.QueryDWORD(VALUE_BUILD_NUMBER, copy.build);
 

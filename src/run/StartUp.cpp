@@ -11,6 +11,7 @@
 #include "resources/resource.h"
 #include "run/ExitCodes.h"
 #include "run/InstallLog.h"
+#include "run/InterruptedRun.h"
 #include "run/Relaunch.h"
 #include "run/SetupOptions.h"
 
@@ -109,6 +110,8 @@ bool PrepareRun(CSetupContext& context, const SetupOptions& options, CInstallLog
             exitCode = static_cast<int>(relayed);
         return false;
     }
+    // A run that was killed is undone before this one does anything.
+    RecoverInterruptedRun(context, log);
     if (!CreateSecureKey(context))
     {
         log.Failure("Setup cannot create the key HKLM\\Software\\Secure\\Corvane: administrative rights are needed.");

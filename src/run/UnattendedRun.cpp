@@ -40,6 +40,8 @@ int Install(CSetupContext& context, const SetupOptions& options, CInstallLog& lo
         if (options.hasDir)
             log.Write("The folder of /DIR is not used: an upgrade stays in the installed copy's folder.");
         context.m_strInstallPath = copy.path;
+        context.m_bUpgrade = true;
+        context.m_nInstalledBuild = copy.build;
     }
     else
     {

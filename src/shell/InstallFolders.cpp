@@ -5,6 +5,7 @@
 #include "core/Messages.h"
 #include "core/SetupContext.h"
 #include "resources/resource.h"
+#include "undo/UndoJournal.h"
 
 #include <cstring>
 #include <vector>
@@ -70,10 +71,7 @@ bool CreateFolder(CSetupContext& context, const std::string& path)
 {
     context.Progress().SetStatusText(path);
     if (::CreateDirectoryA(path.c_str(), nullptr))
-    {
-        context.Events().FolderMade(path);
-        return true;
-    }
+        return NoteFolderMade(context, path);
     if (::GetLastError() == ERROR_ALREADY_EXISTS)
         return true;
     const std::string reason = GetLastErrorText();

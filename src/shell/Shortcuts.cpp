@@ -11,6 +11,7 @@
 #include "framework/Handles.h"
 #include "framework/ResourceStrings.h"
 #include "resources/resource.h"
+#include "undo/UndoJournal.h"
 
 namespace
 {
@@ -84,11 +85,16 @@ bool CreateShortcut(CSetupContext& context, const std::string& folder)
     const std::string target =
         context.m_strInstallPath + "\\Programs\\Reader" + (context.IsNT() ? "NT" : "95") + ".exe";
     const std::string link = LinkPath(folder);
-    if (SaveShellLink(link, target, LoadResString(IDS_SHORTCUT_NAME)))
+    // An earlier link is set aside, not overwritten, so that an undo can put
+    // it back.
+    CUndoJournal& journal = context.Journal();
+    if (journal.PrepareToWrite(link) && SaveShellLink(link, target, LoadResString(IDS_SHORTCUT_NAME)))
     {
         context.Events().LinkCreated(link, target);
         return true;
     }
+    if (journal.Failed())
+        return ShowJournalFailure(context);
     const std::string reason = GetLastErrorText();
     context.ShowMessage(FormatResMessage(IDS_SHORTCUT_FAILED, {reason.c_str()}), MB_OK);
     return false;

@@ -189,6 +189,11 @@ NEW_INSTALL=(click "$MAIN_DIALOG" 1001 click License 1002 click License 1001 cli
 # agreement and the path dialog are not shown).
 UPGRADE=(click "$MAIN_DIALOG" 1001)
 COMPLETED='Installation is complete.  Thank you for installing Lumiro'
+# The last message of a run that failed or was cancelled: what its undo left.
+UNDONE_NEW='Setup has undone its changes: nothing was left of the installation.'
+undone_upgrade() { echo "Setup has undone its changes: Lumiro (Build $1) is as it was before."; }
+# The journal a run keeps while it changes the machine.
+JOURNAL=windows/'Lumiro Setup.journal'
 UNINSTALL_BUTTON=1002
 # The uninstall window's log after the three stages.
 UNINSTALL_LOG='Removing Program Files... done.\nRemoving Registry Information... done.\nRemove Icons... done.\n'

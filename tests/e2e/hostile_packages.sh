@@ -3,8 +3,8 @@
 # stream that holds more than its record of 0 bytes, names ending in a dot
 # or a space, a full path longer than MAX_PATH, and a file entry where a
 # folder is. Each stops the upgrade with its message before anything of the
-# entry is written: the older copy stays whole, no temporary file stays,
-# nothing is queued for a restart.
+# entry is written, and the upgrade is undone: the older copy stays whole, no
+# temporary file stays, nothing is queued for a restart.
 . "$(dirname "$0")/e2e-lib.sh"
 e2e_begin
 
@@ -19,7 +19,8 @@ cp "$(c_drive Lumiro/Programs/ReaderRes.dll)" "$older"
 upgrade_stops() {
   local message="$1"; shift
   record_installed_build 2092
-  driver start 'C:\media\setup.exe' "${UPGRADE[@]}" "$@" message "$message" 1 exit 1603
+  driver start 'C:\media\setup.exe' "${UPGRADE[@]}" "$@" message "$message" 1 \
+    message "$(undone_upgrade 2092)" 1 exit 1603
 }
 
 head -c 204800 /dev/urandom > "$E2E_OUT/stream.bin"

@@ -17,7 +17,7 @@ make_package "$MEDIA/APPS_95.PKG" <<JSON
 JSON
 record_installed_build 2092
 driver start 'C:\media\setup.exe' "${UPGRADE[@]}" window 'Replace File' click 'Replace File' 1 \
-  message 'Read from package failed - *' 1 exit 1603
+  message 'Read from package failed - *' 1 message "$(undone_upgrade 2092)" 1 exit 1603
 check "a stored entry shorter than its record leaves the older ReaderRes.dll whole" \
   cmp -s "$older" "$(c_drive Lumiro/Programs/ReaderRes.dll)"
 check "no temporary file after the damaged entry" no_temporary_files Lumiro/Programs
@@ -30,7 +30,7 @@ JSON
 record_installed_build 2092
 driver start 'C:\media\setup.exe' "${UPGRADE[@]}" \
   message 'The file "C:\Lumiro\Programs\ZZDir" cannot be installed because a folder of that name is in its place.' 1 \
-  exit 1603
+  message "$(undone_upgrade 2092)" 1 exit 1603
 check "the folder in the way keeps its file" grep -q "person's own" "$(c_drive Lumiro/Programs/ZZDir/inner.txt)"
 check "no temporary file after the folder in the way" no_temporary_files Lumiro/Programs
 check "WININIT.INI does not name the folder" \

@@ -9,6 +9,7 @@
 #include "core/Platform.h"
 #include "core/SetupContext.h"
 #include "install/FileWriter.h"
+#include "undo/UndoJournal.h"
 #include "install/PackageInstall.h"
 #include "install/WininitRenames.h"
 #include "package/PackageCatalog.h"
@@ -376,27 +377,49 @@ TEST_F(Win9xWriterTest, WininitThatCannotBeWrittenIsReportedAndStopsTheInstallat
     EXPECT_EQ(ReadTextFile(target), OLD_CONTENTS);
 }
 
-// A holder that lets others delete the file: the deletion succeeds but the
-// name stays taken, so the rename after it fails. The new file is queued as
-// for a file in use, never deleted, so the package's copy still arrives.
-TEST_F(Win9xWriterTest, RenameRefusedAfterTheDeletionQueuesTheNewFile)
+// A holder that lets others rename the file (Wine's leave to delete it):
+// the target is set aside and the package's copy takes its name at once, with
+// no line for WININIT.INI; an undo puts the earlier copy back.
+TEST_F(Win9xWriterTest, TargetThatMayBeRenamedIsSetAsideAndPutBackByAnUndo)
 {
     OpenPackage({FileEntry(L"HeldLibrary.dll", NEW_CONTENTS)});
     const std::string target = folder + "\\HeldLibrary.dll";
-    const std::string temporary = folder + "\\$tmp0001.tmp";
     ASSERT_TRUE(WriteTextFile(target, OLD_CONTENTS));
     CFileHolder holder;
     ASSERT_TRUE(holder.Hold(target, CFileHolder::Sharing::Delete));
 
     EXPECT_TRUE(Write(0, target));
-    const std::string shortTarget = ShortPath(target);
-    const std::string shortTemporary = ShortPath(temporary);
+    EXPECT_EQ(ReadTextFile(target), NEW_CONTENTS);
+    EXPECT_TRUE(Lines().empty());
+    EXPECT_EQ(FilesMatching(folder, "$old*.tmp").size(), 1u);
     holder.Release();
+    EXPECT_EQ(context.Journal().Rollback(context), std::vector<std::string>{});
 
     EXPECT_TRUE(prompts.shown.empty());
+    EXPECT_EQ(ReadTextFile(target), OLD_CONTENTS);
+    EXPECT_TRUE(FilesMatching(folder, "$old*.tmp").empty());
+    EXPECT_TRUE(TemporaryFiles(folder).empty());
+}
+
+// The lines of a held file that reached WININIT.INI are taken out of it again
+// by an undo, and every other line stays.
+TEST_F(Win9xWriterTest, AnUndoTakesTheLinesOfAHeldFileBackOutOfWininit)
+{
+    const std::string target = folder + "\\HeldLibrary.dll";
+    ASSERT_TRUE(WriteTextFile(target, OLD_CONTENTS));
+    ASSERT_TRUE(WriteTextFile(windows / "WININIT.INI", "[rename]\r\nNUL=C:\\OTHER.TMP\r\n[later]\r\nx=1\r\n"));
+    Package("APPS_95.PKG", {FileEntry(L"HeldLibrary.dll", NEW_CONTENTS)});
+    prompts.replaceAnswers = {ReplaceAnswer::Yes};
+    CFileHolder holder;
+    ASSERT_TRUE(holder.Hold(target));
+    ASSERT_TRUE(InstallPackage(context, "APPS_95.PKG", folder));
+    holder.Release();
+    const std::string shortTarget = ShortPath(target);
     ASSERT_FALSE(shortTarget.empty());
-    ASSERT_FALSE(shortTemporary.empty());
-    EXPECT_EQ(Lines(),
-              (std::vector<std::string>{"NUL=" + shortTarget, shortTarget + "=" + shortTemporary}));
-    EXPECT_EQ(ReadTextFile(temporary), NEW_CONTENTS);
+    ASSERT_NE(Wininit().find("NUL=" + shortTarget), std::string::npos);
+
+    EXPECT_EQ(context.Journal().Rollback(context), std::vector<std::string>{});
+    EXPECT_EQ(Wininit(), "[rename]\r\nNUL=C:\\OTHER.TMP\r\n[later]\r\nx=1\r\n");
+    EXPECT_EQ(ReadTextFile(target), OLD_CONTENTS);
+    EXPECT_TRUE(TemporaryFiles(folder).empty());
 }

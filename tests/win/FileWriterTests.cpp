@@ -12,6 +12,7 @@
 #include "core/SetupContext.h"
 #include "install/BootReplacementQueue.h"
 #include "install/FileWriter.h"
+#include "undo/UndoJournal.h"
 #include "package/PackageFile.h"
 
 namespace
@@ -169,49 +170,130 @@ TEST_F(FileWriterTest, RenameRefusedForAnotherReasonReportsItAndRemovesTheTempor
     EXPECT_TRUE(TemporaryFiles(scratch.Path()).empty());
 }
 
-// A target held open by another process cannot be replaced: the writer
-// queues one delayed move that replaces it at start-up, asks for a restart
-// and reports success. The target is never deleted before: a holder that
-// lets others delete the file keeps its contents too.
+// A target held open by another process without leave to rename it cannot
+// be replaced: the writer queues one delayed move that replaces it at
+// start-up, asks for a restart and reports success. The target is never
+// touched before.
 TEST_F(FileWriterTest, TargetInUseIsQueuedAsOneReplacingDelayedMoveAndKeptUntilThen)
 {
-    for (const auto sharing : {CFileHolder::Sharing::None, CFileHolder::Sharing::Delete})
+    OpenPackage({FileEntry(L"held.dll", NEW_CONTENTS)});
+    const std::string target = scratch / "held.dll";
+    ASSERT_TRUE(WriteTextFile(target, "old"));
+    ASSERT_TRUE(WriteTextFile(scratch / "$tmp0001.tmp", "one"));
+    ASSERT_TRUE(WriteTextFile(scratch / "$tmp0002.tmp", "two"));
+    const std::vector<std::string> before = ReadPendingRenames();
+    CFileHolder holder;
+    ASSERT_TRUE(holder.Hold(target, CFileHolder::Sharing::None));
+
+    const bool written = Write(0, target);
+    const std::vector<std::string> after = ReadPendingRenames();
+    WritePendingRenames(before);
+    holder.Release();
+
+    EXPECT_TRUE(written);
+    EXPECT_TRUE(context.m_bRebootNeeded);
+    EXPECT_TRUE(prompts.shown.empty());
+    EXPECT_FALSE(context.BootQueue().HasPending());
+    EXPECT_EQ(ReadTextFile(target), "old");
+    const std::string queued = scratch / "$tmp0003.tmp";
+    EXPECT_EQ(ReadTextFile(queued), NEW_CONTENTS);
+    ASSERT_EQ(after.size(), before.size() + 2);
+    const std::vector<std::string> added(after.end() - 2, after.end());
+    EXPECT_EQ(added, (std::vector<std::string>{"\\??\\" + queued, "!\\??\\" + target}));
+}
+
+// A program that holds the target but lets others rename it (as Windows does
+// for a running program or a loaded library) does not cost a restart: the
+// target is set aside under a name of its own and the new file takes its
+// place at once. The earlier copy goes when the run ends: deleted, or, while
+// it is still held without leave to delete it, at the next start of Windows.
+TEST_F(FileWriterTest, TargetInUseThatMayBeRenamedIsSetAsideAndReplacedAtOnce)
+{
+    for (const bool deletable : {true, false})
     {
-        SCOPED_TRACE(sharing == CFileHolder::Sharing::None ? "exclusive" : "delete sharing");
+        SCOPED_TRACE(deletable ? "the earlier copy can be deleted" : "the earlier copy is held");
         package.Close();
-        OpenPackage({FileEntry(L"held.dll", NEW_CONTENTS)});
-        context.m_bRebootNeeded = false;
-        const std::string target = scratch / "held.dll";
+        OpenPackage({FileEntry(L"running.dll", NEW_CONTENTS)});
+        const std::string target = scratch / "running.dll";
         ASSERT_TRUE(WriteTextFile(target, "old"));
-        ASSERT_TRUE(WriteTextFile(scratch / "$tmp0001.tmp", "one"));
-        ASSERT_TRUE(WriteTextFile(scratch / "$tmp0002.tmp", "two"));
-        ::DeleteFileA((scratch / "$tmp0003.tmp").c_str());
         const std::vector<std::string> before = ReadPendingRenames();
         CFileHolder holder;
-        ASSERT_TRUE(holder.Hold(target, sharing));
+        ASSERT_TRUE(holder.Hold(target, CFileHolder::Sharing::Delete));
 
-        const bool written = Write(0, target);
+        EXPECT_TRUE(Write(0, target));
+        EXPECT_EQ(ReadTextFile(target), NEW_CONTENTS);
+        EXPECT_FALSE(context.m_bRebootNeeded);
+        EXPECT_EQ(ReadPendingRenames(), before);
+        const std::vector<std::string> aside = FilesMatching(scratch.Path(), "$old*.tmp");
+        ASSERT_EQ(aside.size(), 1u);
+        const std::string asidePath = scratch / aside[0];
+        EXPECT_EQ(ReadTextFile(asidePath), "old");
+        if (!deletable)
+        {
+            holder.Release();
+            ASSERT_TRUE(holder.Hold(asidePath, CFileHolder::Sharing::None));
+        }
+
+        context.Journal().Commit(context);
         const std::vector<std::string> after = ReadPendingRenames();
         WritePendingRenames(before);
-        const std::string heldContents = ReadTextFile(target);
         holder.Release();
-
-        EXPECT_TRUE(written);
-        EXPECT_TRUE(context.m_bRebootNeeded);
-        EXPECT_TRUE(prompts.shown.empty());
-        EXPECT_FALSE(context.BootQueue().HasPending());
-        // An exclusive holder lets nobody read the file while it holds it.
-        if (sharing == CFileHolder::Sharing::Delete)
+        if (deletable)
         {
-            EXPECT_EQ(heldContents, "old");
+            EXPECT_EQ(after, before);
+            EXPECT_FALSE(FileExists(asidePath));
         }
-        EXPECT_EQ(ReadTextFile(target), "old");
-        const std::string queued = scratch / "$tmp0003.tmp";
-        EXPECT_EQ(ReadTextFile(queued), NEW_CONTENTS);
-        ASSERT_EQ(after.size(), before.size() + 2);
-        const std::vector<std::string> added(after.end() - 2, after.end());
-        EXPECT_EQ(added, (std::vector<std::string>{"\\??\\" + queued, "!\\??\\" + target}));
+        else
+        {
+            ASSERT_EQ(after.size(), before.size() + 2);
+            EXPECT_EQ(std::vector<std::string>(after.end() - 2, after.end()),
+                      (std::vector<std::string>{"\\??\\" + asidePath, ""}));
+            ::DeleteFileA(asidePath.c_str());
+        }
+        EXPECT_TRUE(prompts.shown.empty());
     }
+}
+
+// An undo after the writer's three ways in: a new file goes, a replaced one
+// (read-only, so set aside with plain attributes) comes back as it was, and a
+// replacement queued for the restart is withdrawn with its temporary file.
+TEST_F(FileWriterTest, AnUndoLeavesEveryTargetAsItWas)
+{
+    OpenPackage({FileEntry(L"new.dll", NEW_CONTENTS), FileEntry(L"replaced.dll", NEW_CONTENTS),
+                 FileEntry(L"held.dll", NEW_CONTENTS)});
+    const std::string created = scratch / "new.dll";
+    const std::string replaced = scratch / "replaced.dll";
+    const std::string held = scratch / "held.dll";
+    ASSERT_TRUE(WriteTextFile(replaced, "old replaced"));
+    ASSERT_TRUE(::SetFileAttributesA(replaced.c_str(), FILE_ATTRIBUTE_READONLY));
+    ASSERT_TRUE(WriteTextFile(held, "old held"));
+    const std::vector<std::string> before = ReadPendingRenames();
+    CFileHolder holder;
+    ASSERT_TRUE(holder.Hold(held, CFileHolder::Sharing::None));
+    CRecordingEvents events;
+    context.SetEvents(&events);
+
+    ASSERT_TRUE(Write(0, created));
+    ASSERT_TRUE(Write(1, replaced));
+    ASSERT_TRUE(Write(2, held));
+    ASSERT_EQ(ReadPendingRenames().size(), before.size() + 2);
+    ASSERT_EQ(ReadTextFile(replaced), NEW_CONTENTS);
+    const std::vector<std::string> failures = context.Journal().Rollback(context);
+    const std::vector<std::string> after = ReadPendingRenames();
+    WritePendingRenames(before);
+    holder.Release();
+
+    EXPECT_EQ(failures, std::vector<std::string>{});
+    EXPECT_FALSE(FileExists(created));
+    EXPECT_EQ(ReadTextFile(replaced), "old replaced");
+    EXPECT_EQ(::GetFileAttributesA(replaced.c_str()) & FILE_ATTRIBUTE_READONLY, DWORD(FILE_ATTRIBUTE_READONLY));
+    ::SetFileAttributesA(replaced.c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(ReadTextFile(held), "old held");
+    EXPECT_EQ(after, before);
+    EXPECT_TRUE(TemporaryFiles(scratch.Path()).empty());
+    EXPECT_TRUE(FilesMatching(scratch.Path(), "$old*.tmp").empty());
+    EXPECT_EQ(events.undone, (std::vector<std::string>{"replacement at the next start of Windows withdrawn: " + held,
+                                                       "file put back: " + replaced, "file removed: " + created}));
 }
 
 // A scanner or indexer holds a fresh file for a moment: a target let go

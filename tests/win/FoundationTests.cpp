@@ -4,6 +4,8 @@
 
 #include <chrono>
 
+#include <shlobj.h>
+
 #include "TestSupport.h"
 #include "app/DlgInstalling.h"
 #include "app/WindowPrompts.h"
@@ -21,6 +23,7 @@
 #include "run/StartUp.h"
 #include "shell/InstallFolders.h"
 #include "shell/Shortcuts.h"
+#include "undo/UndoJournal.h"
 
 TEST(ErrorText, KeepsTheSystemsTrailingLineBreak)
 {
@@ -216,11 +219,13 @@ TEST_F(InstallFoldersTest, InstallSequenceStopsAtStepOneWhenAFolderFails)
     ASSERT_TRUE(WriteTextFile(scratch / "file", "not a folder"));
     const std::string folder = scratch / "file\\Lumiro";
     context.m_strInstallPath = folder;
+    DetermineFolders(context);
     EXPECT_FALSE(RunInstall(context));
     EXPECT_EQ(progress.stage, "Creating folders");
     EXPECT_EQ(progress.stages, std::vector<std::string>{"Creating folders"});
-    ASSERT_EQ(prompts.shown.size(), 1u);
+    ASSERT_EQ(prompts.shown.size(), 2u);
     EXPECT_NE(prompts.shown[0].text.find(SystemErrorText(ERROR_PATH_NOT_FOUND)), std::string::npos);
+    EXPECT_EQ(prompts.shown[1].text, "Setup has undone its changes: nothing was left of the installation.");
 }
 
 TEST(ProgressWindow, ShowsItsCaptionAndBlankLinesThenTheTextsLiterally)
@@ -371,13 +376,22 @@ TEST_F(InstallSequenceTest, RunsTheStepsInOrderAndARefusedFolderRightDoesNotFail
     EXPECT_EQ(location, scratch / "Lumiro");
 }
 
-TEST_F(InstallSequenceTest, AControlThatFailsToRegisterEndsTheSequenceAfterItsMessage)
+TEST_F(InstallSequenceTest, AControlThatFailsToRegisterEndsTheSequenceAfterItsMessageAndEverythingIsUndone)
 {
+    const std::string journal = CUndoJournal::PathIn(context.m_strWindowsDir);
+    const std::string desktopLink = ShellFolder(CSIDL_COMMON_DESKTOPDIRECTORY) + "\\Lumiro.lnk";
+    ::DeleteFileA(desktopLink.c_str());
     EXPECT_FALSE(RunInstall(context));
     EXPECT_FALSE(CRegistryKey().Open(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, KEY_READ)) << "no entry for a failed installation";
     EXPECT_EQ(progress.stage, "Registering OLE Controls");
-    ASSERT_EQ(prompts.shown.size(), 1u);
+    ASSERT_EQ(prompts.shown.size(), 2u);
     EXPECT_EQ(prompts.shown[0].text,
               "Failed to register OLE control \"" + (scratch / "Lumiro\\Programs\\UiCtlsU.ocx") + "\"");
+    EXPECT_EQ(prompts.shown[1].text, "Setup has undone its changes: nothing was left of the installation.");
     EXPECT_EQ(rights.calls, 0);
+    // The folders and the links the run made went again, and so did its
+    // journal.
+    EXPECT_FALSE(FolderExists(scratch / "Lumiro"));
+    EXPECT_FALSE(FileExists(desktopLink));
+    EXPECT_FALSE(FileExists(journal));
 }

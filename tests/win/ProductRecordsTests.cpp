@@ -81,7 +81,7 @@ protected:
     bool Install()
     {
         context.m_strInstallPath = installPath;
-        return WriteRegistryRecords(context);
+        return ConfigureSoftware(context) && WriteProductRecords(context);
     }
     void Uninstall() { RemoveRegistryRecords(context); }
 

@@ -1,5 +1,7 @@
 #include "TestSupport.h"
 
+#include <algorithm>
+
 #include "framework/Handles.h"
 #include "framework/ResourceStrings.h"
 #include "registry/RegistryKey.h"
@@ -126,11 +128,13 @@ void DeleteRegistryTree(HKEY root, const std::string& subKey)
         ::RegDeleteKeyA(root, subKey.c_str());
 }
 
-std::vector<std::string> TemporaryFiles(const std::string& folder)
+std::vector<std::string> TemporaryFiles(const std::string& folder) { return FilesMatching(folder, "$tmp*.tmp"); }
+
+std::vector<std::string> FilesMatching(const std::string& folder, const std::string& pattern)
 {
     std::vector<std::string> names;
     WIN32_FIND_DATAA data;
-    unique_hfind find(::FindFirstFileA((folder + "\\$tmp*.tmp").c_str(), &data));
+    unique_hfind find(::FindFirstFileA((folder + "\\" + pattern).c_str(), &data));
     if (!find)
         return names;
     do
@@ -231,6 +235,13 @@ bool CStandInBootQueue::Queue(const std::string& source, const std::string& targ
         return false;
     }
     (m_atOnce ? committed : pending).push_back(target + "=" + source);
+    return true;
+}
+
+bool CStandInBootQueue::Withdraw(const std::string& source, const std::string& target)
+{
+    for (std::vector<std::string>* list : {&pending, &committed})
+        list->erase(std::remove(list->begin(), list->end(), target + "=" + source), list->end());
     return true;
 }
 

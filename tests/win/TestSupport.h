@@ -58,12 +58,16 @@ public:
     void RecordWritten(const std::string& key, const std::string& value, const std::string& data) override;
     void LinkCreated(const std::string& path, const std::string&) override { links.push_back(path); }
     void ControlRegistered(const std::string& path) override { controls.push_back(path); }
+    void ChangeUndone(const std::string& what) override { undone.push_back(what); }
+    void UndoFailed(const std::string& what) override { notUndone.push_back(what); }
 
     std::vector<std::string> files;
     std::vector<std::string> folders;
     std::vector<std::string> records; // "<value>=<data>"
     std::vector<std::string> links;
     std::vector<std::string> controls;
+    std::vector<std::string> undone;
+    std::vector<std::string> notUndone;
 };
 
 // A boot-time queue that stands in for the system's: it records each
@@ -80,6 +84,8 @@ public:
     bool HasPending() const override { return !pending.empty(); }
     bool Commit() override;
     void Discard() override { pending.clear(); }
+    // Drops the replacement from pending or committed.
+    bool Withdraw(const std::string& source, const std::string& target) override;
 
     bool refuse = false;
     std::vector<std::string> pending;   // "<target>=<source>", waiting for Commit
@@ -116,6 +122,9 @@ void DeleteRegistryTree(HKEY root, const std::string& subKey);
 
 // The names of the writer's temporary files ("$tmp*.tmp") in a folder.
 std::vector<std::string> TemporaryFiles(const std::string& folder);
+// The names of the files in a folder that match a wildcard pattern
+// ("$old*.tmp": the earlier copies a run set aside).
+std::vector<std::string> FilesMatching(const std::string& folder, const std::string& pattern);
 
 // The Windows version the system reports to this program.
 OSVERSIONINFOA SystemVersion();

@@ -45,6 +45,8 @@ BOOL DLG_Setup::OnInitDialog()
         }
         m_strInstallLabel = LoadResString(IDS_UPGRADE_SOFTWARE);
         m_context.m_strInstallPath = copy.path;
+        m_context.m_bUpgrade = true;
+        m_context.m_nInstalledBuild = copy.build;
         m_bUpgrade = TRUE;
     }
     else

@@ -1,0 +1,440 @@
+#include "undo/UndoJournal.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "core/Messages.h"
+#include "core/SetupContext.h"
+#include "install/BootReplacementQueue.h"
+#include "install/OleRegistration.h"
+#include "resources/resource.h"
+#include "undo/RegistrySnapshot.h"
+
+namespace
+{
+// The kinds of notes, as the journal writes them.
+constexpr char RUN[] = "run";
+constexpr char TEMPORARY[] = "temp";
+constexpr char NEW_FILE[] = "new";
+constexpr char CANCEL_NEW[] = "cancel";
+constexpr char ASIDE[] = "aside";
+constexpr char FOLDER[] = "folder";
+constexpr char KEY[] = "key";
+constexpr char KEY_NOT_KEPT[] = "key-not-kept";
+constexpr char BOOT[] = "boot";
+constexpr char CONTROL[] = "control";
+constexpr char COMMIT[] = "commit";
+
+bool Exists(const std::string& path) { return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+bool IsGone(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
+
+// Deletes a file, a read-only one too; one that is not there is no error.
+bool RemoveFile(const std::string& path)
+{
+    if (::DeleteFileA(path.c_str()) || IsGone(::GetLastError()))
+        return true;
+    if (::GetLastError() != ERROR_ACCESS_DENIED)
+        return false;
+    ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    return ::DeleteFileA(path.c_str()) != FALSE;
+}
+
+// The reason of the last failure on one line, for a list of them.
+std::string ReasonText()
+{
+    std::string reason = GetLastErrorText();
+    while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' || reason.back() == ' '))
+        reason.pop_back();
+    return reason.empty() ? std::string("error ") + std::to_string(::GetLastError()) : reason;
+}
+
+std::string Lower(std::string text)
+{
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
+    return text;
+}
+
+std::string FolderOf(const std::string& path)
+{
+    const size_t last = path.find_last_of("\\/");
+    return last == std::string::npos ? std::string() : path.substr(0, last);
+}
+
+// What one rollback collects on its way back.
+struct RollbackState
+{
+    CSetupContext& context;
+    bool nt;
+    // Targets whose note of a new file was cancelled later in the run.
+    std::set<std::string> cancelled;
+    // Controls to register again once their earlier files are back.
+    std::vector<std::string> reregister;
+    std::vector<std::string> failures;
+
+    void Undone(const std::string& what) { context.Events().ChangeUndone(what); }
+    // The item that stays as the run left it: the line says which and where.
+    void FailedWith(UINT messageId, const std::vector<const char*>& args)
+    {
+        failures.push_back(FormatResMessage(messageId, args));
+        context.Events().UndoFailed(failures.back());
+    }
+    void Failed(UINT messageId, const std::string& item)
+    {
+        const std::string reason = ReasonText();
+        FailedWith(messageId, {item.c_str(), reason.c_str()});
+    }
+};
+
+// Puts the set-aside file back under its name, over the run's new file.
+bool PutBack(const std::string& aside, const std::string& target, bool nt)
+{
+    if (nt)
+        return ::MoveFileExA(aside.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
+    // Windows 9x has no replacing rename.
+    return RemoveFile(target) && ::MoveFileA(aside.c_str(), target.c_str());
+}
+
+void UndoRecord(const JournalRecord& record, RollbackState& state)
+{
+    const std::vector<std::string>& f = record.fields;
+    const std::string& kind = record.kind;
+    if (kind == TEMPORARY && f.size() == 1)
+    {
+        if (!RemoveFile(f[0]))
+            state.Failed(IDS_UNDO_FILE_STAYS, f[0]);
+    }
+    else if (kind == NEW_FILE && f.size() == 2)
+    {
+        const std::string& target = f[0];
+        const std::string& temp = f[1];
+        const bool cancelled = state.cancelled.erase(target) != 0;
+        // A temporary file still there never took the target's name.
+        if (!temp.empty() && Exists(temp))
+        {
+            if (!RemoveFile(temp))
+                state.Failed(IDS_UNDO_FILE_STAYS, temp);
+        }
+        else if (!cancelled && Exists(target))
+        {
+            state.context.Progress().SetStatusText(target);
+            if (RemoveFile(target))
+                state.Undone("file removed: " + target);
+            else
+                state.Failed(IDS_UNDO_FILE_STAYS, target);
+        }
+    }
+    else if (kind == CANCEL_NEW && f.size() == 1)
+    {
+        state.cancelled.insert(f[0]);
+    }
+    else if (kind == ASIDE && f.size() == 3)
+    {
+        const std::string& target = f[0];
+        const std::string& aside = f[1];
+        // No set-aside file: the rename never happened.
+        if (!Exists(aside))
+            return;
+        state.context.Progress().SetStatusText(target);
+        if (PutBack(aside, target, state.nt))
+        {
+            if (!f[2].empty())
+                ::SetFileAttributesA(target.c_str(), std::strtoul(f[2].c_str(), nullptr, 10));
+            state.Undone("file put back: " + target);
+        }
+        else
+        {
+            const std::string reason = ReasonText();
+            state.FailedWith(IDS_UNDO_ASIDE_KEPT, {target.c_str(), aside.c_str(), reason.c_str()});
+        }
+    }
+    else if (kind == FOLDER && f.size() == 1)
+    {
+        if (::RemoveDirectoryA(f[0].c_str()))
+            state.Undone("folder removed: " + f[0]);
+        else if (!IsGone(::GetLastError()))
+            state.Failed(IDS_UNDO_FOLDER_STAYS, f[0]);
+    }
+    else if (kind == KEY && f.size() == 3)
+    {
+        CRegistrySnapshot snapshot;
+        if (!snapshot.Parse(f[0], f[1] == "1", f[2]))
+        {
+            ::SetLastError(ERROR_FILE_CORRUPT);
+            state.Failed(IDS_UNDO_KEY_STAYS, f[0]);
+        }
+        else if (snapshot.Restore())
+            state.Undone(std::string(snapshot.Existed() ? "registry key put back: " : "registry key removed: ") +
+                         "HKLM\\" + f[0]);
+        else
+            state.Failed(IDS_UNDO_KEY_STAYS, f[0]);
+    }
+    else if (kind == KEY_NOT_KEPT && f.size() == 2)
+    {
+        state.FailedWith(IDS_UNDO_KEY_NOT_KEPT, {f[0].c_str(), f[1].c_str()});
+    }
+    else if (kind == BOOT && f.size() == 2)
+    {
+        if (state.context.BootQueue().Withdraw(f[0], f[1]))
+            state.Undone("replacement at the next start of Windows withdrawn: " + f[1]);
+        else
+            state.Failed(IDS_UNDO_REPLACEMENT_STAYS, f[1]);
+    }
+    else if (kind == CONTROL && f.size() == 2)
+    {
+        if (Exists(f[0]))
+        {
+            if (UnregisterServerModule(f[0]))
+                state.Undone("OLE control unregistered: " + f[0]);
+            else
+                state.FailedWith(IDS_UNDO_CONTROL_STAYS, {f[0].c_str()});
+        }
+        if (f[1] == "1")
+            state.reregister.push_back(f[0]);
+    }
+}
+} // namespace
+
+std::string CUndoJournal::PathIn(const std::string& windowsDir) { return windowsDir + "\\Lumiro Setup.journal"; }
+
+bool CUndoJournal::Begin(const std::string& path, const RunInfo& run)
+{
+    if (!m_file.Create(path))
+        return false;
+    m_run = run;
+    // The notes made before (none in a run) go first.
+    std::vector<JournalRecord> earlier;
+    earlier.swap(m_records);
+    if (!Note({RUN, {run.upgrade ? "upgrade" : "new", std::to_string(run.build), run.installPath}}, true))
+        return false;
+    for (JournalRecord& record : earlier)
+        if (!Note(std::move(record), true))
+            return false;
+    return true;
+}
+
+bool CUndoJournal::Load(const std::string& path)
+{
+    Forget();
+    if (!CJournalFile::Read(path, m_records))
+        return false;
+    m_strLoadedPath = path;
+    for (const JournalRecord& record : m_records)
+    {
+        if (record.kind == RUN && record.fields.size() == 3)
+        {
+            m_run.upgrade = record.fields[0] == "upgrade";
+            m_run.build = std::strtoul(record.fields[1].c_str(), nullptr, 10);
+            m_run.installPath = record.fields[2];
+        }
+    }
+    return true;
+}
+
+bool CUndoJournal::Committed() const
+{
+    return std::any_of(m_records.begin(), m_records.end(),
+                       [](const JournalRecord& record) { return record.kind == COMMIT; });
+}
+
+bool CUndoJournal::Note(JournalRecord record, bool durable)
+{
+    if (m_file.IsOpen() && !m_file.Append(record, durable))
+    {
+        m_bFailed = true;
+        return false;
+    }
+    m_records.push_back(std::move(record));
+    return true;
+}
+
+bool CUndoJournal::NoteTemporaryFile(const std::string& temp) { return Note({TEMPORARY, {temp}}, false); }
+
+bool CUndoJournal::NoteNewFile(const std::string& target, const std::string& temp)
+{
+    return Note({NEW_FILE, {target, temp}}, false);
+}
+
+bool CUndoJournal::CancelNewFile(const std::string& target) { return Note({CANCEL_NEW, {target}}, false); }
+
+bool CUndoJournal::SetAside(const std::string& target, std::string* asideName)
+{
+    const std::string folder = FolderOf(target);
+    std::string aside;
+    // A name no file has: "$old0001.tmp", "$old0002.tmp", ... counted over
+    // the run, so that the note names the file the rename will make.
+    do
+    {
+        char name[32];
+        std::snprintf(name, sizeof name, "\\$old%04u.tmp", m_nextAside++);
+        aside = folder + name;
+    } while (Exists(aside));
+
+    if (asideName)
+        *asideName = aside;
+    if (!Note({ASIDE, {target, aside, ""}}, true))
+        return false;
+    if (::MoveFileA(target.c_str(), aside.c_str()))
+        return true;
+    DWORD error = ::GetLastError();
+    // A read-only, hidden or system file that the system will not rename as
+    // it is: renamed with plain attributes, which the undo gives back.
+    const DWORD attributes = ::GetFileAttributesA(target.c_str());
+    const DWORD special = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    if (error == ERROR_ACCESS_DENIED && attributes != INVALID_FILE_ATTRIBUTES &&
+        !(attributes & FILE_ATTRIBUTE_DIRECTORY) && (attributes & special))
+    {
+        if (!Note({ASIDE, {target, aside, std::to_string(attributes)}}, true))
+            return false;
+        ::SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (::MoveFileA(target.c_str(), aside.c_str()))
+            return true;
+        error = ::GetLastError();
+        ::SetFileAttributesA(target.c_str(), attributes);
+    }
+    ::SetLastError(error);
+    return false;
+}
+
+bool CUndoJournal::PrepareToWrite(const std::string& target)
+{
+    const DWORD attributes = ::GetFileAttributesA(target.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return NoteNewFile(target);
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+    {
+        ::SetLastError(ERROR_ACCESS_DENIED);
+        return false;
+    }
+    return SetAside(target);
+}
+
+bool CUndoJournal::NoteFolderMade(const std::string& folder) { return Note({FOLDER, {folder}}, false); }
+
+bool CUndoJournal::SaveRegistryKey(const std::string& subKey)
+{
+    // A key kept already, or one below it, is restored with it.
+    const std::string lower = Lower(subKey);
+    for (std::string key = lower;; key = FolderOf(key))
+    {
+        if (m_savedKeys.count(key))
+            return true;
+        if (key.find('\\') == std::string::npos)
+            break;
+    }
+    m_savedKeys.insert(lower);
+
+    CRegistrySnapshot snapshot;
+    if (!snapshot.Take(subKey))
+    {
+        // The run goes on (the writes may work where the read did not), but
+        // an undo will say that this key is not as it was.
+        const std::string reason = ReasonText();
+        return Note({KEY_NOT_KEPT, {subKey, reason}}, true);
+    }
+    return Note({KEY, {snapshot.KeyPath(), snapshot.Existed() ? "1" : "0", snapshot.Serialize()}}, true);
+}
+
+bool CUndoJournal::NoteBootReplacement(const std::string& temp, const std::string& target)
+{
+    return Note({BOOT, {temp, target}}, true);
+}
+
+bool CUndoJournal::NoteControlRegistration(const std::string& path)
+{
+    // A control file that was there before the run is registered again
+    // once it is back.
+    const bool earlier = Exists(path) && !MadeFile(path);
+    return Note({CONTROL, {path, earlier ? "1" : "0"}}, true);
+}
+
+bool CUndoJournal::MadeFile(const std::string& path) const
+{
+    bool made = false;
+    for (const JournalRecord& record : m_records)
+    {
+        if (record.fields.empty() || record.fields[0] != path)
+            continue;
+        if (record.kind == NEW_FILE)
+            made = true;
+        else if (record.kind == CANCEL_NEW)
+            made = false;
+    }
+    return made;
+}
+
+void CUndoJournal::Commit(CSetupContext& context)
+{
+    // From here on the run counts as done, also for a next start that finds
+    // this journal: it only finishes the deletions below.
+    Note({COMMIT, {}}, true);
+    IBootReplacementQueue& queue = context.BootQueue();
+    for (const JournalRecord& record : m_records)
+    {
+        if (record.kind != ASIDE || record.fields.size() != 3 || !Exists(record.fields[1]))
+            continue;
+        const std::string& aside = record.fields[1];
+        // A set-aside program that is still running (or a library still
+        // loaded) goes at the next start of Windows.
+        if (!RemoveFile(aside) && queue.QueueDeletion(aside))
+            context.Events().DeletionQueued(aside);
+    }
+    if (queue.HasPending())
+        queue.Commit();
+    Forget();
+}
+
+std::vector<std::string> CUndoJournal::Rollback(CSetupContext& context)
+{
+    RollbackState state{context, m_bNT, {}, {}, {}};
+    for (auto record = m_records.rbegin(); record != m_records.rend(); ++record)
+        UndoRecord(*record, state);
+    for (const std::string& control : state.reregister)
+    {
+        if (!Exists(control))
+            continue;
+        if (RegisterServerModule(control))
+            state.Undone("OLE control registered again: " + control);
+        else
+            state.FailedWith(IDS_UNDO_CONTROL_NOT_REGISTERED, {control.c_str()});
+    }
+    Forget();
+    return state.failures;
+}
+
+void CUndoJournal::Forget()
+{
+    if (m_file.IsOpen())
+        m_file.Remove();
+    else if (!m_strLoadedPath.empty())
+        ::DeleteFileA(m_strLoadedPath.c_str());
+    m_strLoadedPath.clear();
+    m_records.clear();
+    m_savedKeys.clear();
+}
+
+std::string JournalFailureMessage(CSetupContext& context)
+{
+    const std::string reason = GetLastErrorText();
+    const std::string& path = context.Journal().Path();
+    return FormatResMessage(IDS_JOURNAL_FAILED, {path.c_str(), reason.c_str()});
+}
+
+bool ShowJournalFailure(CSetupContext& context)
+{
+    context.ShowMessage(JournalFailureMessage(context), MB_OK);
+    return false;
+}
+
+bool NoteFolderMade(CSetupContext& context, const std::string& folder)
+{
+    if (!context.Journal().NoteFolderMade(folder))
+    {
+        ShowJournalFailure(context);
+        ::RemoveDirectoryA(folder.c_str());
+        return false;
+    }
+    context.Events().FolderMade(folder);
+    return true;
+}
