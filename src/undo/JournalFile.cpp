@@ -17,19 +17,33 @@ bool WriteAll(HANDLE file, const std::string& text)
     return true;
 }
 
+// Tabs and line breaks would end a field or a record, so they (and the
+// percent sign that starts the escape) are written as "%09", "%0A", "%0D" and
+// "%25"; everything else, paths with their backslashes too, stays readable.
 void AppendEscaped(std::string& line, const std::string& field)
 {
     for (const char c : field)
     {
         switch (c)
         {
-        case '\\': line += "\\\\"; break;
-        case '\t': line += "\\t"; break;
-        case '\n': line += "\\n"; break;
-        case '\r': line += "\\r"; break;
+        case '%': line += "%25"; break;
+        case '\t': line += "%09"; break;
+        case '\n': line += "%0A"; break;
+        case '\r': line += "%0D"; break;
         default: line += c;
         }
     }
+}
+
+int HexDigit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
 }
 } // namespace
 
@@ -55,10 +69,10 @@ JournalRecord CJournalFile::Decode(const std::string& line)
         {
             parts.emplace_back();
         }
-        else if (c == '\\' && i + 1 < line.size())
+        else if (c == '%' && i + 2 < line.size() && HexDigit(line[i + 1]) >= 0 && HexDigit(line[i + 2]) >= 0)
         {
-            const char next = line[++i];
-            parts.back() += next == 't' ? '\t' : next == 'n' ? '\n' : next == 'r' ? '\r' : next;
+            parts.back() += static_cast<char>(HexDigit(line[i + 1]) * 16 + HexDigit(line[i + 2]));
+            i += 2;
         }
         else
         {

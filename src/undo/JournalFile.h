@@ -15,12 +15,13 @@ struct JournalRecord
 };
 
 // The undo journal on disk: a text file of one record per line, fields
-// separated by tabs (a tab, line break or backslash inside a field is written
-// as \t, \n, \r or \\), after a first line that names the format. Each record
-// is written with one WriteFile before the change it describes, so that it
-// outlives a process that is killed; a durable record is also flushed to the
-// disk, so that it outlives a power cut. A line without its line break is the
-// record of a change that never began, and reading ignores it.
+// separated by tabs (a tab, line break or percent sign inside a field is
+// written as %09, %0A, %0D or %25), after a first line that names the format.
+// Each record is written with one WriteFile before the change it describes,
+// so that it outlives a process that is killed; a durable record is also
+// flushed to the disk, so that it outlives a power cut. A line without its
+// line break is the record of a change that never began, and reading ignores
+// it.
 class CJournalFile
 {
 public:

@@ -43,6 +43,9 @@
 //                                   the driver, does the recording)
 //   watched TEXT|TEXT|...           the texts recorded so far, in order
 //                                   (repeats folded), are exactly these
+//   waitfile FILE TEXT              until FILE (a Windows path) holds TEXT
+//   kill                            end the started program at once, as a
+//                                   task kill or a power cut would
 //   exit CODE                       the program ends with exit code CODE
 //   sleep MS
 // Texts may use \n and \r. Timeouts: 20 s a step.
@@ -538,6 +541,39 @@ bool StepMove(const std::string& caption, int x, int y)
                                                                                                  : Fail(what);
 }
 
+bool StepWaitFile(const std::string& path, const std::string& text)
+{
+    const std::string what = "waitfile " + path + " \"" + Escape(text) + "\"";
+    for (DWORD waited = 0; waited < STEP_TIMEOUT_MS; waited += POLL_MS)
+    {
+        // Shared every way, so that the program goes on writing it.
+        HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file != INVALID_HANDLE_VALUE)
+        {
+            std::string contents;
+            char buffer[65536];
+            DWORD read = 0;
+            while (::ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0)
+                contents.append(buffer, read);
+            ::CloseHandle(file);
+            if (contents.find(text) != std::string::npos)
+                return Pass(what);
+        }
+        ::Sleep(POLL_MS);
+    }
+    return Fail(what + ": not within 20 s");
+}
+
+bool StepKill()
+{
+    if (!g_process.hProcess)
+        return Fail("kill: no program started");
+    ::TerminateProcess(g_process.hProcess, 1);
+    return ::WaitForSingleObject(g_process.hProcess, STEP_TIMEOUT_MS) == WAIT_OBJECT_0 ? Pass("kill")
+                                                                                       : Fail("kill: it still runs");
+}
+
 bool StepExit(DWORD expected)
 {
     if (!g_process.hProcess)
@@ -636,6 +672,13 @@ int main(int argc, char** argv)
             const int x = std::atoi(next().c_str());
             ok = StepMove(caption, x, std::atoi(next().c_str()));
         }
+        else if (step == "waitfile")
+        {
+            const std::string path = next();
+            ok = StepWaitFile(path, next());
+        }
+        else if (step == "kill")
+            ok = StepKill();
         else if (step == "exit")
             ok = StepExit(static_cast<DWORD>(std::strtoul(next().c_str(), nullptr, 10)));
         else if (step == "sleep")
