@@ -121,7 +121,8 @@
 // The installed copy of the setup program.
 #define IDS_SETUP_COPY_FAILED 20150
 #define IDS_SETUP_START_FAILED 20151
-// One run at a time.
+// One run at a time, and room on the drives before anything is written.
 #define IDS_ALREADY_RUNNING 20160
 #define IDS_RUN_GUARD_FAILED 20161
+#define IDS_NOT_ENOUGH_SPACE 20162
 #define IDS_APP_TITLE_STRING 57344

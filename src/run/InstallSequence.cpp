@@ -2,6 +2,7 @@
 
 #include "core/SetupContext.h"
 #include "install/FolderDaclWriter.h"
+#include "install/FreeSpace.h"
 #include "install/OleRegistration.h"
 #include "install/PackageInstall.h"
 #include "install/SetupProgramCopy.h"
@@ -13,6 +14,11 @@
 
 bool RunInstall(CSetupContext& context)
 {
+    // Before anything is written: a drive without room for the
+    // installation stops it while nothing is changed.
+    if (!CheckFreeSpace(context))
+        return false;
+
     if (!CreateInstallFolders(context))
         return false;
 

@@ -2,7 +2,8 @@
 
 class CSetupContext;
 
-// The install sequence: folders, packages, registry records with the
+// The install sequence: the check that the drives have room for it (before
+// anything is written), folders, packages, registry records with the
 // font-mapping tables, shortcuts, components, the OLE control, the setup
 // program's installed copy with the entry in Windows' list of programs,
 // then the folder rights. Each step reports its stage on the context's progress,
