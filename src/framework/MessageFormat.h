@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -11,3 +12,15 @@
 // Portable: it is tested natively as well as under Windows.
 std::string FormatMessageTemplate(const std::string& templ, const std::vector<const char*>& args,
                                   bool (*isLeadByte)(unsigned char) = nullptr);
+
+// A size as people read it: "999 bytes", then in units of 1024 with three
+// digits at most, one of them after the point below 100 ("1.5 KB", "12.3 MB",
+// "140 GB"; KB, MB, GB, TB, PB, EB). The last digit shown is rounded up or
+// down as asked: a space needed is never shown smaller than it is, a space
+// free never larger.
+enum class SizeRounding
+{
+    Up,
+    Down,
+};
+std::string FormatByteSize(std::uint64_t bytes, SizeRounding rounding);

@@ -15,21 +15,17 @@
 #include "resources/resource.h"
 #include "undo/UndoJournal.h"
 
-namespace
+const char* RuntimePackageName(const CSetupContext& context)
 {
-struct PackageNames
-{
-    const char* nt;
-    const char* win9x;
-};
-constexpr PackageNames RUNTIME_PACKAGE = {"RTDLL_NT.PKG", "RTDLL_95.PKG"};
-constexpr PackageNames APPLICATION_PACKAGE = {"APPS_NT.PKG", "APPS_95.PKG"};
-
-const char* ForPlatform(const CSetupContext& context, const PackageNames& names)
-{
-    return context.IsNT() ? names.nt : names.win9x;
+    return context.IsNT() ? "RTDLL_NT.PKG" : "RTDLL_95.PKG";
 }
-} // namespace
+
+const char* ApplicationPackageName(const CSetupContext& context)
+{
+    return context.IsNT() ? "APPS_NT.PKG" : "APPS_95.PKG";
+}
+
+std::string ApplicationFolder(const CSetupContext& context) { return context.m_strInstallPath + "\\Programs"; }
 
 bool EntryNameToPath(const WCHAR* name, UINT codePage, std::string& path)
 {
@@ -61,16 +57,16 @@ bool EntryNameToPath(const WCHAR* name, UINT codePage, std::string& path)
     return true;
 }
 
-namespace
-{
-// The size of a package file, 0 when it cannot be read.
-ULONGLONG PackageSize(const std::string& path)
+ULONGLONG FileSize(const std::string& path)
 {
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
         return 0;
     return (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
+
+namespace
+{
 
 // Passes the package's reports of data gone through on to the progress
 // window, which also takes its messages then, and counts them.
@@ -203,11 +199,11 @@ bool InstallPackages(CSetupContext& context)
     IInstallProgress& progress = context.Progress();
     progress.SetStage(IDS_STAGE_FILES, 0);
     // The bar shows the share of both packages gone through.
-    progress.SetProgressTotal(PackageSize(context.m_strSourceDir + ForPlatform(context, RUNTIME_PACKAGE)) +
-                              PackageSize(context.m_strSourceDir + ForPlatform(context, APPLICATION_PACKAGE)));
-    if (!InstallPackage(context, ForPlatform(context, RUNTIME_PACKAGE), context.m_strSystemDir))
+    progress.SetProgressTotal(FileSize(context.m_strSourceDir + RuntimePackageName(context)) +
+                              FileSize(context.m_strSourceDir + ApplicationPackageName(context)));
+    if (!InstallPackage(context, RuntimePackageName(context), context.m_strSystemDir))
         return false;
-    return InstallPackage(context, ForPlatform(context, APPLICATION_PACKAGE), context.m_strInstallPath + "\\Programs");
+    return InstallPackage(context, ApplicationPackageName(context), ApplicationFolder(context));
 }
 
 bool InstallPackage(CSetupContext& context, const std::string& packageName, std::string destination)
@@ -250,7 +246,7 @@ bool InstallPackage(CSetupContext& context, const std::string& packageName, std:
         relay.CatchUp(entriesEnd);
     }
     package.Close();
-    relay.CatchUp(PackageSize(path));
+    relay.CatchUp(FileSize(path));
 
     // The package's replacements that wait for its end (WININIT.INI on
     // Windows 9x) are queued now that all of it is installed.

@@ -1,7 +1,22 @@
 #pragma once
+#include <windows.h>
+
 #include <string>
 
 class CSetupContext;
+
+// The platform's two package files, looked for in the setup's own folder:
+// the runtime libraries (RTDLL_NT.PKG, RTDLL_95.PKG), installed into the
+// system folder, and the application (APPS_NT.PKG, APPS_95.PKG), installed
+// into ApplicationFolder.
+const char* RuntimePackageName(const CSetupContext& context);
+const char* ApplicationPackageName(const CSetupContext& context);
+// The install folder's "\Programs".
+std::string ApplicationFolder(const CSetupContext& context);
+
+// The size of a file (a package, the setup program); 0 when it cannot be
+// read.
+ULONGLONG FileSize(const std::string& path);
 
 // Installs the runtime package into the system folder and the application
 // package into the install folder's "\Programs", both chosen by platform and

@@ -121,6 +121,11 @@
 // The installed copy of the setup program.
 #define IDS_SETUP_COPY_FAILED 20150
 #define IDS_SETUP_START_FAILED 20151
+// One run at a time, and room on the drives before anything is written.
+#define IDS_ALREADY_RUNNING 20160
+#define IDS_RUN_GUARD_FAILED 20161
+#define IDS_NOT_ENOUGH_SPACE 20162
+
 // Undoing a run that did not succeed, and the journal it keeps.
 #define IDS_UNDONE_UPGRADE 20170
 #define IDS_UNDONE_NEW 20171

@@ -129,7 +129,8 @@ void CInstallLog::Failure(const std::string& text)
 void CInstallLog::Exit(int exitCode)
 {
     std::string line = "Exit code " + std::to_string(exitCode);
-    if (exitCode == ERROR_INSTALL_FAILURE && !m_strFirstFailure.empty())
+    const bool tellsWhy = exitCode == ERROR_INSTALL_FAILURE || exitCode == ERROR_INSTALL_ALREADY_RUNNING;
+    if (tellsWhy && !m_strFirstFailure.empty())
         line += ": " + m_strFirstFailure;
     Write(line);
 }

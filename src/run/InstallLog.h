@@ -40,7 +40,7 @@ public:
     // and kept as the first failure when it is.
     void Failure(const std::string& text);
     // The last line: the exit code, with the first failure's message when
-    // the run failed (1603).
+    // the run failed (1603) or found another run under way (1618).
     void Exit(int exitCode);
 
     void FileDone(FileOutcome outcome, const std::string& target, const std::string& reason) override;

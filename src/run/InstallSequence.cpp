@@ -4,6 +4,7 @@
 #include "core/SetupContext.h"
 #include "framework/ResourceStrings.h"
 #include "install/FolderDaclWriter.h"
+#include "install/FreeSpace.h"
 #include "install/OleRegistration.h"
 #include "install/PackageInstall.h"
 #include "install/SetupProgramCopy.h"
@@ -44,7 +45,9 @@ bool RunInstallSteps(CSetupContext& context)
 
 bool RunInstall(CSetupContext& context)
 {
-    if (!BeginJournal(context))
+    // Before anything is written: a drive without room for the
+    // installation stops it while nothing is changed.
+    if (!CheckFreeSpace(context) || !BeginJournal(context))
         return false;
     if (!RunInstallSteps(context))
     {

@@ -6,7 +6,8 @@
 
 class CSetupContext;
 
-// The install sequence: folders, packages, the font-mapping tables,
+// The install sequence: the check that the drives have room for it (before
+// anything is written), folders, packages, the font-mapping tables,
 // shortcuts, components, the OLE control, the setup program's installed copy,
 // and last the records and the entry in Windows' list of programs that say
 // Lumiro is installed; then the folder rights. Each step reports its stage on

@@ -6,6 +6,8 @@
 #include "framework/Handles.h"
 #include "install/BootReplacementQueue.h"
 #include "resources/resource.h"
+#include "run/ExitCodes.h"
+#include "run/RunGuard.h"
 #include "shell/InstallPathCheck.h"
 
 namespace
@@ -77,15 +79,26 @@ bool RunFromTemporaryFolder(CSetupContext& context, const std::string& programPa
     }
 
     // Started from the temporary folder, so that neither its file nor its
-    // current folder keeps the installation's folder in use.
+    // current folder keeps the installation's folder in use; held until
+    // this run lets it take the guard this run holds (and keeps holding
+    // until the copy ends), so that no other setup can slip in between.
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION started{};
     std::string commandLine = "\"" + copy + "\"" + (arguments.empty() ? "" : " " + arguments);
-    if (!::CreateProcessA(copy.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
-                          &started))
+    CHandOverPermit permit;
+    const bool created = ::CreateProcessA(copy.c_str(), &commandLine[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED,
+                                          nullptr, folder.c_str(), &startup, &started) != FALSE;
+    const unique_handle process(started.hProcess);
+    const unique_handle thread(started.hThread);
+    if (!created || !permit.Grant(started.dwProcessId) || ::ResumeThread(thread.get()) == static_cast<DWORD>(-1))
     {
         const std::string reason = GetLastErrorText();
+        if (created)
+        {
+            ::TerminateProcess(process.get(), EXIT_FAILED);
+            ::WaitForSingleObject(process.get(), INFINITE);
+        }
         // Nothing was removed: the installed copy goes back to its place.
         if (moved)
             ::MoveFileExA(copy.c_str(), programPath.c_str(), 0);
@@ -94,8 +107,6 @@ bool RunFromTemporaryFolder(CSetupContext& context, const std::string& programPa
         context.ShowMessage(FormatResMessage(IDS_SETUP_START_FAILED, {copy.c_str(), reason.c_str()}), MB_OK);
         return false;
     }
-    const unique_handle process(started.hProcess);
-    const unique_handle thread(started.hThread);
 
     // The copy runs until its own end, so it cannot delete itself: Windows
     // does at its next start. Should that be refused, a file in the

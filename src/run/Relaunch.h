@@ -16,9 +16,11 @@ bool IsInstalledSetupProgram(const std::string& programPath);
 // copy stays in use in the folder the run removes (Windows lets a running
 // program's file be renamed, not deleted); where it cannot be moved (the
 // temporary folder lies on another drive) it is copied. The temporary file
-// is queued for deletion at the next start of Windows. When the run ends
-// with the program's folder still there (the person left, or the removal
-// kept items), the moved program goes back. False, after a message (20150
+// is queued for deletion at the next start of Windows. The copy alone may
+// take the run guard this run holds (CHandOverPermit), which this run keeps
+// until the copy ends, so that no other setup starts in between. When the
+// run ends with the program's folder still there (the person left, or the
+// removal kept items), the moved program goes back. False, after a message (20150
 // or 20151), when the file cannot be made or started: nothing was removed.
 bool RunFromTemporaryFolder(CSetupContext& context, const std::string& programPath, const std::string& arguments,
                             DWORD& exitCode);

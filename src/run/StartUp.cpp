@@ -13,6 +13,7 @@
 #include "run/InstallLog.h"
 #include "run/InterruptedRun.h"
 #include "run/Relaunch.h"
+#include "run/RunGuard.h"
 #include "run/SetupOptions.h"
 
 namespace
@@ -74,6 +75,21 @@ bool DetermineFolders(CSetupContext& context, DWORD bufferLength)
     return false;
 }
 
+bool TakeRunGuard(CSetupContext& context, CRunGuard& guard, int& exitCode)
+{
+    if (guard.Acquire())
+        return true;
+    if (::GetLastError() == ERROR_INSTALL_ALREADY_RUNNING)
+    {
+        exitCode = EXIT_ALREADY_RUNNING;
+        context.ShowMessage(IDS_ALREADY_RUNNING, MB_OK);
+        return false;
+    }
+    const std::string reason = GetLastErrorText();
+    context.ShowMessage(FormatResMessage(IDS_RUN_GUARD_FAILED, {reason.c_str()}), MB_OK);
+    return false;
+}
+
 bool RestartWindows(CSetupContext& context)
 {
     if (context.IsNT())
@@ -94,12 +110,16 @@ bool RestartWindows(CSetupContext& context)
     return false;
 }
 
-bool PrepareRun(CSetupContext& context, const SetupOptions& options, CInstallLog& log, int& exitCode)
+bool PrepareRun(CSetupContext& context, const SetupOptions& options, CInstallLog& log, CRunGuard& guard,
+                int& exitCode)
 {
     exitCode = EXIT_FAILED;
     // The folders first: a hand-over to the temporary folder needs the
     // Windows folder for its queue on Windows 9x.
     if (!DetermineFolders(context))
+        return false;
+    // One run at a time, before this one looks at or changes anything.
+    if (!TakeRunGuard(context, guard, exitCode))
         return false;
     const std::string program = RunningProgramPath();
     if (IsInstalledSetupProgram(program))
@@ -110,7 +130,10 @@ bool PrepareRun(CSetupContext& context, const SetupOptions& options, CInstallLog
             exitCode = static_cast<int>(relayed);
         return false;
     }
-    // A run that was killed is undone before this one does anything.
+
+    // From here on this process does the run itself, alone: it holds the
+    // guard, and no hand-over is pending. A run that was killed is undone
+    // before this one does anything.
     RecoverInterruptedRun(context, log);
     if (!CreateSecureKey(context))
     {

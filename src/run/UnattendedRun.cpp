@@ -11,6 +11,7 @@
 #include "run/InstallLog.h"
 #include "run/InstallSequence.h"
 #include "run/InstalledCopy.h"
+#include "run/RunGuard.h"
 #include "run/SetupOptions.h"
 #include "run/StartUp.h"
 #include "run/UninstallSequence.h"
@@ -92,7 +93,8 @@ int RunUnattended(CSetupContext& context, const SetupOptions& options, CInstallL
     context.SetEvents(&log);
 
     int exitCode = EXIT_FAILED;
-    if (PrepareRun(context, options, log, exitCode))
+    CRunGuard guard; // held until the run's end
+    if (PrepareRun(context, options, log, guard, exitCode))
         exitCode = options.uninstall ? Uninstall(context, log) : Install(context, options, log);
 
     context.SetPrompts(nullptr);

@@ -12,5 +12,6 @@ struct SetupOptions;
 //   3010  done, a restart is needed;
 //   1602  a replace question was answered Cancel (not by default);
 //   1603  failed: the first failure's message is in the log;
+//   1618  another setup is running: nothing is changed;
 //   1638  a newer build is installed: nothing is changed.
 int RunUnattended(CSetupContext& context, const SetupOptions& options, CInstallLog& log);

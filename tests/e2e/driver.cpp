@@ -26,6 +26,18 @@
 //   message EXPECTED ANSWER         a message box captioned "Setup" reads
 //                                   EXPECTED (a prefix ending in '*' matches
 //                                   the start); press button ANSWER (1 OK, 6 Yes, 7 No)
+//   shown EXPECTED                  such a message box is there; it stays open
+//   second COMMANDLINE              start a second program beside the one
+//                                   under test, which the other steps still mean
+//   secondexit CODE                 the second program ends (at most 120 s)
+//                                   with exit code CODE
+//   together COMMANDLINE COMMANDLINE CODE,CODE
+//                                   start both programs at the same moment
+//                                   (each made suspended, then both let go)
+//                                   and wait for both (at most 120 s): their
+//                                   exit codes are the two CODEs, in either order
+//   kill                            end the program under test by force, as a
+//                                   task manager does, and wait for its end
 //   responsive CAPTION              until the window goes, sends it WM_NULL
 //                                   every 20 ms; fails when one is not
 //                                   answered within 200 ms, or after 120 s
@@ -44,8 +56,6 @@
 //   watched TEXT|TEXT|...           the texts recorded so far, in order
 //                                   (repeats folded), are exactly these
 //   waitfile FILE TEXT              until FILE (a Windows path) holds TEXT
-//   kill                            end the started program at once, as a
-//                                   task kill or a power cut would
 //   exit CODE                       the program ends with exit code CODE
 //   sleep MS
 // Texts may use \n and \r. Timeouts: 20 s a step.
@@ -60,8 +70,11 @@ namespace
 {
 constexpr DWORD STEP_TIMEOUT_MS = 20000;
 constexpr DWORD POLL_MS = 25;
+// How long a whole program may run under a step that waits for it.
+constexpr DWORD LONG_RUN_MS = 120000;
 
 PROCESS_INFORMATION g_process{};
+PROCESS_INFORMATION g_second{};
 std::string g_watchFile;
 
 std::string Unescape(const std::string& text)
@@ -182,9 +195,10 @@ bool Matches(const std::string& actual, const std::string& expected)
     return actual == expected;
 }
 
-// Starts the program of a command line; with no path, the command line's
-// first part names it.
-bool StartCommandLine(const char* path, std::string commandLine)
+// Starts the program of a command line into process; with no path, the
+// command line's first part names it.
+bool StartCommandLine(const char* path, std::string commandLine, PROCESS_INFORMATION& process = g_process,
+                      DWORD flags = 0)
 {
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
@@ -194,7 +208,7 @@ bool StartCommandLine(const char* path, std::string commandLine)
     for (int attempt = 0;; ++attempt)
     {
         std::string line = commandLine;
-        if (::CreateProcessA(path, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &g_process))
+        if (::CreateProcessA(path, &line[0], nullptr, nullptr, FALSE, flags, nullptr, nullptr, &startup, &process))
             return Pass("start " + commandLine);
         const DWORD error = ::GetLastError();
         if (error != ERROR_INTERNAL_ERROR || attempt == 1)
@@ -229,13 +243,12 @@ bool StepNoWindow()
 {
     if (!g_process.hProcess)
         return Fail("nowindow: no program started");
-    constexpr DWORD LIMIT_MS = 120000;
     const DWORD start = ::GetTickCount();
     unsigned looks = 0;
     while (::WaitForSingleObject(g_process.hProcess, 5) == WAIT_TIMEOUT)
     {
-        if (::GetTickCount() - start > LIMIT_MS)
-            return Fail("nowindow: the program still runs after " + std::to_string(LIMIT_MS / 1000) + " s");
+        if (::GetTickCount() - start > LONG_RUN_MS)
+            return Fail("nowindow: the program still runs after " + std::to_string(LONG_RUN_MS / 1000) + " s");
         WindowSearch search{g_process.dwProcessId, nullptr};
         ::EnumWindows(FindVisibleWindowOf, reinterpret_cast<LPARAM>(&search));
         ++looks;
@@ -333,15 +346,30 @@ bool StepClick(const std::string& caption, int id)
     return PressButton(window, id, "click " + caption + "/" + std::to_string(id));
 }
 
-bool StepMessage(const std::string& expected, int answer)
+// The message box that reads expected, or null (after the failure's line).
+HWND StepShown(const std::string& expected)
 {
     const HWND box = WaitForWindow("Setup", true);
     if (!box)
-        return Fail("no message box for \"" + Escape(expected) + "\"");
+    {
+        Fail("no message box for \"" + Escape(expected) + "\"");
+        return nullptr;
+    }
     const std::string text = WindowText(::GetDlgItem(box, 0xFFFF));
     if (!Matches(text, expected))
-        return Fail("message \"" + Escape(text) + "\", expected \"" + Escape(expected) + "\"");
+    {
+        Fail("message \"" + Escape(text) + "\", expected \"" + Escape(expected) + "\"");
+        return nullptr;
+    }
     Pass("message \"" + Escape(text) + "\"");
+    return box;
+}
+
+bool StepMessage(const std::string& expected, int answer)
+{
+    const HWND box = StepShown(expected);
+    if (!box)
+        return false;
     if (!PressButton(box, answer, "answer " + std::to_string(answer)))
         return false;
     const DWORD start = ::GetTickCount();
@@ -370,14 +398,13 @@ bool StepResponsive(const std::string& caption)
     const HWND window = WaitForWindow(caption);
     if (!window)
         return Fail("no window \"" + caption + "\"");
-    constexpr DWORD LIMIT_MS = 120000;
     unsigned probes = 0;
     DWORD slowest = 0;
     const DWORD start = ::GetTickCount();
     while (::IsWindow(window) && ::IsWindowVisible(window))
     {
-        if (::GetTickCount() - start > LIMIT_MS)
-            return Fail("responsive " + caption + ": still there after " + std::to_string(LIMIT_MS / 1000) + " s");
+        if (::GetTickCount() - start > LONG_RUN_MS)
+            return Fail("responsive " + caption + ": still there after " + std::to_string(LONG_RUN_MS / 1000) + " s");
         const DWORD before = ::GetTickCount();
         DWORD_PTR answer = 0;
         const bool answered =
@@ -565,25 +592,55 @@ bool StepWaitFile(const std::string& path, const std::string& text)
     return Fail(what + ": not within 20 s");
 }
 
-bool StepKill()
+// Waits for a program's end; false when it still runs after timeout.
+bool WaitForExit(const PROCESS_INFORMATION& process, DWORD timeout, DWORD& code)
 {
-    if (!g_process.hProcess)
-        return Fail("kill: no program started");
-    ::TerminateProcess(g_process.hProcess, 1);
-    return ::WaitForSingleObject(g_process.hProcess, STEP_TIMEOUT_MS) == WAIT_OBJECT_0 ? Pass("kill")
-                                                                                       : Fail("kill: it still runs");
+    if (::WaitForSingleObject(process.hProcess, timeout) != WAIT_OBJECT_0)
+        return false;
+    code = 0;
+    ::GetExitCodeProcess(process.hProcess, &code);
+    return true;
 }
 
-bool StepExit(DWORD expected)
+bool StepExit(const char* name, const PROCESS_INFORMATION& process, DWORD timeout, DWORD expected)
 {
-    if (!g_process.hProcess)
-        return Fail("exit: no program started");
-    if (::WaitForSingleObject(g_process.hProcess, STEP_TIMEOUT_MS) != WAIT_OBJECT_0)
-        return Fail("exit: the program still runs");
+    if (!process.hProcess)
+        return Fail(std::string(name) + ": no program started");
     DWORD code = 0;
-    ::GetExitCodeProcess(g_process.hProcess, &code);
-    const std::string what = "exit " + std::to_string(code);
+    if (!WaitForExit(process, timeout, code))
+        return Fail(std::string(name) + ": the program still runs");
+    const std::string what = std::string(name) + " " + std::to_string(code);
     return code == expected ? Pass(what) : Fail(what + ", expected " + std::to_string(expected));
+}
+
+bool StepTogether(const std::string& first, const std::string& second, const std::string& codes)
+{
+    PROCESS_INFORMATION processes[2]{};
+    if (!StartCommandLine(nullptr, first, processes[0], CREATE_SUSPENDED))
+        return false;
+    if (!StartCommandLine(nullptr, second, processes[1], CREATE_SUSPENDED))
+    {
+        ::TerminateProcess(processes[0].hProcess, 99);
+        return false;
+    }
+    for (const PROCESS_INFORMATION& process : processes)
+        ::ResumeThread(process.hThread);
+    DWORD exits[2] = {};
+    for (int i = 0; i < 2; ++i)
+        if (!WaitForExit(processes[i], LONG_RUN_MS, exits[i]))
+            return Fail("together: a program still runs after " + std::to_string(LONG_RUN_MS / 1000) + " s");
+    const std::string got = std::to_string(exits[0]) + "," + std::to_string(exits[1]);
+    const std::string swapped = std::to_string(exits[1]) + "," + std::to_string(exits[0]);
+    const std::string what = "together: exit codes " + got;
+    return codes == got || codes == swapped ? Pass(what) : Fail(what + ", expected " + codes);
+}
+
+bool StepKill()
+{
+    if (!g_process.hProcess || !::TerminateProcess(g_process.hProcess, 1))
+        return Fail("kill");
+    ::WaitForSingleObject(g_process.hProcess, STEP_TIMEOUT_MS);
+    return Pass("kill");
 }
 } // namespace
 
@@ -592,6 +649,7 @@ int main(int argc, char** argv)
     std::vector<std::string> args(argv + 1, argv + argc);
     size_t i = 0;
     auto next = [&]() -> std::string { return i < args.size() ? Unescape(args[i++]) : std::string(); };
+    auto nextCode = [&]() { return static_cast<DWORD>(std::strtoul(next().c_str(), nullptr, 10)); };
     bool ok = true;
     while (ok && i < args.size())
     {
@@ -677,15 +735,29 @@ int main(int argc, char** argv)
             const std::string path = next();
             ok = StepWaitFile(path, next());
         }
+        else if (step == "exit")
+            ok = StepExit("exit", g_process, STEP_TIMEOUT_MS, nextCode());
+        else if (step == "second")
+            ok = StartCommandLine(nullptr, next(), g_second);
+        else if (step == "secondexit")
+            ok = StepExit("secondexit", g_second, LONG_RUN_MS, nextCode());
+        else if (step == "together")
+        {
+            const std::string first = next();
+            const std::string second = next();
+            ok = StepTogether(first, second, next());
+        }
         else if (step == "kill")
             ok = StepKill();
-        else if (step == "exit")
-            ok = StepExit(static_cast<DWORD>(std::strtoul(next().c_str(), nullptr, 10)));
+        else if (step == "shown")
+            ok = StepShown(next()) != nullptr;
         else if (step == "sleep")
             ::Sleep(static_cast<DWORD>(std::atoi(next().c_str())));
         else
             ok = Fail("unknown step " + step);
     }
+    if (!ok && g_second.hProcess)
+        ::TerminateProcess(g_second.hProcess, 99);
     if (!ok && g_process.hProcess)
     {
         ::ResumeThread(g_process.hThread);

@@ -54,3 +54,41 @@ TEST(MessageFormat, CopiesDoubleByteCharactersWhole)
     // A lead byte at the very end is copied alone.
     EXPECT_EQ(FormatMessageTemplate(std::string("a\x81"), {}, &TestLeadByte), std::string("a\x81"));
 }
+
+TEST(ByteSize, ShowsBytesBelowOneThousand)
+{
+    EXPECT_EQ(FormatByteSize(0, SizeRounding::Up), "0 bytes");
+    EXPECT_EQ(FormatByteSize(999, SizeRounding::Down), "999 bytes");
+}
+
+TEST(ByteSize, ShowsThreeDigitsInTheLargestUnitBelowOneThousandRoundedAsAsked)
+{
+    struct Case
+    {
+        std::uint64_t bytes;
+        const char* up;
+        const char* down;
+    };
+    constexpr std::uint64_t MB = 1024 * 1024;
+    const Case cases[] = {
+        {1000, "1.0 KB", "0.9 KB"},
+        {1024, "1.0 KB", "1.0 KB"},
+        {1536, "1.5 KB", "1.5 KB"},
+        {1537, "1.6 KB", "1.5 KB"},
+        {99 * 1024 + 1000, "100 KB", "99.9 KB"},
+        {100 * 1024, "100 KB", "100 KB"},
+        {100 * 1024 + 1, "101 KB", "100 KB"},
+        {999 * 1024 + 1, "1.0 MB", "999 KB"},
+        {1023 * 1024, "1.0 MB", "0.9 MB"},
+        {MB, "1.0 MB", "1.0 MB"},
+        {12 * MB + MB / 3, "12.4 MB", "12.3 MB"},
+        {140 * 1024 * MB, "140 GB", "140 GB"},
+        {5ULL * 1024 * 1024 * 1024 * MB, "5.0 PB", "5.0 PB"},
+        {~0ULL, "16.0 EB", "15.9 EB"},
+    };
+    for (const Case& c : cases)
+    {
+        EXPECT_EQ(FormatByteSize(c.bytes, SizeRounding::Up), c.up) << c.bytes;
+        EXPECT_EQ(FormatByteSize(c.bytes, SizeRounding::Down), c.down) << c.bytes;
+    }
+}

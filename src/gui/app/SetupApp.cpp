@@ -11,6 +11,7 @@
 #include "run/ExitCodes.h"
 #include "run/InstallLog.h"
 #include "run/InstallSequence.h"
+#include "run/RunGuard.h"
 #include "run/SetupOptions.h"
 #include "run/StartUp.h"
 #include "run/UnattendedRun.h"
@@ -109,8 +110,10 @@ int CSetupVantrelApp::RunWithWindows(CSetupContext& context, const SetupOptions&
     context.SetPrompts(&prompts);
     context.SetEvents(&log);
 
+    // Held until the run's end: no other setup runs meanwhile.
+    CRunGuard guard;
     int exitCode = EXIT_FAILED;
-    if (!PrepareRun(context, options, log, exitCode))
+    if (!PrepareRun(context, options, log, guard, exitCode))
         return exitCode;
 
     // /UNINSTALL goes straight to the uninstall window.

@@ -1,0 +1,169 @@
+#include "install/FreeSpace.h"
+
+#include "core/Messages.h"
+#include "core/SetupContext.h"
+#include "framework/MessageFormat.h"
+#include "framework/SystemLibrary.h"
+#include "install/PackageInstall.h"
+#include "install/SetupProgramCopy.h"
+#include "package/PackageFile.h"
+#include "registry/UninstallEntry.h"
+#include "resources/resource.h"
+
+namespace
+{
+bool IsFolder(const std::string& path)
+{
+    const DWORD attributes = ::GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// The root of a full path, with its backslash: "C:\" or "\\server\share\";
+// "" for a path that is neither.
+std::string RootOf(const std::string& path)
+{
+    if (path.size() >= 3 && path[1] == ':' && path[2] == '\\')
+        return path.substr(0, 3);
+    if (path.compare(0, 2, "\\\\") != 0)
+        return std::string();
+    const size_t server = path.find('\\', 2);
+    const size_t share = server == std::string::npos ? server : path.find('\\', server + 1);
+    if (server == std::string::npos || server == 2)
+        return std::string();
+    return share == std::string::npos ? path + "\\" : path.substr(0, share + 1);
+}
+
+// The folder itself when it exists, else its nearest existing parent; ""
+// when none does (the drive or share is missing too).
+std::string NearestExistingFolder(const std::string& folder)
+{
+    const std::string root = RootOf(folder);
+    if (root.empty())
+        return std::string();
+    std::string path = folder;
+    while (path.size() > root.size() && !IsFolder(path))
+    {
+        const size_t last = path.find_last_of('\\', path.size() - 2);
+        path = last + 1 <= root.size() ? root : path.substr(0, last);
+    }
+    return IsFolder(path) ? path : std::string();
+}
+
+// The root of the volume that holds an existing folder: the system's answer
+// where it has GetVolumePathNameA (a volume may be mounted at a folder),
+// else the drive's or share's root.
+std::string VolumeRoot(const std::string& existingFolder)
+{
+    using GetVolumePathNameFunction = BOOL(WINAPI*)(LPCSTR, LPSTR, DWORD);
+    const auto getVolumePathName = Kernel32Function<GetVolumePathNameFunction>("GetVolumePathNameA");
+    char root[MAX_PATH + 1];
+    if (getVolumePathName && getVolumePathName(existingFolder.c_str(), root, sizeof root))
+        return root;
+    return RootOf(existingFolder);
+}
+
+// The sizes of a package's File entries; none when it cannot be read.
+std::vector<ULONGLONG> PackageFileSizes(const std::string& path)
+{
+    std::vector<ULONGLONG> sizes;
+    CPackageFile package(FALSE);
+    if (!package.Open(path.c_str(), FALSE))
+        return sizes;
+    const CPackageCatalog catalog = package.GetCatalog();
+    for (int i = 0; i < catalog.GetCount(); ++i)
+    {
+        const CPackageCatalogEntry entry = catalog.GetAt(i);
+        if (entry.GetKind() == entryFile)
+            sizes.push_back(entry.GetUncompressedSize());
+    }
+    package.Close();
+    return sizes;
+}
+
+// The demands on one volume, summed.
+struct VolumeDemand
+{
+    VolumeSpace volume;
+    std::string shownFolder;
+    ULONGLONG needed;
+};
+} // namespace
+
+bool QueryVolumeSpace(const std::string& folder, VolumeSpace& volume)
+{
+    const std::string existing = NearestExistingFolder(folder);
+    if (existing.empty())
+    {
+        ::SetLastError(ERROR_PATH_NOT_FOUND);
+        return false;
+    }
+    volume.root = VolumeRoot(existing);
+    DWORD sectorsPerCluster = 0, bytesPerSector = 0, freeClusters = 0, clusters = 0;
+    if (!::GetDiskFreeSpaceA(volume.root.c_str(), &sectorsPerCluster, &bytesPerSector, &freeClusters, &clusters))
+        return false;
+    volume.clusterSize = static_cast<ULONGLONG>(sectorsPerCluster) * bytesPerSector;
+    // The space free for this user (disk quotas), where the system tells it
+    // (not the first Windows 95); the free clusters are no more than that.
+    using GetDiskFreeSpaceExFunction = BOOL(WINAPI*)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER, PULARGE_INTEGER);
+    const auto getDiskFreeSpaceEx = Kernel32Function<GetDiskFreeSpaceExFunction>("GetDiskFreeSpaceExA");
+    ULARGE_INTEGER available{}, total{}, free{};
+    if (getDiskFreeSpaceEx && getDiskFreeSpaceEx(existing.c_str(), &available, &total, &free))
+        volume.freeBytes = available.QuadPart;
+    else
+        volume.freeBytes = static_cast<ULONGLONG>(freeClusters) * volume.clusterSize;
+    return true;
+}
+
+ULONGLONG SpaceTaken(const std::vector<ULONGLONG>& fileSizes, ULONGLONG clusterSize)
+{
+    ULONGLONG taken = 0;
+    for (const ULONGLONG size : fileSizes)
+        taken += clusterSize ? (size + clusterSize - 1) / clusterSize * clusterSize : size;
+    return taken;
+}
+
+std::vector<FolderDemand> InstallationDemands(const CSetupContext& context)
+{
+    const std::string& install = context.m_strInstallPath;
+    std::vector<FolderDemand> demands;
+    demands.push_back({ApplicationFolder(context), install,
+                       PackageFileSizes(context.m_strSourceDir + ApplicationPackageName(context))});
+    // The installed copy itself is not copied again (InstallSetupProgram).
+    const std::string program = RunningProgramPath();
+    if (::lstrcmpiA(program.c_str(), (install + INSTALLED_SETUP_PROGRAM).c_str()) != 0)
+        demands.push_back({install + INSTALLED_SETUP_FOLDER, install, {FileSize(program)}});
+    demands.push_back({context.m_strSystemDir, context.m_strSystemDir,
+                       PackageFileSizes(context.m_strSourceDir + RuntimePackageName(context))});
+    return demands;
+}
+
+bool CheckRoomFor(CSetupContext& context, const std::vector<FolderDemand>& demands)
+{
+    std::vector<VolumeDemand> volumes;
+    for (const FolderDemand& demand : demands)
+    {
+        VolumeSpace volume;
+        if (!QueryVolumeSpace(demand.folder, volume))
+            continue;
+        size_t same = 0;
+        while (same < volumes.size() && ::lstrcmpiA(volumes[same].volume.root.c_str(), volume.root.c_str()) != 0)
+            ++same;
+        if (same == volumes.size())
+            volumes.push_back(VolumeDemand{volume, demand.shownFolder, 0});
+        volumes[same].needed += SpaceTaken(demand.fileSizes, volume.clusterSize);
+    }
+    for (const VolumeDemand& volume : volumes)
+    {
+        if (volume.needed <= volume.volume.freeBytes)
+            continue;
+        const std::string needed = FormatByteSize(volume.needed, SizeRounding::Up);
+        const std::string free = FormatByteSize(volume.volume.freeBytes, SizeRounding::Down);
+        context.ShowMessage(
+            FormatResMessage(IDS_NOT_ENOUGH_SPACE, {volume.shownFolder.c_str(), needed.c_str(), free.c_str()}),
+            MB_OK);
+        return false;
+    }
+    return true;
+}
+
+bool CheckFreeSpace(CSetupContext& context) { return CheckRoomFor(context, InstallationDemands(context)); }
