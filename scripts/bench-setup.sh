@@ -13,6 +13,8 @@
 # alternating the order, medians printed with the ratios. Then the peak
 # private bytes of setup.exe installing one 512 MiB entry against one 4 KiB
 # entry, and a run with the progress window probed by WM_NULL (200 ms).
+# And each installer once more over its own installation (setup.exe as an
+# upgrade that replaces every file, NSIS over its files), side by side too.
 #
 #   bash scripts/bench-setup.sh [ROUNDS]     (default 5)
 #
@@ -151,6 +153,38 @@ s=$(median "$work/setup.times"); n=$(median "$work/nsis.times"); x=$(median "$wo
 echo "medians of $rounds rounds (s): setup.exe $s, NSIS /S $n, xcopy $x"
 awk -v s="$s" -v n="$n" -v x="$x" 'BEGIN { printf "setup / NSIS %.2fx (goal <= 1.0); setup / xcopy %.2fx (goal <= 1.2); NSIS / xcopy %.2fx\n", s / n, s / x, n / x }'
 cmp -s "$work/payload/large.bin" "$drive/Lumiro/Programs/large.bin" 2>/dev/null || true
+
+# Over an installed copy: each installer runs once more over what it
+# installed. setup.exe upgrades from build 2092 with /S and replaces every
+# payload file (none has a version), setting each earlier one aside until it
+# succeeds; NSIS writes over its files.
+time_again() {
+  local line
+  case "$1" in
+    setup)
+      reg64 add 'HKLM\Software\Corvane\Lumiro Install' /v 'Build Number' /t REG_DWORD /d 2092 /f >/dev/null 2>&1
+      line=$(wine 'C:\bench\setup_timer_win.exe' run 'C:\bench\media\setup.exe' /S) ;;
+    nsis) line=$(wine 'C:\bench\setup_timer_win.exe' run 'C:\bench\nsis-setup.exe' /S) ;;
+  esac
+  line=$(echo "$line" | tr -d '\r' | grep '^seconds=')
+  local seconds=${line#seconds=}
+  seconds=${seconds%% *}
+  echo "$seconds" >> "$work/$1-again.times"
+  printf ' %s %s' "$1" "$seconds"
+}
+for ((r = 0; r < rounds; ++r)); do
+  printf 'again %d:' "$((r + 1))"
+  reset_targets
+  wine 'C:\bench\setup_timer_win.exe' run 'C:\bench\media\setup.exe' /S >/dev/null
+  wine 'C:\bench\setup_timer_win.exe' run 'C:\bench\nsis-setup.exe' /S >/dev/null
+  sync
+  if ((r % 2)); then time_again nsis; time_again setup; else time_again setup; time_again nsis; fi
+  printf '\n'
+done
+reset_targets
+sa=$(median "$work/setup-again.times"); na=$(median "$work/nsis-again.times")
+echo "over an installed copy, medians (s): setup.exe upgrade $sa, NSIS /S again $na"
+awk -v s="$sa" -v n="$na" 'BEGIN { printf "over an installed copy: setup / NSIS %.2fx\n", s / n }'
 
 # Memory: one 512 MiB entry against one 4 KiB entry, and a run with the
 # progress window probed throughout.
