@@ -1,5 +1,7 @@
 #include "core/Platform.h"
 
+#include "framework/SystemCalls.h"
+
 OSVERSIONINFOA WindowsVersion()
 {
     OSVERSIONINFOA info;
@@ -31,11 +33,10 @@ bool IsWindows7() { return IsVersion(6, 1); }
 
 std::string TemporaryFolder()
 {
-    char folder[MAX_PATH + 1];
-    const DWORD length = ::GetTempPathA(MAX_PATH + 1, folder);
+    std::string path;
+    const DWORD length = GetTempPathU(path, MAX_PATH + 1);
     if (length == 0 || length > MAX_PATH)
         return std::string();
-    std::string path(folder, length);
     while (!path.empty() && (path.back() == '\\' || path.back() == '/'))
         path.pop_back();
     return path;

@@ -1,8 +1,8 @@
 #include "framework/Dialog.h"
 
+#include "framework/SystemCalls.h"
 #include "framework/WinApp.h"
 
-#include <vector>
 
 namespace
 {
@@ -59,15 +59,10 @@ void CentreWindow(HWND window)
 void DDX_Text(CDataExchange& dx, int controlId, std::string& value)
 {
     const HWND control = ::GetDlgItem(dx.m_hDialog, controlId);
-    if (!dx.m_bSaveAndValidate)
-    {
-        ::SetWindowTextA(control, value.c_str());
-        return;
-    }
-    const int length = ::GetWindowTextLengthA(control);
-    std::vector<char> buffer(static_cast<size_t>(length) + 1);
-    const int copied = ::GetWindowTextA(control, buffer.data(), length + 1);
-    value.assign(buffer.data(), copied > 0 ? static_cast<size_t>(copied) : 0);
+    if (dx.m_bSaveAndValidate)
+        value = GetWindowTextU(control);
+    else
+        SetWindowTextU(control, value);
 }
 
 void DDX_Check(CDataExchange& dx, int controlId, int& value)
@@ -89,8 +84,8 @@ INT_PTR CDialogBase::DoModal(HWND parent)
 {
     m_bModal = true;
     m_nResult = -1;
-    const INT_PTR result = ::DialogBoxParamA(CWinAppBase::ResourceInstance(), MAKEINTRESOURCEA(m_nTemplateId),
-                                             parent, &CDialogBase::DialogProc, reinterpret_cast<LPARAM>(this));
+    const INT_PTR result = DialogBoxParamU(CWinAppBase::ResourceInstance(), m_nTemplateId, parent,
+                                           &CDialogBase::DialogProc, reinterpret_cast<LPARAM>(this));
     m_hWnd = nullptr;
     m_bModal = false;
     return result;
@@ -100,8 +95,8 @@ bool CDialogBase::Create(HWND parent)
 {
     m_bModal = false;
     m_nResult = -1;
-    const HWND window = ::CreateDialogParamA(CWinAppBase::ResourceInstance(), MAKEINTRESOURCEA(m_nTemplateId),
-                                             parent, &CDialogBase::DialogProc, reinterpret_cast<LPARAM>(this));
+    const HWND window = CreateDialogParamU(CWinAppBase::ResourceInstance(), m_nTemplateId, parent,
+                                           &CDialogBase::DialogProc, reinterpret_cast<LPARAM>(this));
     return window != nullptr;
 }
 
@@ -123,7 +118,7 @@ std::string CDialogBase::GetItemText(int controlId) const
     return text;
 }
 
-void CDialogBase::SetItemText(int controlId, const std::string& text) { ::SetDlgItemTextA(m_hWnd, controlId, text.c_str()); }
+void CDialogBase::SetItemText(int controlId, const std::string& text) { SetWindowTextU(GetItem(controlId), text); }
 
 void CDialogBase::EnableItem(int controlId, bool enable) { ::EnableWindow(GetItem(controlId), enable ? TRUE : FALSE); }
 

@@ -1,12 +1,11 @@
 #include "framework/ResourceStrings.h"
 
+#include "framework/SystemCalls.h"
 #include "framework/WinApp.h"
 
 std::string LoadResString(UINT id)
 {
     if (id == 0)
         return {};
-    char buffer[256];
-    const int length = ::LoadStringA(CWinAppBase::ResourceInstance(), id, buffer, sizeof buffer);
-    return length > 0 ? std::string(buffer, static_cast<size_t>(length)) : std::string();
+    return LoadStringU(CWinAppBase::ResourceInstance(), id);
 }

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "framework/SystemCalls.h"
+
 #ifndef LOAD_LIBRARY_SEARCH_SYSTEM32
 #define LOAD_LIBRARY_SEARCH_SYSTEM32 0x00000800
 #endif
@@ -24,15 +26,14 @@ void ProtectDllSearchPath()
 
 HMODULE LoadSystemLibrary(const char* fileName)
 {
-    char folder[MAX_PATH];
-    const UINT length = ::GetSystemDirectoryA(folder, MAX_PATH);
+    std::string path;
+    const DWORD length = GetSystemDirectoryU(path, MAX_PATH);
     if (length == 0 || length >= MAX_PATH)
         return nullptr;
-    std::string path(folder, length);
     if (path.back() != '\\')
         path += '\\';
     path += fileName;
     // The full path alone decides; LOAD_WITH_ALTERED_SEARCH_PATH makes the
     // DLL's own dependencies resolve from its folder, the system folder.
-    return ::LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    return LoadLibraryExU(path, LOAD_WITH_ALTERED_SEARCH_PATH);
 }

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "framework/Handles.h"
+#include "framework/SystemCalls.h"
 
 namespace
 {
@@ -60,8 +61,8 @@ CFolderNames::Listing& CFolderNames::ListingOf(const std::string& folder)
         return found->second;
 
     Listing& listing = m_folders[key];
-    WIN32_FIND_DATAA data;
-    unique_hfind find(::FindFirstFileA((folder + "\\*").c_str(), &data));
+    FindDataU data;
+    unique_hfind find(FindFirstFileU(folder + "\\*", data));
     if (!find)
         return listing;
     do
@@ -69,15 +70,15 @@ CFolderNames::Listing& CFolderNames::ListingOf(const std::string& folder)
         // A name outside ASCII might equal an ASCII one without case: the
         // folder is then left to tests on the disk.
         std::string upper;
-        if (!UpperAscii(data.cFileName, upper))
+        if (!UpperAscii(data.name, upper))
         {
             listing.names.clear();
             return listing;
         }
         listing.names.insert(upper);
-        if (data.cAlternateFileName[0] && UpperAscii(data.cAlternateFileName, upper))
+        if (!data.shortName.empty() && UpperAscii(data.shortName, upper))
             listing.names.insert(upper);
-    } while (::FindNextFileA(find.get(), &data));
+    } while (FindNextFileU(find.get(), data));
     listing.complete = ::GetLastError() == ERROR_NO_MORE_FILES;
     if (!listing.complete)
         listing.names.clear();

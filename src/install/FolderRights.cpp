@@ -8,6 +8,7 @@
 #include "core/Platform.h"
 #include "core/SetupContext.h"
 #include "framework/Handles.h"
+#include "framework/SystemCalls.h"
 
 namespace
 {
@@ -37,7 +38,7 @@ CSystemDaclWriter g_systemDaclWriter;
 // folder's list; true when the folder took the new list.
 bool AddFolderEntry(IFolderDaclWriter& writer, const std::string& path, const FolderEntry& entry)
 {
-    const unique_hfile folder(::CreateFileA(path.c_str(), READ_CONTROL | WRITE_DAC, 0, nullptr, OPEN_EXISTING,
+    const unique_hfile folder(CreateFileU(path.c_str(), READ_CONTROL | WRITE_DAC, 0, nullptr, OPEN_EXISTING,
                                             FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (!folder)
         return false;

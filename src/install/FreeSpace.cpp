@@ -3,7 +3,7 @@
 #include "core/Messages.h"
 #include "core/SetupContext.h"
 #include "framework/MessageFormat.h"
-#include "framework/SystemLibrary.h"
+#include "framework/SystemCalls.h"
 #include "install/PackageInstall.h"
 #include "install/SetupProgramCopy.h"
 #include "package/PackageFile.h"
@@ -14,7 +14,7 @@ namespace
 {
 bool IsFolder(const std::string& path)
 {
-    const DWORD attributes = ::GetFileAttributesA(path.c_str());
+    const DWORD attributes = GetFileAttributesU(path);
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
@@ -50,16 +50,12 @@ std::string NearestExistingFolder(const std::string& folder)
 }
 
 // The root of the volume that holds an existing folder: the system's answer
-// where it has GetVolumePathNameA (a volume may be mounted at a folder),
-// else the drive's or share's root.
+// where it has one (a volume may be mounted at a folder), else the drive's or
+// share's root.
 std::string VolumeRoot(const std::string& existingFolder)
 {
-    using GetVolumePathNameFunction = BOOL(WINAPI*)(LPCSTR, LPSTR, DWORD);
-    const auto getVolumePathName = Kernel32Function<GetVolumePathNameFunction>("GetVolumePathNameA");
-    char root[MAX_PATH + 1];
-    if (getVolumePathName && getVolumePathName(existingFolder.c_str(), root, sizeof root))
-        return root;
-    return RootOf(existingFolder);
+    std::string root;
+    return GetVolumePathNameU(existingFolder, root) ? root : RootOf(existingFolder);
 }
 
 // The sizes of a package's File entries; none when it cannot be read.
@@ -99,15 +95,13 @@ bool QueryVolumeSpace(const std::string& folder, VolumeSpace& volume)
     }
     volume.root = VolumeRoot(existing);
     DWORD sectorsPerCluster = 0, bytesPerSector = 0, freeClusters = 0, clusters = 0;
-    if (!::GetDiskFreeSpaceA(volume.root.c_str(), &sectorsPerCluster, &bytesPerSector, &freeClusters, &clusters))
+    if (!GetDiskFreeSpaceU(volume.root, &sectorsPerCluster, &bytesPerSector, &freeClusters, &clusters))
         return false;
     volume.clusterSize = static_cast<ULONGLONG>(sectorsPerCluster) * bytesPerSector;
     // The space free for this user (disk quotas), where the system tells it
     // (not the first Windows 95); the free clusters are no more than that.
-    using GetDiskFreeSpaceExFunction = BOOL(WINAPI*)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER, PULARGE_INTEGER);
-    const auto getDiskFreeSpaceEx = Kernel32Function<GetDiskFreeSpaceExFunction>("GetDiskFreeSpaceExA");
     ULARGE_INTEGER available{}, total{}, free{};
-    if (getDiskFreeSpaceEx && getDiskFreeSpaceEx(existing.c_str(), &available, &total, &free))
+    if (GetDiskFreeSpaceExU(existing, &available, &total, &free))
         volume.freeBytes = available.QuadPart;
     else
         volume.freeBytes = static_cast<ULONGLONG>(freeClusters) * volume.clusterSize;
@@ -130,7 +124,7 @@ std::vector<FolderDemand> InstallationDemands(const CSetupContext& context)
                        PackageFileSizes(context.m_strSourceDir + ApplicationPackageName(context))});
     // The installed copy itself is not copied again (InstallSetupProgram).
     const std::string program = RunningProgramPath();
-    if (::lstrcmpiA(program.c_str(), (install + INSTALLED_SETUP_PROGRAM).c_str()) != 0)
+    if (CompareNamesU(program, install + INSTALLED_SETUP_PROGRAM) != 0)
         demands.push_back({install + INSTALLED_SETUP_FOLDER, install, {FileSize(program)}});
     demands.push_back({context.m_strSystemDir, context.m_strSystemDir,
                        PackageFileSizes(context.m_strSourceDir + RuntimePackageName(context))});
@@ -146,7 +140,7 @@ bool CheckRoomFor(CSetupContext& context, const std::vector<FolderDemand>& deman
         if (!QueryVolumeSpace(demand.folder, volume))
             continue;
         size_t same = 0;
-        while (same < volumes.size() && ::lstrcmpiA(volumes[same].volume.root.c_str(), volume.root.c_str()) != 0)
+        while (same < volumes.size() && CompareNamesU(volumes[same].volume.root, volume.root) != 0)
             ++same;
         if (same == volumes.size())
             volumes.push_back(VolumeDemand{volume, demand.shownFolder, 0});

@@ -8,6 +8,7 @@
 #include "core/Messages.h"
 #include "core/SetupContext.h"
 #include "framework/Handles.h"
+#include "framework/SystemCalls.h"
 #include "resources/resource.h"
 #include "undo/UndoJournal.h"
 
@@ -38,7 +39,7 @@ namespace
 // folder first, and calls one of its self-registration functions.
 bool CallServerFunction(const std::string& modulePath, const char* function)
 {
-    const unique_hmodule module(::LoadLibraryExA(modulePath.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+    const unique_hmodule module(LoadLibraryExU(modulePath, LOAD_WITH_ALTERED_SEARCH_PATH));
     if (!module)
         return false;
     using ServerFn = HRESULT(STDAPICALLTYPE*)();

@@ -7,11 +7,13 @@
 
 #include "core/Messages.h"
 #include "core/SetupContext.h"
+#include "framework/SystemCalls.h"
 #include "install/BootReplacementQueue.h"
 #include "install/EntryNameText.h"
 #include "install/ReplaceDecision.h"
 #include "package/EntryName.h"
 #include "package/PackageFile.h"
+#include "portable/Utf8.h"
 #include "resources/resource.h"
 #include "undo/UndoJournal.h"
 
@@ -27,29 +29,19 @@ const char* ApplicationPackageName(const CSetupContext& context)
 
 std::string ApplicationFolder(const CSetupContext& context) { return context.m_strInstallPath + "\\Programs"; }
 
-bool EntryNameToPath(const WCHAR* name, UINT codePage, std::string& path)
+bool EntryNameToPath(const WCHAR* name, std::string& path)
 {
     path.clear();
-    DWORD flags = WC_NO_BEST_FIT_CHARS;
-    int length = ::WideCharToMultiByte(codePage, flags, name, -1, nullptr, 0, nullptr, nullptr);
-    if (length == 0 && ::GetLastError() == ERROR_INVALID_FLAGS)
-    {
-        flags = 0;
-        length = ::WideCharToMultiByte(codePage, flags, name, -1, nullptr, 0, nullptr, nullptr);
-    }
-    if (length == 0)
+    std::string text;
+    if (!Utf16ToUtf8(name, ::lstrlenW(name), text))
         return false;
-    std::string text(static_cast<size_t>(length), '\0');
-    if (::WideCharToMultiByte(codePage, flags, name, -1, &text[0], length, nullptr, nullptr) != length)
-        return false;
-    text.resize(static_cast<size_t>(length) - 1);
     if (text.empty())
     {
         ::SetLastError(ERROR_INVALID_NAME);
         return false;
     }
-    // No trail byte of a double-byte character is below 0x40, so every '/'
-    // byte is a real slash.
+    // No byte of a UTF-8 sequence beyond ASCII is a '/', so each is a real
+    // slash.
     for (char& c : text)
         if (c == '/')
             c = '\\';
@@ -60,7 +52,7 @@ bool EntryNameToPath(const WCHAR* name, UINT codePage, std::string& path)
 ULONGLONG FileSize(const std::string& path)
 {
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
+    if (!GetFileAttributesExU(path, data))
         return 0;
     return (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
@@ -129,23 +121,28 @@ bool CPackageWalk::Refuse(const std::string& message)
 bool CPackageWalk::InstallEntry(int index, const CPackageCatalogEntry& entry)
 {
     std::string name;
-    const bool converted = EntryNameToPath(entry.GetName(), CP_ACP, name);
+    const bool converted = EntryNameToPath(entry.GetName(), name);
     m_context.Progress().SetStatusText(name);
 
     const LONG kind = entry.GetKind();
     if (!converted || CheckEntryName(entry.GetName()) != EntryNameProblem::None ||
         (kind != entryFile && kind != entryDirectory))
     {
-        // A name that would leave the destination folder, or that has no
-        // form in the system's code page, is no more to be trusted than an
-        // unknown kind: nothing of it is written.
+        // A name that would leave the destination folder, or that is no
+        // text, is no more to be trusted than an unknown kind: nothing of it
+        // is written.
         return Refuse(FormatResMessage(IDS_PACKAGE_CORRUPT, {m_strPackageName.c_str()}));
     }
     const std::string target = m_strDestination + name;
     // Neither the file nor its removal could be done by name later: refused
     // before anything of it is written.
-    if (target.size() >= MAX_PATH)
+    if (Utf16LengthOf(target) >= MAX_PATH)
         return Refuse(FormatResMessage(IDS_TARGET_PATH_TOO_LONG, {target.c_str()}));
+    // Windows 9x names files in its code page only: a name it cannot spell
+    // exactly is refused rather than written as a look-alike.
+    std::string spelled;
+    if (SystemUsesCodePage() && !ToCodePage(target, spelled))
+        return Refuse(FormatResMessage(IDS_TARGET_NAME_NOT_SPELLABLE, {target.c_str()}));
     if (!CreateEntryFolders(name, kind == entryDirectory))
         return false;
     if (kind != entryFile)
@@ -168,12 +165,12 @@ bool CPackageWalk::CreateEntryFolders(const std::string& name, bool wholeName)
         const std::string folder = m_strDestination + name.substr(0, end);
         if (m_entryFolders.insert(folder).second)
         {
-            const bool made = ::CreateDirectoryA(folder.c_str(), nullptr) != FALSE;
+            const bool made = CreateDirectoryU(folder.c_str(), nullptr) != FALSE;
             DWORD error = made ? ERROR_SUCCESS : ::GetLastError();
             if (error == ERROR_ALREADY_EXISTS)
             {
                 // A file of that name is in the way of the folder.
-                const DWORD attributes = ::GetFileAttributesA(folder.c_str());
+                const DWORD attributes = GetFileAttributesU(folder);
                 if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
                     error = ERROR_SUCCESS;
             }

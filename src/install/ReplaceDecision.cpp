@@ -2,14 +2,13 @@
 // an existing file, by version, by name, or by asking the user.
 #include "install/ReplaceDecision.h"
 
-#include <io.h>
-
 #include <cstdio>
 
 #include "core/Messages.h"
 #include "core/SetupContext.h"
 #include "framework/Handles.h"
 #include "framework/ResourceStrings.h"
+#include "framework/SystemCalls.h"
 #include "install/VersionData.h"
 #include "package/PackageCatalog.h"
 #include "resources/resource.h"
@@ -30,7 +29,7 @@ bool PathContainsAny(const std::string& path, const char* const (&names)[N])
     return false;
 }
 
-bool FileExistsPlain(const std::string& path) { return ::_access(path.c_str(), 0) == 0; }
+bool FileExistsPlain(const std::string& path) { return PathExistsU(path); }
 
 // The existing file's fixed file version; 0 when it has none or it cannot be
 // read.
@@ -63,16 +62,16 @@ bool GetExistingFileInfo(const std::string& path, ExistingFileInfo& info)
         ::SetLastError(ERROR_INVALID_NAME);
         return false;
     }
-    WIN32_FIND_DATAA data;
-    unique_hfind find(::FindFirstFileA(path.c_str(), &data));
+    FindDataU data;
+    unique_hfind find(FindFirstFileU(path, data));
     if (!find)
         return false;
-    info.dwFileAttributes = data.dwFileAttributes;
-    info.ftCreationTime = data.ftCreationTime;
-    info.ftLastAccessTime = data.ftLastAccessTime;
-    info.ftLastWriteTime = data.ftLastWriteTime;
-    info.nFileSizeHigh = data.nFileSizeHigh;
-    info.nFileSizeLow = data.nFileSizeLow;
+    info.dwFileAttributes = data.attributes;
+    info.ftCreationTime = data.creation;
+    info.ftLastAccessTime = data.lastAccess;
+    info.ftLastWriteTime = data.lastWrite;
+    info.nFileSizeHigh = static_cast<DWORD>(data.size >> 32);
+    info.nFileSizeLow = static_cast<DWORD>(data.size);
     return true;
 }
 
@@ -137,7 +136,7 @@ FileOutcome CFileInstaller::Decide(CPackageFile& package, const CPackageCatalogE
 
     // A folder in the file's place is never replaced, neither now nor at a
     // restart: it may hold a person's own files.
-    const DWORD attributes = ::GetFileAttributesA(targetPath.c_str());
+    const DWORD attributes = GetFileAttributesU(targetPath);
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
     {
         m_strFailure = FormatResMessage(IDS_TARGET_IS_FOLDER, {targetPath.c_str()});

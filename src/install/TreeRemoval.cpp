@@ -19,6 +19,7 @@
 #include "core/SetupContext.h"
 #include "framework/Handles.h"
 #include "framework/SystemLibrary.h"
+#include "portable/SystemText.h"
 #include "resources/resource.h"
 
 namespace
@@ -37,7 +38,8 @@ bool IsDotEntry(const Char* name)
     return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
 }
 
-// The file calls of the walk for paths in the ANSI code page.
+// The file calls of the walk for paths in the ANSI code page (Windows 9x,
+// whose calls take no other).
 struct AnsiPaths
 {
     using String = std::string;
@@ -63,7 +65,15 @@ struct AnsiPaths
         return function;
     }
     static bool SameText(const String& a, const String& b) { return ::lstrcmpiA(a.c_str(), b.c_str()) == 0; }
-    static std::string Shown(const String& path) { return path; }
+    static std::string Shown(const String& path) { return FromCodePage(path); }
+    // The code page's form of a path; a path it cannot spell keeps its bytes,
+    // which name nothing, so that the walk reports it instead of reaching a
+    // look-alike.
+    static String From(const std::string& path)
+    {
+        String text;
+        return ToCodePage(path, text) ? text : path;
+    }
 };
 
 // The same calls for wide paths in the "\\?\" form, which lifts the limit of
@@ -94,8 +104,7 @@ struct WidePaths
     }
     static bool SameText(const String& a, const String& b) { return ::lstrcmpiW(a.c_str(), b.c_str()) == 0; }
 
-    // The path as the user knows it: without the "\\?\" prefix, in the ANSI
-    // code page (a character it lacks shows as its default character).
+    // The path as the user knows it: without the "\\?\" prefix, in UTF-8.
     static std::string Shown(const String& path)
     {
         String plain = path;
@@ -103,26 +112,17 @@ struct WidePaths
             plain = L"\\\\" + plain.substr(8);
         else if (plain.compare(0, 4, L"\\\\?\\") == 0)
             plain = plain.substr(4);
-        const int length = ::WideCharToMultiByte(CP_ACP, 0, plain.c_str(), -1, nullptr, 0, nullptr, nullptr);
-        if (length <= 1)
-            return std::string();
-        std::string text(static_cast<size_t>(length), '\0');
-        ::WideCharToMultiByte(CP_ACP, 0, plain.c_str(), -1, &text[0], length, nullptr, nullptr);
-        text.resize(static_cast<size_t>(length) - 1);
-        return text;
+        return Narrow(plain);
     }
 
-    // The "\\?\" form of a full ANSI path ("\\?\UNC\server\share\..." for a
+    // The "\\?\" form of a full path ("\\?\UNC\server\share\..." for a
     // network path); the path made full first, since that form takes every
     // character literally.
     static String From(const std::string& path)
     {
-        const int length = ::MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, nullptr, 0);
-        if (length <= 1)
+        String wide;
+        if (!Widen(path, wide) || wide.empty())
             return String();
-        String wide(static_cast<size_t>(length), L'\0');
-        ::MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, &wide[0], length);
-        wide.resize(static_cast<size_t>(length) - 1);
         if (wide.compare(0, 4, L"\\\\?\\") == 0)
             return wide;
         const DWORD fullLength = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
@@ -311,7 +311,7 @@ bool RemoveWithPlatformPaths(CSetupContext& context, const std::string& path, bo
         return removal.RemovedEverything();
     }
     CTreeRemoval<AnsiPaths> removal(context, force);
-    action(removal, path);
+    action(removal, AnsiPaths::From(path));
     return removal.RemovedEverything();
 }
 } // namespace

@@ -2,24 +2,41 @@
 
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 
 #include "framework/Handles.h"
+#include "framework/SystemCalls.h"
 #include "framework/SystemLibrary.h"
 
 IMPLEMENT_DYNAMIC(CVersionData, CObject)
 
 namespace
 {
-constexpr DWORD MODULE_NAME_LENGTH = 4096;
 constexpr size_t QUERY_PATH_LENGTH = 1024;
 
-// The three version functions of the system folder's version.dll, resolved
-// once per process; the library stays loaded until the process ends.
+// The version functions of the system folder's version.dll, wide and ANSI,
+// resolved once per process; the library stays loaded until the process
+// ends.
 struct CVersionApi
 {
-    using GetSizeFn = DWORD(WINAPI*)(LPCSTR, LPDWORD);
-    using GetInfoFn = BOOL(WINAPI*)(LPCSTR, DWORD, DWORD, LPVOID);
-    using QueryFn = BOOL(WINAPI*)(LPCVOID, LPCSTR, LPVOID*, PUINT);
+    template <class Char>
+    struct Functions
+    {
+        using GetSizeFn = DWORD(WINAPI*)(const Char*, LPDWORD);
+        using GetInfoFn = BOOL(WINAPI*)(const Char*, DWORD, DWORD, LPVOID);
+        using QueryFn = BOOL(WINAPI*)(LPCVOID, const Char*, LPVOID*, PUINT);
+        GetSizeFn getSize = nullptr;
+        GetInfoFn getInfo = nullptr;
+        QueryFn query = nullptr;
+
+        void Resolve(HMODULE module, const char* size, const char* info, const char* query)
+        {
+            getSize = reinterpret_cast<GetSizeFn>(reinterpret_cast<void*>(::GetProcAddress(module, size)));
+            getInfo = reinterpret_cast<GetInfoFn>(reinterpret_cast<void*>(::GetProcAddress(module, info)));
+            this->query = reinterpret_cast<QueryFn>(reinterpret_cast<void*>(::GetProcAddress(module, query)));
+        }
+        bool Complete() const { return getSize && getInfo && query; }
+    };
 
     CVersionApi() : module(LoadSystemLibrary("version.dll"))
     {
@@ -28,18 +45,15 @@ struct CVersionApi
             loadError = ::GetLastError();
             return;
         }
-        getSize = reinterpret_cast<GetSizeFn>(
-            reinterpret_cast<void*>(::GetProcAddress(module.get(), "GetFileVersionInfoSizeA")));
-        getInfo = reinterpret_cast<GetInfoFn>(
-            reinterpret_cast<void*>(::GetProcAddress(module.get(), "GetFileVersionInfoA")));
-        query = reinterpret_cast<QueryFn>(reinterpret_cast<void*>(::GetProcAddress(module.get(), "VerQueryValueA")));
-        if (!getSize || !getInfo || !query)
+        wide.Resolve(module.get(), "GetFileVersionInfoSizeW", "GetFileVersionInfoW", "VerQueryValueW");
+        ansi.Resolve(module.get(), "GetFileVersionInfoSizeA", "GetFileVersionInfoA", "VerQueryValueA");
+        if (!wide.Complete() || !ansi.Complete())
             loadError = ERROR_PROC_NOT_FOUND;
     }
 
     bool Available() const
     {
-        if (getSize && getInfo && query)
+        if (wide.Complete() && ansi.Complete())
             return true;
         ::SetLastError(loadError);
         return false;
@@ -52,21 +66,25 @@ struct CVersionApi
     }
 
     unique_hmodule module;
-    GetSizeFn getSize = nullptr;
-    GetInfoFn getInfo = nullptr;
-    QueryFn query = nullptr;
+    Functions<wchar_t> wide;
+    Functions<char> ansi;
     DWORD loadError = ERROR_SUCCESS;
 };
 
-// VerQueryValueA on a block; the value and its length, or false.
-bool QueryValue(const BYTE* block, LPCSTR subBlock, void*& value, UINT& length)
+// VerQueryValue on a block (of the wide calls or the ANSI ones); the value
+// and its length, or false.
+bool QueryValue(const BYTE* block, bool wideBlock, const std::string& subBlock, void*& value, UINT& length)
 {
     const CVersionApi& api = CVersionApi::Get();
     if (!block || !api.Available())
         return false;
     value = nullptr;
     length = 0;
-    return api.query(block, subBlock, &value, &length) && value != nullptr;
+    if (!wideBlock)
+        return api.ansi.query(block, subBlock.c_str(), &value, &length) && value != nullptr;
+    std::wstring wideSubBlock;
+    Widen(subBlock, wideSubBlock);
+    return api.wide.query(block, wideSubBlock.c_str(), &value, &length) && value != nullptr;
 }
 } // namespace
 
@@ -85,8 +103,11 @@ BOOL CVersionData::LoadFromFile(LPCSTR pszPath)
     if (!api.Available())
         return FALSE;
 
+    CSystemText name;
+    if (!name.Set(pszPath ? pszPath : ""))
+        return FALSE;
     DWORD handle = 0;
-    const DWORD size = api.getSize(pszPath, &handle);
+    const DWORD size = name.Wide() ? api.wide.getSize(name.W(), &handle) : api.ansi.getSize(name.A(), &handle);
     if (size == 0)
         return FALSE;
 
@@ -96,12 +117,13 @@ BOOL CVersionData::LoadFromFile(LPCSTR pszPath)
         ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return FALSE;
     }
-    if (!api.getInfo(pszPath, 0, size, block.get()))
+    if (!(name.Wide() ? api.wide.getInfo(name.W(), 0, size, block.get())
+                      : api.ansi.getInfo(name.A(), 0, size, block.get())))
         return FALSE;
 
     void* table = nullptr;
     UINT tableLength = 0;
-    if (!QueryValue(block.get(), "\\VarFileInfo\\Translation", table, tableLength))
+    if (!QueryValue(block.get(), name.Wide(), "\\VarFileInfo\\Translation", table, tableLength))
         return FALSE;
     // An empty table names no string block at all; reading its "first entry"
     // would read past it.
@@ -119,28 +141,23 @@ BOOL CVersionData::LoadFromFile(LPCSTR pszPath)
     std::snprintf(text, sizeof text, "%08lX", static_cast<unsigned long>((first << 16) | (first >> 16)));
     m_strTranslation = text;
     m_pVersionInfo = std::move(block);
+    m_bWide = name.Wide();
     return TRUE;
 }
 
 BOOL CVersionData::LoadFromModule(HMODULE hModule)
 {
-    char name[MODULE_NAME_LENGTH];
-    const DWORD length = ::GetModuleFileNameA(hModule, name, MODULE_NAME_LENGTH);
-    // A name that filled the whole buffer was cut short.
-    if (length == 0 || length >= MODULE_NAME_LENGTH)
-    {
-        if (length != 0)
-            ::SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    std::string name;
+    if (!GetModuleFileNameU(hModule, name))
         return FALSE;
-    }
-    return LoadFromFile(name);
+    return LoadFromFile(name.c_str());
 }
 
 const VS_FIXEDFILEINFO* CVersionData::FixedInfo() const
 {
     void* value = nullptr;
     UINT length = 0;
-    if (!QueryValue(m_pVersionInfo.get(), "\\", value, length) || length < sizeof(VS_FIXEDFILEINFO))
+    if (!QueryValue(m_pVersionInfo.get(), m_bWide, "\\", value, length) || length < sizeof(VS_FIXEDFILEINFO))
         return nullptr;
     return static_cast<const VS_FIXEDFILEINFO*>(value);
 }
@@ -178,11 +195,17 @@ BOOL CVersionData::GetStringValue(LPCSTR pszName, std::string& strValue) const
     }
     void* value = nullptr;
     UINT valueLength = 0;
-    if (!QueryValue(m_pVersionInfo.get(), path, value, valueLength))
+    if (!QueryValue(m_pVersionInfo.get(), m_bWide, path, value, valueLength))
         return FALSE;
     // The value is zero-terminated; its length counts characters, the
     // terminator included, and bounds the copy.
+    if (m_bWide)
+    {
+        const wchar_t* text = static_cast<const wchar_t*>(value);
+        strValue = Narrow(text, wcsnlen(text, valueLength));
+        return TRUE;
+    }
     const char* text = static_cast<const char*>(value);
-    strValue.assign(text, strnlen(text, valueLength));
+    strValue = FromCodePage(text, strnlen(text, valueLength));
     return TRUE;
 }

@@ -65,6 +65,9 @@ private:
     // system reported for it.
     std::unique_ptr<BYTE, CFreeBlock> m_pVersionInfo;
     std::string m_strTranslation;
+    // Whether the block came from the wide calls (the NT family), which its
+    // queries then use too.
+    bool m_bWide = true;
 };
 
 // Builds a 64-bit version from its two 32-bit halves.

@@ -10,29 +10,33 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 #include <utility>
+
+#include "framework/SystemCalls.h"
 
 
 namespace
 {
 constexpr int LINE_BUFFER = 1024;
-constexpr DWORD SHORT_PATH_BUFFER = 1024;
 
-// The short (8.3) form of an existing path; false when the system cannot give
-// one that fits the buffer, with the reason as the last error.
-bool ShortPathOf(const std::string& path, std::string& shortPath)
+// The short (8.3) form of an existing path; false, with the reason as the
+// last error, when the system cannot give one.
+bool ShortPathOf(const std::string& path, std::string& shortPath) { return GetShortPathNameU(path, shortPath); }
+
+// Opens a C runtime stream on a file named in UTF-8, whose lines are in the
+// code page (WININIT.INI is read by Windows 9x's start-up, before Unicode).
+FILE* OpenStream(const std::string& path, const char* mode)
 {
-    char buffer[SHORT_PATH_BUFFER];
-    const DWORD length = ::GetShortPathNameA(path.c_str(), buffer, SHORT_PATH_BUFFER);
-    if (length == 0)
-        return false;
-    if (length >= SHORT_PATH_BUFFER)
+    CSystemText name;
+    if (!name.Set(path))
+        return nullptr;
+    if (name.Wide())
     {
-        ::SetLastError(ERROR_INSUFFICIENT_BUFFER);
-        return false;
+        const std::wstring wideMode(mode, mode + std::strlen(mode));
+        return ::_wfsopen(name.W(), wideMode.c_str(), _SH_DENYRW);
     }
-    shortPath.assign(buffer, length);
-    return true;
+    return ::_fsopen(name.A(), mode, _SH_DENYRW);
 }
 
 // Closes a C runtime stream when it goes out of scope.
@@ -65,9 +69,16 @@ std::string Trim(const std::string& text)
     return text.substr(begin, end - begin);
 }
 
+// Equal but for the case of ASCII letters: section names and short paths.
 bool EqualsNoCase(const std::string& a, const char* b)
 {
-    return ::lstrcmpiA(a.c_str(), b) == 0;
+    const size_t length = std::strlen(b);
+    if (a.size() != length)
+        return false;
+    for (size_t i = 0; i < length; ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
 }
 
 // Reads the file line by line without its line ends. A line longer than the
@@ -128,10 +139,12 @@ size_t PrepareRenameSection(std::vector<std::string>& lines)
 // last error, so that nothing is written over what could not be read.
 bool ReadWininit(const std::string& path, std::vector<std::string>& lines)
 {
-    CStdioFile existing(::_fsopen(path.c_str(), "rt", _SH_DENYRW));
+    CStdioFile existing(OpenStream(path, "rt"));
     if (!existing.get())
         return ::GetLastError() == ERROR_FILE_NOT_FOUND;
     lines = ReadLines(existing.get());
+    for (std::string& line : lines)
+        line = FromCodePage(line);
     if (::ferror(existing.get()))
     {
         if (::GetLastError() == NO_ERROR)
@@ -160,37 +173,39 @@ bool ReplaceWininit(const std::string& folder, const std::string& path, const st
 {
     const std::string newPath = folder + "\\WININIT.$NW";
     const std::string oldPath = folder + "\\WININIT.$OL";
-    ::DeleteFileA(newPath.c_str());
+    DeleteFileU(newPath.c_str());
     {
-        CStdioFile output(::_fsopen(newPath.c_str(), "wt", _SH_DENYRW));
+        CStdioFile output(OpenStream(newPath, "wt"));
         if (!output.get())
             return false;
         bool written = true;
+        std::string spelled;
         for (const std::string& line : lines)
-            written = written && ::fputs(line.c_str(), output.get()) >= 0 && ::fputc('\n', output.get()) != EOF;
+            written = written && ToCodePage(line, spelled) && ::fputs(spelled.c_str(), output.get()) >= 0 &&
+                      ::fputc('\n', output.get()) != EOF;
         written = written && ::fflush(output.get()) == 0 && ::_commit(::_fileno(output.get())) == 0;
         if (!written || !output.close())
             return FailKeepingError([&] {
                 output.close();
-                ::DeleteFileA(newPath.c_str());
+                DeleteFileU(newPath.c_str());
             });
     }
 
-    const bool hadOld = ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    const bool hadOld = GetFileAttributesU(path) != INVALID_FILE_ATTRIBUTES;
     if (hadOld)
     {
-        ::DeleteFileA(oldPath.c_str());
-        if (!::MoveFileA(path.c_str(), oldPath.c_str()))
-            return FailKeepingError([&] { ::DeleteFileA(newPath.c_str()); });
+        DeleteFileU(oldPath.c_str());
+        if (!MoveFileU(path, oldPath))
+            return FailKeepingError([&] { DeleteFileU(newPath.c_str()); });
     }
-    if (!::MoveFileA(newPath.c_str(), path.c_str()))
+    if (!MoveFileU(newPath, path))
         return FailKeepingError([&] {
             if (hadOld)
-                ::MoveFileA(oldPath.c_str(), path.c_str());
-            ::DeleteFileA(newPath.c_str());
+                MoveFileU(oldPath, path);
+            DeleteFileU(newPath.c_str());
         });
     if (hadOld)
-        ::DeleteFileA(oldPath.c_str());
+        DeleteFileU(oldPath.c_str());
     return true;
 }
 } // namespace
@@ -248,7 +263,7 @@ void CWininitQueue::Discard()
     {
         const size_t equals = line.find('=');
         if (equals != std::string::npos && line.compare(0, equals, "NUL") != 0)
-            ::DeleteFileA(line.substr(equals + 1).c_str());
+            DeleteFileU(line.substr(equals + 1).c_str());
     }
     m_arrBootRenames.clear();
 }

@@ -46,7 +46,7 @@ BOOL CPackageFile::Open(LPCSTR pszPath, BOOL bWritable)
 {
     CloseFile();
     m_catalog.RemoveAll();
-    m_hFile = CreateFileA(pszPath, bWritable ? (GENERIC_READ | GENERIC_WRITE) : GENERIC_READ,
+    m_hFile = CreateFileU(pszPath, bWritable ? (GENERIC_READ | GENERIC_WRITE) : GENERIC_READ,
                           bWritable ? 0 : FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN,
                           nullptr);
     if (m_hFile == INVALID_HANDLE_VALUE)
@@ -84,7 +84,7 @@ BOOL CPackageFile::Open(LPCSTR pszPath, BOOL bWritable)
 BOOL CPackageFile::Create(LPCSTR pszPath, BOOL bCompressed)
 {
     CloseFile();
-    m_hFile = CreateFileA(pszPath, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+    m_hFile = CreateFileU(pszPath, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                           FILE_FLAG_SEQUENTIAL_SCAN | FILE_ATTRIBUTE_NORMAL, nullptr);
     if (m_hFile == INVALID_HANDLE_VALUE)
         return FALSE;
@@ -98,7 +98,7 @@ BOOL CPackageFile::Create(LPCSTR pszPath, BOOL bCompressed)
     {
         CloseFile();
         const DWORD error = GetLastError();
-        DeleteFileA(pszPath);
+        DeleteFileU(pszPath);
         SetLastError(error);
         return FALSE;
     }
@@ -228,7 +228,7 @@ void CPackageFile::Discard()
 {
     CloseFile();
     if (!m_strPath.empty())
-        DeleteFileA(m_strPath.c_str());
+        DeleteFileU(m_strPath.c_str());
     m_catalog.RemoveAll();
 }
 

@@ -3,21 +3,37 @@
 
 #include <cstdio>
 
+std::string SystemMessageText(DWORD dwError)
+{
+    // In UTF-8 whatever the language of the system's texts.
+    const DWORD flags = FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS;
+    std::string text;
+    if (SystemUsesCodePage())
+    {
+        char* buffer = nullptr;
+        const DWORD length =
+            FormatMessageA(flags, nullptr, dwError, 0, reinterpret_cast<LPSTR>(&buffer), 0, nullptr);
+        if (length != 0 && buffer != nullptr)
+            text = FromCodePage(buffer, length);
+        LocalFree(buffer);
+    }
+    else
+    {
+        wchar_t* buffer = nullptr;
+        const DWORD length =
+            FormatMessageW(flags, nullptr, dwError, 0, reinterpret_cast<LPWSTR>(&buffer), 0, nullptr);
+        if (length != 0 && buffer != nullptr)
+            text = Narrow(buffer, length);
+        LocalFree(buffer);
+    }
+    return text;
+}
+
 std::string GetErrorText(DWORD dwError)
 {
-    char* buffer = nullptr;
-    const DWORD length = FormatMessageA(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-        dwError, 0, reinterpret_cast<LPSTR>(&buffer), 0, nullptr);
-    std::string text;
-    if (length != 0 && buffer != nullptr)
-    {
-        text.assign(buffer, length);
-        while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
-            text.pop_back();
-    }
-    if (buffer != nullptr)
-        LocalFree(buffer);
+    std::string text = SystemMessageText(dwError);
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
+        text.pop_back();
     if (text.empty())
     {
         char fallback[32];

@@ -119,3 +119,14 @@ BOOL SetFileTime(HANDLE hFile, const FILETIME* lpCreationTime, const FILETIME* l
 BOOL DeleteFileA(LPCSTR lpFileName);
 BOOL CreateDirectoryA(LPCSTR lpPathName, LPSECURITY_ATTRIBUTES lpSecurityAttributes);
 BOOL MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD dwFlags);
+
+// Names are UTF-8 here as everywhere in the programs: the U calls are the
+// ones above.
+inline HANDLE CreateFileU(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                          DWORD disposition, DWORD flags, HANDLE templateFile)
+{
+    return CreateFileA(path, access, share, security, disposition, flags, templateFile);
+}
+inline BOOL DeleteFileU(LPCSTR path) { return DeleteFileA(path); }
+inline BOOL CreateDirectoryU(LPCSTR path, LPSECURITY_ATTRIBUTES security) { return CreateDirectoryA(path, security); }
+inline BOOL MoveFileExU(LPCSTR from, LPCSTR to, DWORD flags) { return MoveFileExA(from, to, flags); }

@@ -1,7 +1,9 @@
 #include "registry/RegistryKey.h"
 
 #include "framework/SystemLibrary.h"
+#include "portable/SystemText.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -11,27 +13,147 @@ static_assert(CRegistryKey::DefaultAccess == 0x2001F, "KEY_READ | KEY_WRITE");
 
 namespace
 {
-// QueryString's first query learns the size; the second asks for this much
-// more, so that a value that grew a little in between still fits.
-constexpr DWORD STRING_SIZE_PROBE = 256;
-constexpr DWORD STRING_SIZE_SLACK = 16;
-// Buffers of the public enumerations, in characters.
-constexpr DWORD ENUM_NAME_LENGTH = 512;
-// DeleteContents reads names into this much first. Key names always fit; a
-// value name may be up to 16383 characters, which in a double-byte code page
-// can take twice as many bytes, so a longer name is read again into a buffer
-// that holds any name rather than skipped: a skipped value would stay behind
-// and keep its key from being deleted.
-constexpr DWORD WALK_NAME_LENGTH = 256;
-constexpr DWORD LONGEST_NAME_LENGTH = 2 * 16383 + 1;
-
-LONG EnumNameAt(HKEY key, DWORD index, bool values, std::string& buffer)
+// A key or value name for the registry's call, in the system's text; a null
+// name (a key's default value) stays null.
+class CRegName
 {
-    DWORD length = static_cast<DWORD>(buffer.size());
-    if (values)
-        return ::RegEnumValueA(key, index, buffer.data(), &length, nullptr, nullptr, nullptr, nullptr);
+public:
+    explicit CRegName(const char* name) : m_bNull(name == nullptr)
+    {
+        m_bValid = m_text.Set(name ? name : "");
+        if (!m_bValid)
+            m_nError = static_cast<LONG>(::GetLastError());
+    }
+    // The registry's error for a name it cannot take (ERROR_SUCCESS when it
+    // can).
+    LONG Error() const { return m_bValid ? ERROR_SUCCESS : m_nError; }
+    bool Wide() const { return m_text.Wide(); }
+    const wchar_t* W() const { return m_bNull ? nullptr : m_text.W(); }
+    const char* A() const { return m_bNull ? nullptr : m_text.A(); }
+
+private:
+    CSystemText m_text;
+    bool m_bNull;
+    bool m_bValid = true;
+    LONG m_nError = ERROR_SUCCESS;
+};
+
+LONG QueryValueData(HKEY key, const char* name, DWORD& type, BYTE* data, DWORD& size)
+{
+    const CRegName regName(name);
+    if (regName.Error() != ERROR_SUCCESS)
+        return regName.Error();
+    return regName.Wide() ? ::RegQueryValueExW(key, regName.W(), nullptr, &type, data, &size)
+                          : ::RegQueryValueExA(key, regName.A(), nullptr, &type, data, &size);
+}
+
+// Any value's bytes as stored, the buffer grown while the value grows.
+LONG QueryValueBytes(HKEY key, const char* name, DWORD& type, std::vector<BYTE>& data)
+{
+    DWORD size = 0;
+    LONG result = QueryValueData(key, name, type, nullptr, size);
+    while (result == ERROR_SUCCESS || result == ERROR_MORE_DATA)
+    {
+        data.resize(size);
+        result = QueryValueData(key, name, type, data.data(), size);
+        if (result == ERROR_SUCCESS)
+        {
+            data.resize(size);
+            return result;
+        }
+    }
+    return result;
+}
+
+// The bytes of a text value as the system stores them for this system's
+// calls: UTF-16 with the wide ones, the code page with the ANSI ones. A text
+// the code page cannot spell is ERROR_NO_UNICODE_TRANSLATION.
+LONG TextBytes(const std::string& text, std::vector<BYTE>& bytes)
+{
+    CSystemText systemText;
+    if (!systemText.Set(text))
+        return static_cast<LONG>(::GetLastError());
+    const auto* begin = systemText.Wide() ? reinterpret_cast<const BYTE*>(systemText.W())
+                                          : reinterpret_cast<const BYTE*>(systemText.A());
+    const size_t length = systemText.Wide() ? (::lstrlenW(systemText.W()) + 1) * sizeof(wchar_t)
+                                            : static_cast<size_t>(::lstrlenA(systemText.A())) + 1;
+    bytes.assign(begin, begin + length);
+    return ERROR_SUCCESS;
+}
+
+// The strings of a text value's bytes, in UTF-8: each ends at its zero (the
+// last one also at the end of the data); wide or ANSI as the system's calls
+// are.
+std::vector<std::string> TextStrings(const std::vector<BYTE>& bytes)
+{
+    std::vector<std::string> strings;
+    if (!SystemUsesCodePage())
+    {
+        const size_t count = bytes.size() / sizeof(wchar_t);
+        std::wstring wide(count, L'\0');
+        if (count)
+            std::memcpy(&wide[0], bytes.data(), count * sizeof(wchar_t));
+        size_t start = 0;
+        while (start < wide.size())
+        {
+            const size_t end = std::min(wide.find(L'\0', start), wide.size());
+            strings.push_back(Narrow(wide.data() + start, end - start));
+            start = end + 1;
+        }
+        return strings;
+    }
+    size_t start = 0;
+    while (start < bytes.size())
+    {
+        const auto* text = reinterpret_cast<const char*>(bytes.data());
+        const void* zero = std::memchr(text + start, '\0', bytes.size() - start);
+        const size_t end = zero ? static_cast<size_t>(static_cast<const char*>(zero) - text) : bytes.size();
+        strings.push_back(FromCodePage(text + start, end - start));
+        start = end + 1;
+    }
+    return strings;
+}
+
+// The name of the value or subkey at index, in UTF-8; the registry's result.
+LONG EnumNameAt(HKEY key, DWORD index, bool values, std::string& name, DWORD* type = nullptr,
+                std::string* className = nullptr, FILETIME* lastWrite = nullptr)
+{
+    // The longest names: 16383 characters for a value, 255 for a key, and
+    // twice as many bytes in a double-byte code page.
+    constexpr DWORD LONGEST_NAME = 2 * 16383 + 1;
     FILETIME ignored;
-    return ::RegEnumKeyExA(key, index, buffer.data(), &length, nullptr, nullptr, nullptr, &ignored);
+    LONG result;
+    if (!SystemUsesCodePage())
+    {
+        std::vector<wchar_t> buffer(LONGEST_NAME);
+        std::vector<wchar_t> classBuffer(LONGEST_NAME);
+        DWORD length = LONGEST_NAME;
+        DWORD classLength = LONGEST_NAME;
+        result = values ? ::RegEnumValueW(key, index, buffer.data(), &length, nullptr, type, nullptr, nullptr)
+                        : ::RegEnumKeyExW(key, index, buffer.data(), &length, nullptr, classBuffer.data(),
+                                          &classLength, lastWrite ? lastWrite : &ignored);
+        if (result == ERROR_SUCCESS)
+        {
+            name = Narrow(buffer.data(), length);
+            if (className)
+                *className = values ? std::string() : Narrow(classBuffer.data(), classLength);
+        }
+        return result;
+    }
+    std::vector<char> buffer(LONGEST_NAME);
+    std::vector<char> classBuffer(LONGEST_NAME);
+    DWORD length = LONGEST_NAME;
+    DWORD classLength = LONGEST_NAME;
+    result = values ? ::RegEnumValueA(key, index, buffer.data(), &length, nullptr, type, nullptr, nullptr)
+                    : ::RegEnumKeyExA(key, index, buffer.data(), &length, nullptr, classBuffer.data(), &classLength,
+                                      lastWrite ? lastWrite : &ignored);
+    if (result == ERROR_SUCCESS)
+    {
+        name = FromCodePage(buffer.data(), length);
+        if (className)
+            *className = values ? std::string() : FromCodePage(classBuffer.data(), classLength);
+    }
+    return result;
 }
 
 // The names of all values or of all subkeys of key. The walk ends at the
@@ -40,19 +162,9 @@ LONG EnumNameAt(HKEY key, DWORD index, bool values, std::string& buffer)
 std::vector<std::string> CollectNames(HKEY key, bool values)
 {
     std::vector<std::string> names;
-    for (DWORD index = 0;; ++index)
-    {
-        std::string buffer(WALK_NAME_LENGTH, '\0');
-        LONG result = EnumNameAt(key, index, values, buffer);
-        if (result == ERROR_MORE_DATA)
-        {
-            buffer.assign(LONGEST_NAME_LENGTH, '\0');
-            result = EnumNameAt(key, index, values, buffer);
-        }
-        if (result != ERROR_SUCCESS)
-            break;
-        names.emplace_back(buffer.c_str());
-    }
+    std::string name;
+    for (DWORD index = 0; EnumNameAt(key, index, values, name) == ERROR_SUCCESS; ++index)
+        names.push_back(name);
     return names;
 }
 } // namespace
@@ -75,30 +187,40 @@ REGSAM CRegistryKey::SharedView()
 
 LONG CRegistryKey::DeleteKeyInView(HKEY parent, const char* name)
 {
-    using RegDeleteKeyExFn = LONG(WINAPI*)(HKEY, LPCSTR, REGSAM, DWORD);
-    static const auto deleteKeyEx = reinterpret_cast<RegDeleteKeyExFn>(
-        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("advapi32.dll"), "RegDeleteKeyExA")));
-    if (SharedView() != 0 && deleteKeyEx)
-        return deleteKeyEx(parent, name, SharedView(), 0);
-    return ::RegDeleteKeyA(parent, name);
+    const CRegName regName(name);
+    if (regName.Error() != ERROR_SUCCESS)
+        return regName.Error();
+    if (regName.Wide())
+    {
+        using RegDeleteKeyExFn = LONG(WINAPI*)(HKEY, LPCWSTR, REGSAM, DWORD);
+        static const auto deleteKeyEx = reinterpret_cast<RegDeleteKeyExFn>(
+            reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"advapi32.dll"), "RegDeleteKeyExW")));
+        if (SharedView() != 0 && deleteKeyEx)
+            return deleteKeyEx(parent, regName.W(), SharedView(), 0);
+        return ::RegDeleteKeyW(parent, regName.W());
+    }
+    return ::RegDeleteKeyA(parent, regName.A());
 }
 
 CRegistryKey::CRegistryKey(HKEY key)
 {
     HKEY opened = nullptr;
-    if (::RegOpenKeyExA(key, nullptr, 0, DefaultAccess, &opened) == ERROR_SUCCESS)
+    if (::RegOpenKeyExW(key, nullptr, 0, DefaultAccess, &opened) == ERROR_SUCCESS)
         m_hKey.reset(opened);
 }
 
 void CRegistryKey::Create(HKEY parent, const char* subKey, DWORD options, REGSAM access,
                           LPSECURITY_ATTRIBUTES security)
 {
-    char emptyClass[] = "";
+    const CRegName name(subKey);
     HKEY created = nullptr;
     DWORD disposition;
-    const LONG result =
-        ::RegCreateKeyExA(parent, subKey, 0, emptyClass, options, access | SharedView(), security, &created,
-                          &disposition);
+    LONG result = name.Error();
+    if (result == ERROR_SUCCESS)
+        result = name.Wide() ? ::RegCreateKeyExW(parent, name.W(), 0, nullptr, options, access | SharedView(),
+                                                 security, &created, &disposition)
+                             : ::RegCreateKeyExA(parent, name.A(), 0, nullptr, options, access | SharedView(),
+                                                 security, &created, &disposition);
     // Created before the old key is closed, so parent may be the held key.
     m_hKey.reset(result == ERROR_SUCCESS ? created : nullptr);
     if (result != ERROR_SUCCESS)
@@ -107,8 +229,12 @@ void CRegistryKey::Create(HKEY parent, const char* subKey, DWORD options, REGSAM
 
 BOOL CRegistryKey::Open(HKEY parent, const char* subKey, REGSAM access)
 {
+    const CRegName name(subKey);
     HKEY opened = nullptr;
-    const LONG result = ::RegOpenKeyExA(parent, subKey, 0, access | SharedView(), &opened);
+    LONG result = name.Error();
+    if (result == ERROR_SUCCESS)
+        result = name.Wide() ? ::RegOpenKeyExW(parent, name.W(), 0, access | SharedView(), &opened)
+                             : ::RegOpenKeyExA(parent, name.A(), 0, access | SharedView(), &opened);
     if (result != ERROR_SUCCESS)
     {
         ::SetLastError(static_cast<DWORD>(result));
@@ -135,8 +261,13 @@ std::string CRegistryKey::ConnectionName(const char* machineName)
 BOOL CRegistryKey::Connect(const char* machineName, HKEY key)
 {
     const std::string name = ConnectionName(machineName);
+    const CRegName regName(name.empty() ? nullptr : name.c_str());
+    if (regName.Error() != ERROR_SUCCESS)
+        return FALSE;
     HKEY connected = nullptr;
-    if (::RegConnectRegistryA(name.empty() ? nullptr : name.c_str(), key, &connected) != ERROR_SUCCESS)
+    const LONG result = regName.Wide() ? ::RegConnectRegistryW(regName.W(), key, &connected)
+                                       : ::RegConnectRegistryA(regName.A(), key, &connected);
+    if (result != ERROR_SUCCESS)
         return FALSE;
     m_hKey.reset(connected);
     return TRUE;
@@ -145,20 +276,22 @@ BOOL CRegistryKey::Connect(const char* machineName, HKEY key)
 BOOL CRegistryKey::QueryString(const char* name, std::string& value) const
 {
     DWORD type = REG_NONE;
-    DWORD size = STRING_SIZE_PROBE;
-    if (::RegQueryValueExA(m_hKey.get(), name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
+    std::vector<BYTE> data;
+    if (QueryValueBytes(m_hKey.get(), name, type, data) != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ))
         return FALSE;
-    if ((type != REG_SZ && type != REG_EXPAND_SZ) || size > MAXDWORD - STRING_SIZE_SLACK)
+    // The text up to its first zero, or all of it when it has none.
+    const std::vector<std::string> strings = TextStrings(data);
+    value = strings.empty() ? std::string() : strings.front();
+    return TRUE;
+}
+
+BOOL CRegistryKey::QueryMultiString(const char* name, std::vector<std::string>& values) const
+{
+    DWORD type = REG_NONE;
+    std::vector<BYTE> data;
+    if (QueryValueBytes(m_hKey.get(), name, type, data) != ERROR_SUCCESS || type != REG_MULTI_SZ)
         return FALSE;
-    size += STRING_SIZE_SLACK;
-    std::vector<BYTE> buffer(size);
-    if (::RegQueryValueExA(m_hKey.get(), name, nullptr, &type, buffer.data(), &size) != ERROR_SUCCESS)
-        return FALSE;
-    if (type != REG_SZ && type != REG_EXPAND_SZ)
-        return FALSE;
-    const char* text = reinterpret_cast<const char*>(buffer.data());
-    const void* zero = std::memchr(text, '\0', size);
-    value.assign(text, zero ? static_cast<const char*>(zero) - text : size);
+    values = TextStrings(data);
     return TRUE;
 }
 
@@ -168,8 +301,7 @@ template <typename T> BOOL CRegistryKey::QueryInteger(const char* name, T& value
     DWORD type = REG_NONE;
     DWORD data = 0;
     DWORD size = sizeof data;
-    if (::RegQueryValueExA(m_hKey.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(&data), &size) !=
-            ERROR_SUCCESS ||
+    if (QueryValueData(m_hKey.get(), name, type, reinterpret_cast<BYTE*>(&data), size) != ERROR_SUCCESS ||
         type != REG_DWORD)
         return FALSE;
     value = static_cast<T>(data);
@@ -200,8 +332,8 @@ BOOL CRegistryKey::QueryBinary(const char* name, void* buffer, DWORD size) const
     std::vector<BYTE> data(size);
     DWORD type = REG_NONE;
     DWORD returned = size;
-    if (::RegQueryValueExA(m_hKey.get(), name, nullptr, &type, data.data(), &returned) != ERROR_SUCCESS ||
-        type != REG_BINARY || returned != size)
+    if (QueryValueData(m_hKey.get(), name, type, data.data(), returned) != ERROR_SUCCESS || type != REG_BINARY ||
+        returned != size)
         return FALSE;
     if (size)
         std::memcpy(buffer, data.data(), size);
@@ -216,37 +348,16 @@ BOOL CRegistryKey::QueryBinary(const char* name, BYTE (&buffer)[16]) const
 BOOL CRegistryKey::QueryByteArray(const char* name, std::vector<BYTE>& value) const
 {
     DWORD type = REG_NONE;
-    DWORD size = 0;
-    if (::RegQueryValueExA(m_hKey.get(), name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
-        type != REG_BINARY)
+    std::vector<BYTE> data;
+    if (QueryValueBytes(m_hKey.get(), name, type, data) != ERROR_SUCCESS || type != REG_BINARY)
         return FALSE;
-    std::vector<BYTE> data(size);
-    if (::RegQueryValueExA(m_hKey.get(), name, nullptr, &type, data.data(), &size) != ERROR_SUCCESS ||
-        type != REG_BINARY)
-        return FALSE;
-    data.resize(size);
     value.swap(data);
     return TRUE;
 }
 
 BOOL CRegistryKey::QueryRaw(const char* name, DWORD& type, std::vector<BYTE>& data) const
 {
-    DWORD size = 0;
-    if (::RegQueryValueExA(m_hKey.get(), name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
-        return FALSE;
-    // A value that grew between the two reads is read again.
-    for (;;)
-    {
-        data.resize(size);
-        const LONG result = ::RegQueryValueExA(m_hKey.get(), name, nullptr, &type, data.data(), &size);
-        if (result == ERROR_SUCCESS)
-        {
-            data.resize(size);
-            return TRUE;
-        }
-        if (result != ERROR_MORE_DATA)
-            return FALSE;
-    }
+    return QueryValueBytes(m_hKey.get(), name, type, data) == ERROR_SUCCESS;
 }
 
 LONG CRegistryKey::SetRaw(const char* name, DWORD type, const std::vector<BYTE>& data)
@@ -257,20 +368,41 @@ LONG CRegistryKey::SetRaw(const char* name, DWORD type, const std::vector<BYTE>&
 LONG CRegistryKey::SetValue(const char* name, DWORD type, const void* data, DWORD length)
 {
     static const BYTE noData = 0;
-    return ::RegSetValueExA(m_hKey.get(), name, 0, type, length ? static_cast<const BYTE*>(data) : &noData,
-                            length);
+    const CRegName regName(name);
+    if (regName.Error() != ERROR_SUCCESS)
+        return regName.Error();
+    const BYTE* bytes = length ? static_cast<const BYTE*>(data) : &noData;
+    return regName.Wide() ? ::RegSetValueExW(m_hKey.get(), regName.W(), 0, type, bytes, length)
+                          : ::RegSetValueExA(m_hKey.get(), regName.A(), 0, type, bytes, length);
 }
 
-LONG CRegistryKey::SetString(const char* name, const char* text)
+LONG CRegistryKey::SetText(const char* name, DWORD type, const char* text)
 {
-    text = text ? text : "";
-    return SetValue(name, REG_SZ, text, static_cast<DWORD>(::lstrlenA(text)) + 1);
+    std::vector<BYTE> bytes;
+    const LONG result = TextBytes(text ? text : "", bytes);
+    if (result != ERROR_SUCCESS)
+        return result;
+    return SetValue(name, type, bytes.data(), static_cast<DWORD>(bytes.size()));
 }
 
-LONG CRegistryKey::SetExpandString(const char* name, const char* text)
+LONG CRegistryKey::SetString(const char* name, const char* text) { return SetText(name, REG_SZ, text); }
+
+LONG CRegistryKey::SetExpandString(const char* name, const char* text) { return SetText(name, REG_EXPAND_SZ, text); }
+
+LONG CRegistryKey::SetMultiString(const char* name, const std::vector<std::string>& values)
 {
-    text = text ? text : "";
-    return SetValue(name, REG_EXPAND_SZ, text, static_cast<DWORD>(::lstrlenA(text)) + 1);
+    std::vector<BYTE> all;
+    for (const std::string& value : values)
+    {
+        std::vector<BYTE> bytes;
+        const LONG result = TextBytes(value, bytes);
+        if (result != ERROR_SUCCESS)
+            return result;
+        all.insert(all.end(), bytes.begin(), bytes.end());
+    }
+    // The list ends with an empty string.
+    all.insert(all.end(), SystemUsesCodePage() ? 1 : sizeof(wchar_t), 0);
+    return SetValue(name, REG_MULTI_SZ, all.data(), static_cast<DWORD>(all.size()));
 }
 
 LONG CRegistryKey::SetDWORD(const char* name, DWORD value)
@@ -326,7 +458,10 @@ void CRegistryKey::SetBinaryText(const char* name, const char* text)
 
 LONG CRegistryKey::DeleteValue(const char* name)
 {
-    return ::RegDeleteValueA(m_hKey.get(), name);
+    const CRegName regName(name);
+    if (regName.Error() != ERROR_SUCCESS)
+        return regName.Error();
+    return regName.Wide() ? ::RegDeleteValueW(m_hKey.get(), regName.W()) : ::RegDeleteValueA(m_hKey.get(), regName.A());
 }
 
 LONG CRegistryKey::DeleteSubKey(const char* name)
@@ -339,7 +474,7 @@ void CRegistryKey::DeleteAllValues()
     // All names are collected before anything goes, so that deletions do not
     // shift the enumeration's indexes.
     for (const std::string& name : CollectNames(m_hKey.get(), true))
-        ::RegDeleteValueA(m_hKey.get(), name.c_str());
+        DeleteValue(name.c_str());
 }
 
 void CRegistryKey::DeleteContents()
@@ -368,28 +503,12 @@ std::vector<std::string> CRegistryKey::SubKeyNames() const { return CollectNames
 
 BOOL CRegistryKey::EnumKey(DWORD index, std::string& name, std::string& className, FILETIME* lastWrite) const
 {
-    char nameBuffer[ENUM_NAME_LENGTH];
-    char classBuffer[ENUM_NAME_LENGTH];
-    DWORD nameLength = ENUM_NAME_LENGTH;
-    DWORD classLength = ENUM_NAME_LENGTH;
-    FILETIME ignored;
-    if (::RegEnumKeyExA(m_hKey.get(), index, nameBuffer, &nameLength, nullptr, classBuffer, &classLength,
-                        lastWrite ? lastWrite : &ignored) != ERROR_SUCCESS)
-        return FALSE;
-    name.assign(nameBuffer, ::strnlen(nameBuffer, ENUM_NAME_LENGTH));
-    className.assign(classBuffer, ::strnlen(classBuffer, ENUM_NAME_LENGTH));
-    return TRUE;
+    return EnumNameAt(m_hKey.get(), index, false, name, nullptr, &className, lastWrite) == ERROR_SUCCESS;
 }
 
 BOOL CRegistryKey::EnumValue(DWORD index, std::string& name, DWORD* type) const
 {
-    char nameBuffer[ENUM_NAME_LENGTH];
-    DWORD nameLength = ENUM_NAME_LENGTH;
-    if (::RegEnumValueA(m_hKey.get(), index, nameBuffer, &nameLength, nullptr, type, nullptr, nullptr) !=
-        ERROR_SUCCESS)
-        return FALSE;
-    name.assign(nameBuffer, ::strnlen(nameBuffer, ENUM_NAME_LENGTH));
-    return TRUE;
+    return EnumNameAt(m_hKey.get(), index, true, name, type) == ERROR_SUCCESS;
 }
 
 int CRegistryKey::CountSubKeys() const

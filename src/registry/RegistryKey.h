@@ -9,7 +9,9 @@
 
 // Holds at most one open registry key and offers typed reads and writes of
 // its values, key creation and opening, and removal of whole key trees. All
-// text is ANSI and the ANSI registry functions are used throughout.
+// text (key and value names, string data) is UTF-8; the registry's wide
+// functions take it on the NT family, the ANSI ones on Windows 9x, where a
+// text the code page cannot spell is refused (ERROR_NO_UNICODE_TRANSLATION).
 //
 // Results come in three styles, kept apart:
 //  - reads, Open, Connect and the enumerations return a success flag (BOOL);
@@ -67,6 +69,9 @@ public:
     // Reads: each writes its output only on success, so callers preset
     // defaults. A value of another type is a failed read, not a conversion.
     BOOL QueryString(const char* name, std::string& value) const; // REG_SZ or REG_EXPAND_SZ (unexpanded)
+    // REG_MULTI_SZ: every string up to the end of the data, the empty one
+    // that ends the list included.
+    BOOL QueryMultiString(const char* name, std::vector<std::string>& values) const;
     BOOL QueryDWORD(const char* name, DWORD& value) const;
     BOOL QueryDWORD(const char* name, long& value) const;
     BOOL QueryDWORD(const char* name, unsigned int& value) const;
@@ -75,12 +80,16 @@ public:
     BOOL QueryBinary(const char* name, void* buffer, DWORD size) const;
     BOOL QueryBinary(const char* name, BYTE (&buffer)[16]) const;
     BOOL QueryByteArray(const char* name, std::vector<BYTE>& value) const;
-    // Any value as it is stored: its type and its bytes.
+    // Any value as it is stored for this system's calls: its type and its
+    // bytes (text in UTF-16 on the NT family, in the code page on Windows 9x).
     BOOL QueryRaw(const char* name, DWORD& type, std::vector<BYTE>& data) const;
 
     // Writes: the error code of RegSetValueExA.
     LONG SetString(const char* name, const char* text);       // REG_SZ with its terminating zero
     LONG SetExpandString(const char* name, const char* text); // REG_EXPAND_SZ, likewise
+    // REG_MULTI_SZ of the strings, each with its zero, and the empty one
+    // that ends the list.
+    LONG SetMultiString(const char* name, const std::vector<std::string>& values);
     LONG SetDWORD(const char* name, DWORD value);
     LONG SetDWORD(const char* name, long value);
     LONG SetDWORD(const char* name, unsigned int value);
@@ -126,6 +135,7 @@ public:
 private:
     template <typename T> BOOL QueryInteger(const char* name, T& value) const;
     LONG SetValue(const char* name, DWORD type, const void* data, DWORD length);
+    LONG SetText(const char* name, DWORD type, const char* text);
     void DeleteAllValues();
 
     unique_hkey m_hKey;

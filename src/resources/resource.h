@@ -99,6 +99,7 @@
 #define IDS_PATH_NOT_ABSOLUTE 20111
 #define IDS_PATH_DRIVE_ROOT 20112
 #define IDS_PATH_WELL_KNOWN 20113
+#define IDS_PATH_NOT_SPELLABLE 20114
 // Why the uninstall leaves the recorded installation folder alone.
 #define IDS_UNINSTALL_PATH_EMPTY 20120
 #define IDS_UNINSTALL_PATH_NOT_ABSOLUTE 20121
@@ -111,6 +112,7 @@
 // Package entries the setup will not write.
 #define IDS_TARGET_PATH_TOO_LONG 20130
 #define IDS_TARGET_IS_FOLDER 20131
+#define IDS_TARGET_NAME_NOT_SPELLABLE 20132
 // The command line and the log.
 #define IDS_UNKNOWN_SWITCH 20140
 #define IDS_USAGE_SWITCHES 20141

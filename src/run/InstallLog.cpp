@@ -4,6 +4,7 @@
 
 #include "core/Messages.h"
 #include "core/Platform.h"
+#include "framework/SystemCalls.h"
 #include "package/PackageFormat.h"
 #include "framework/ResourceStrings.h"
 #include "resources/resource.h"
@@ -79,8 +80,16 @@ bool CInstallLog::Open(const std::string& path)
     m_strPath = path;
     // Shared for reading and writing: a person may watch the log while it
     // grows, and a second run appends to it.
-    m_file.reset(::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                               FILE_ATTRIBUTE_NORMAL, nullptr));
+    m_file.reset(CreateFileU(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr));
+    // The lines are UTF-8: a new log starts with the byte-order mark, so that
+    // Notepad and the deployment tools read its names right.
+    static const char BYTE_ORDER_MARK[] = "\xEF\xBB\xBF";
+    DWORD sizeHigh = 0;
+    DWORD written = 0;
+    if (m_file && ::GetFileSize(m_file.get(), &sizeHigh) == 0 && sizeHigh == 0 &&
+        !(::WriteFile(m_file.get(), BYTE_ORDER_MARK, 3, &written, nullptr) && written == 3))
+        m_file.reset();
     if (m_file)
         return true;
     Fail(GetLastErrorText());

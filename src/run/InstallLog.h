@@ -10,8 +10,9 @@
 #include "framework/Handles.h"
 #include "run/UninstallSequence.h"
 
-// The log of a run: plain text, one line per event, each after the local
-// time ("2026-12-08 14:03:22  File written new: C:\Lumiro\Programs\a.dll").
+// The log of a run: UTF-8 text (a new file starts with the byte-order mark),
+// one line per event, each after the local time
+// ("2026-12-08 14:03:22  File written new: C:\Lumiro\Programs\a.dll").
 // It hears the steps' events and a removal's stages itself; the prompts and
 // the progress reach it through CLoggingPrompts and CLoggingProgress. The
 // file is appended to, so a second run adds to it. The log never stops a

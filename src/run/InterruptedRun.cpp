@@ -5,6 +5,7 @@
 #include "core/Messages.h"
 #include "core/SetupContext.h"
 #include "framework/ResourceStrings.h"
+#include "framework/SystemCalls.h"
 #include "resources/resource.h"
 #include "run/InstallLog.h"
 #include "run/InstallSequence.h"
@@ -13,7 +14,7 @@
 void RecoverInterruptedRun(CSetupContext& context, CInstallLog& log)
 {
     const std::string path = CUndoJournal::PathIn(context.m_strWindowsDir);
-    if (::GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES)
+    if (GetFileAttributesU(path) == INVALID_FILE_ATTRIBUTES)
         return;
     CUndoJournal& journal = context.Journal();
     if (!journal.Load(path))
@@ -25,7 +26,7 @@ void RecoverInterruptedRun(CSetupContext& context, CInstallLog& log)
         const std::string reason = GetLastErrorText();
         context.ShowMessage(FormatResMessage(IDS_JOURNAL_UNREADABLE, {path.c_str(), reason.c_str()}), MB_OK);
         if (error == ERROR_FILE_CORRUPT)
-            ::DeleteFileA(path.c_str());
+            DeleteFileU(path.c_str());
         return;
     }
     if (journal.Committed())

@@ -4,6 +4,7 @@
 #include "core/Platform.h"
 #include "core/SetupContext.h"
 #include "framework/Handles.h"
+#include "framework/SystemCalls.h"
 #include "install/BootReplacementQueue.h"
 #include "resources/resource.h"
 #include "run/ExitCodes.h"
@@ -37,7 +38,7 @@ bool PlaceInTemporaryFolder(const std::string& program, const std::string& folde
     for (unsigned n = 1; n <= MAX_TEMPORARY_NAMES; ++n)
     {
         copy = folder + "\\LumiroSetup" + std::to_string(n) + ".exe";
-        moved = ::MoveFileExA(program.c_str(), copy.c_str(), 0) != FALSE;
+        moved = MoveFileExU(program.c_str(), copy.c_str(), 0) != FALSE;
         if (moved)
             return true;
         DWORD error = ::GetLastError();
@@ -45,7 +46,7 @@ bool PlaceInTemporaryFolder(const std::string& program, const std::string& folde
             continue;
         // Another drive, or a system that keeps a running program's file
         // where it is: a copy of it.
-        if (::CopyFileA(program.c_str(), copy.c_str(), TRUE))
+        if (CopyFileU(program, copy, TRUE))
             return true;
         error = ::GetLastError();
         if (!NameTaken(error))
@@ -62,7 +63,7 @@ bool PlaceInTemporaryFolder(const std::string& program, const std::string& folde
 bool IsInstalledSetupProgram(const std::string& programPath)
 {
     const std::string folder = FolderOf(programPath);
-    return ::lstrcmpiA(NameOf(folder).c_str(), "Setup") == 0 && HoldsInstalledCopy(FolderOf(folder));
+    return CompareNamesU(NameOf(folder), "Setup") == 0 && HoldsInstalledCopy(FolderOf(folder));
 }
 
 bool RunFromTemporaryFolder(CSetupContext& context, const std::string& programPath, const std::string& arguments,
@@ -82,13 +83,10 @@ bool RunFromTemporaryFolder(CSetupContext& context, const std::string& programPa
     // current folder keeps the installation's folder in use; held until
     // this run lets it take the guard this run holds (and keeps holding
     // until the copy ends), so that no other setup can slip in between.
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
     PROCESS_INFORMATION started{};
-    std::string commandLine = "\"" + copy + "\"" + (arguments.empty() ? "" : " " + arguments);
+    const std::string commandLine = "\"" + copy + "\"" + (arguments.empty() ? "" : " " + arguments);
     CHandOverPermit permit;
-    const bool created = ::CreateProcessA(copy.c_str(), &commandLine[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED,
-                                          nullptr, folder.c_str(), &startup, &started) != FALSE;
+    const bool created = CreateProcessU(copy, commandLine, CREATE_SUSPENDED, folder, started) != FALSE;
     const unique_handle process(started.hProcess);
     const unique_handle thread(started.hThread);
     if (!created || !permit.Grant(started.dwProcessId) || ::ResumeThread(thread.get()) == static_cast<DWORD>(-1))
@@ -101,9 +99,9 @@ bool RunFromTemporaryFolder(CSetupContext& context, const std::string& programPa
         }
         // Nothing was removed: the installed copy goes back to its place.
         if (moved)
-            ::MoveFileExA(copy.c_str(), programPath.c_str(), 0);
+            MoveFileExU(copy.c_str(), programPath.c_str(), 0);
         else
-            ::DeleteFileA(copy.c_str());
+            DeleteFileU(copy.c_str());
         context.ShowMessage(FormatResMessage(IDS_SETUP_START_FAILED, {copy.c_str(), reason.c_str()}), MB_OK);
         return false;
     }
@@ -121,8 +119,8 @@ bool RunFromTemporaryFolder(CSetupContext& context, const std::string& programPa
 
     // The run kept the installation (Exit Setup, a refused folder, items that
     // stayed): the installed copy goes back where its entry starts it.
-    const DWORD attributes = ::GetFileAttributesA(FolderOf(programPath).c_str());
+    const DWORD attributes = GetFileAttributesU(FolderOf(programPath));
     if (moved && attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
-        ::MoveFileExA(copy.c_str(), programPath.c_str(), 0);
+        MoveFileExU(copy.c_str(), programPath.c_str(), 0);
     return true;
 }

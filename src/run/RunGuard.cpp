@@ -11,10 +11,14 @@ std::string PermitName(DWORD processId)
     return MachineWideName(std::string(GUARD_NAME) + " hand-over " + std::to_string(processId));
 }
 
+// The object names are plain ASCII: the wide calls take them on every
+// system.
+std::wstring SystemName(const std::string& name) { return std::wstring(name.begin(), name.end()); }
+
 // Whether the run holding the guard handed its run over to this process.
 bool HandedOverToThisProcess()
 {
-    const unique_handle permit(::OpenEventA(SYNCHRONIZE, FALSE, PermitName(::GetCurrentProcessId()).c_str()));
+    const unique_handle permit(::OpenEventW(SYNCHRONIZE, FALSE, SystemName(PermitName(::GetCurrentProcessId())).c_str()));
     return permit.valid();
 }
 } // namespace
@@ -31,7 +35,7 @@ bool CRunGuard::Acquire()
     Release();
     const std::string name = MachineWideName(GUARD_NAME);
     ::SetLastError(ERROR_SUCCESS);
-    m_mutex.reset(::CreateMutexA(nullptr, FALSE, name.c_str()));
+    m_mutex.reset(::CreateMutexW(nullptr, FALSE, SystemName(name).c_str()));
     const DWORD error = ::GetLastError();
     if (m_mutex && error != ERROR_ALREADY_EXISTS)
         return true;
@@ -53,6 +57,6 @@ bool CRunGuard::Acquire()
 
 bool CHandOverPermit::Grant(DWORD processId)
 {
-    m_event.reset(::CreateEventA(nullptr, TRUE, FALSE, PermitName(processId).c_str()));
+    m_event.reset(::CreateEventW(nullptr, TRUE, FALSE, SystemName(PermitName(processId)).c_str()));
     return m_event.valid();
 }

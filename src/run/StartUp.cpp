@@ -1,11 +1,11 @@
 #include "run/StartUp.h"
 
 #include <string>
-#include <vector>
 
 #include "core/Messages.h"
 #include "core/SetupContext.h"
 #include "framework/Handles.h"
+#include "framework/SystemCalls.h"
 #include "registry/RegistryKey.h"
 #include "install/SetupProgramCopy.h"
 #include "resources/resource.h"
@@ -22,13 +22,12 @@ constexpr char SECURE_KEY[] = "Software\\Secure\\Corvane";
 
 // One folder query of the system into folder; false, with the reason as the
 // last error, when it fails or its answer does not fit the buffer (which
-// GetModuleFileNameA reports by filling it, the folder queries by asking for
+// GetModuleFileName reports by filling it, the folder queries by asking for
 // more).
 template <class Query>
 bool QueryFolder(Query query, DWORD bufferLength, std::string& folder)
 {
-    std::vector<char> buffer(bufferLength + 1);
-    const DWORD length = query(buffer.data(), bufferLength);
+    const DWORD length = query(folder, bufferLength);
     if (length == 0)
         return false;
     if (length >= bufferLength)
@@ -36,7 +35,6 @@ bool QueryFolder(Query query, DWORD bufferLength, std::string& folder)
         ::SetLastError(ERROR_INSUFFICIENT_BUFFER);
         return false;
     }
-    folder.assign(buffer.data(), length);
     return true;
 }
 } // namespace
@@ -54,11 +52,11 @@ bool DetermineFolders(CSetupContext& context, DWORD bufferLength)
 {
     std::string modulePath;
     const bool known =
-        QueryFolder([](char* buffer, DWORD length) { return ::GetModuleFileNameA(nullptr, buffer, length); },
-                    bufferLength, modulePath) &&
-        QueryFolder([](char* buffer, DWORD length) { return ::GetWindowsDirectoryA(buffer, length); }, bufferLength,
+        QueryFolder([](std::string& out, DWORD length) { return GetModuleFileNameU(out, length); }, bufferLength,
+                    modulePath) &&
+        QueryFolder([](std::string& out, DWORD length) { return GetWindowsDirectoryU(out, length); }, bufferLength,
                     context.m_strWindowsDir) &&
-        QueryFolder([](char* buffer, DWORD length) { return ::GetSystemDirectoryA(buffer, length); }, bufferLength,
+        QueryFolder([](std::string& out, DWORD length) { return GetSystemDirectoryU(out, length); }, bufferLength,
                     context.m_strSystemDir);
     const size_t lastBackslash = modulePath.rfind('\\');
     if (known && lastBackslash != std::string::npos)

@@ -4,6 +4,7 @@
 
 #include "core/Messages.h"
 #include "core/SetupContext.h"
+#include "framework/SystemCalls.h"
 #include "resources/resource.h"
 #include "undo/UndoJournal.h"
 
@@ -41,7 +42,7 @@ std::vector<std::string> MissingParents(const std::string& path)
          end = path.find_last_of(SEPARATORS, end - 1))
     {
         const std::string parent = path.substr(0, end);
-        if (::GetFileAttributesA(parent.c_str()) != INVALID_FILE_ATTRIBUTES)
+        if (GetFileAttributesU(parent) != INVALID_FILE_ATTRIBUTES)
             break;
         missing.insert(missing.begin(), parent);
     }
@@ -70,7 +71,7 @@ bool CreateInstallFolders(CSetupContext& context)
 bool CreateFolder(CSetupContext& context, const std::string& path)
 {
     context.Progress().SetStatusText(path);
-    if (::CreateDirectoryA(path.c_str(), nullptr))
+    if (CreateDirectoryU(path.c_str(), nullptr))
         return NoteFolderMade(context, path);
     if (::GetLastError() == ERROR_ALREADY_EXISTS)
         return true;

@@ -6,6 +6,7 @@
 
 #include <vector>
 
+#include "framework/SystemCalls.h"
 #include "resources/resource.h"
 
 namespace
@@ -23,9 +24,10 @@ constexpr Refusal REFUSALS[] = {
     {InstallPathProblem::NotAbsolute, IDS_PATH_NOT_ABSOLUTE, IDS_UNINSTALL_PATH_NOT_ABSOLUTE},
     {InstallPathProblem::DriveRoot, IDS_PATH_DRIVE_ROOT, IDS_UNINSTALL_PATH_DRIVE_ROOT},
     {InstallPathProblem::WellKnownFolder, IDS_PATH_WELL_KNOWN, IDS_UNINSTALL_PATH_WELL_KNOWN},
+    // A recorded folder came from the system's own text, so it can always
+    // be spelled; read back, it names no folder of ours.
+    {InstallPathProblem::NotSpellable, IDS_PATH_NOT_SPELLABLE, IDS_UNINSTALL_PATH_NOT_ABSOLUTE},
 };
-
-constexpr DWORD PATH_BUFFER_LENGTH = 1024;
 
 // The executables of the two platforms' builds, NT first.
 constexpr const char* INSTALLED_EXECUTABLES[] = {"\\Programs\\ReaderNT.Exe", "\\Programs\\Reader95.Exe"};
@@ -78,12 +80,12 @@ bool IsAbsolute(const std::string& path)
 // when the system cannot give one.
 std::string FullPath(const std::string& path)
 {
-    char buffer[PATH_BUFFER_LENGTH];
-    const DWORD fullLength = ::GetFullPathNameA(path.c_str(), PATH_BUFFER_LENGTH, buffer, nullptr);
-    std::string full = fullLength > 0 && fullLength < PATH_BUFFER_LENGTH ? std::string(buffer, fullLength) : path;
-    const DWORD longLength = ::GetLongPathNameA(full.c_str(), buffer, PATH_BUFFER_LENGTH);
-    if (longLength > 0 && longLength < PATH_BUFFER_LENGTH)
-        full.assign(buffer, longLength);
+    std::string full;
+    if (!GetFullPathNameU(path, full))
+        full = path;
+    std::string longForm;
+    if (GetLongPathNameU(full, longForm))
+        full = longForm;
     return TrimTrailingSeparators(full);
 }
 
@@ -100,10 +102,7 @@ bool IsRoot(const std::string& fullPath)
     return false;
 }
 
-bool EqualIgnoringCase(const std::string& a, const std::string& b)
-{
-    return a.size() == b.size() && ::lstrcmpiA(a.c_str(), b.c_str()) == 0;
-}
+bool EqualIgnoringCase(const std::string& a, const std::string& b) { return CompareNamesU(a, b) == 0; }
 
 // Whether the folder is the well-known folder or holds it.
 bool IsOrHolds(const std::string& folder, const std::string& wellKnown)
@@ -118,20 +117,20 @@ bool IsOrHolds(const std::string& folder, const std::string& wellKnown)
 std::vector<std::string> WellKnownFolderPaths()
 {
     std::vector<std::string> paths;
-    char buffer[MAX_PATH];
+    std::string path;
     for (int folder : WELL_KNOWN_FOLDERS)
     {
-        if (::SHGetSpecialFolderPathA(nullptr, buffer, folder, FALSE) && buffer[0] != '\0')
-            paths.push_back(FullPath(buffer));
+        if (GetSpecialFolderPathU(folder, path) && !path.empty())
+            paths.push_back(FullPath(path));
     }
     // Asked of the kernel as well: the shell of an old system may not know
     // these numbers.
-    UINT length = ::GetWindowsDirectoryA(buffer, MAX_PATH);
+    DWORD length = GetWindowsDirectoryU(path, MAX_PATH);
     if (length > 0 && length < MAX_PATH)
-        paths.push_back(FullPath(buffer));
-    length = ::GetSystemDirectoryA(buffer, MAX_PATH);
+        paths.push_back(FullPath(path));
+    length = GetSystemDirectoryU(path, MAX_PATH);
     if (length > 0 && length < MAX_PATH)
-        paths.push_back(FullPath(buffer));
+        paths.push_back(FullPath(path));
     return paths;
 }
 } // namespace
@@ -150,6 +149,11 @@ InstallPathProblem CheckInstallPath(const std::string& path)
         return path.empty() ? InstallPathProblem::Empty : InstallPathProblem::NotAbsolute;
     if (!IsAbsolute(path))
         return InstallPathProblem::NotAbsolute;
+    // Windows 9x names folders in its code page only: a name it cannot spell
+    // exactly would become a look-alike folder.
+    std::string spelled;
+    if (SystemUsesCodePage() && !ToCodePage(path, spelled))
+        return InstallPathProblem::NotSpellable;
 
     const std::string full = FullPath(path);
     if (IsRoot(full))
@@ -184,7 +188,7 @@ bool HoldsInstalledCopy(const std::string& folder)
         return false;
     for (const char* executable : INSTALLED_EXECUTABLES)
     {
-        const DWORD attributes = ::GetFileAttributesA((folder + executable).c_str());
+        const DWORD attributes = GetFileAttributesU((folder + executable));
         if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY))
             return true;
     }

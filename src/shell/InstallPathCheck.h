@@ -18,6 +18,9 @@ enum class InstallPathProblem
     // the user profile, desktop, documents, application data, Start menu, of
     // the user and of all users) or a folder that holds one of them.
     WellKnownFolder,
+    // A name with characters that the system, taking names in its code page
+    // only (Windows 9x), cannot spell exactly.
+    NotSpellable,
 };
 
 // The path without trailing backslashes or slashes ("C:\Lumiro\\" gives

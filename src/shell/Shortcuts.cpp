@@ -6,10 +6,13 @@
 
 #include <shlobj.h>
 
+#include <type_traits>
+
 #include "core/Messages.h"
 #include "core/SetupContext.h"
 #include "framework/Handles.h"
 #include "framework/ResourceStrings.h"
+#include "framework/SystemCalls.h"
 #include "resources/resource.h"
 #include "undo/UndoJournal.h"
 
@@ -31,34 +34,54 @@ void KeepWin32Reason(HRESULT result)
         ::SetLastError(HRESULT_CODE(result));
 }
 
+// A shell link object with its target, description and icon set, through the
+// interface of the system's text (IShellLinkW or IShellLinkA); its file
+// interface, or false with the last error set.
+template <class Link>
+bool MakeLink(REFIID linkId, const CSystemText& target, const CSystemText& description,
+              unique_com<IPersistFile>& file)
+{
+    unique_com<Link> link;
+    HRESULT result =
+        ::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, linkId, reinterpret_cast<void**>(link.put()));
+    if (FAILED(result))
+    {
+        KeepWin32Reason(result);
+        return false;
+    }
+    if constexpr (std::is_same_v<Link, IShellLinkW>)
+    {
+        link.get()->SetPath(target.W());
+        link.get()->SetDescription(description.W());
+        link.get()->SetIconLocation(target.W(), READER_ICON_INDEX);
+    }
+    else
+    {
+        link.get()->SetPath(target.A());
+        link.get()->SetDescription(description.A());
+        link.get()->SetIconLocation(target.A(), READER_ICON_INDEX);
+    }
+    result = link.get()->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(file.put()));
+    KeepWin32Reason(result);
+    return SUCCEEDED(result);
+}
+
 // Writes the link file through the shell; false with the last error set.
 bool SaveShellLink(const std::string& linkPath, const std::string& target, const std::string& description)
 {
-    unique_com<IShellLinkA> link;
-    HRESULT result = ::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                        reinterpret_cast<void**>(link.put()));
-    if (FAILED(result))
-    {
-        KeepWin32Reason(result);
+    CSystemText targetText;
+    CSystemText descriptionText;
+    std::wstring widePath;
+    if (!targetText.Set(target) || !descriptionText.Set(description) || !Widen(linkPath, widePath))
         return false;
-    }
-    link.get()->SetPath(target.c_str());
-    link.get()->SetDescription(description.c_str());
-    link.get()->SetIconLocation(target.c_str(), READER_ICON_INDEX);
-
     unique_com<IPersistFile> file;
-    result = link.get()->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(file.put()));
-    if (FAILED(result))
-    {
-        KeepWin32Reason(result);
+    if (!(targetText.Wide() ? MakeLink<IShellLinkW>(IID_IShellLinkW, targetText, descriptionText, file)
+                            : MakeLink<IShellLinkA>(IID_IShellLinkA, targetText, descriptionText, file)))
         return false;
-    }
-    WCHAR widePath[MAX_PATH];
-    if (!::MultiByteToWideChar(CP_ACP, 0, linkPath.c_str(), -1, widePath, MAX_PATH))
-        return false;
-    result = file.get()->Save(widePath, TRUE);
+    // The file's name goes to the shell in UTF-16 on every system.
+    HRESULT result = file.get()->Save(widePath.c_str(), TRUE);
     if (SUCCEEDED(result))
-        result = file.get()->SaveCompleted(widePath);
+        result = file.get()->SaveCompleted(widePath.c_str());
     KeepWin32Reason(result);
     return SUCCEEDED(result);
 }
@@ -114,6 +137,6 @@ void RemoveShortcut(CSetupContext& context, const std::string& folder)
 {
     // A link that is already gone is no error.
     const std::string link = LinkPath(folder);
-    if (::DeleteFileA(link.c_str()))
+    if (DeleteFileU(link.c_str()))
         context.Events().LinkRemoved(link);
 }

@@ -10,6 +10,7 @@
 #include "core/Messages.h"
 #include "core/SetupContext.h"
 #include "framework/Handles.h"
+#include "framework/SystemCalls.h"
 
 namespace
 {
@@ -46,8 +47,8 @@ std::string GetSpecialFolderPath(CSetupContext& context, int folder)
         LPITEMIDLIST items = nullptr;
         if (SUCCEEDED(::SHGetSpecialFolderLocation(nullptr, requested, &items)))
         {
-            char path[MAX_PATH];
-            const BOOL found = ::SHGetPathFromIDListA(items, path);
+            std::string path;
+            const bool found = GetPathFromIDListU(items, path);
             // Freeing the item list keeps the last error of the path query.
             const DWORD error = ::GetLastError();
             allocator.get()->Free(items);

@@ -1,4 +1,5 @@
 #include "undo/JournalFile.h"
+#include "framework/SystemCalls.h"
 
 namespace
 {
@@ -90,7 +91,7 @@ bool CJournalFile::Create(const std::string& path)
     m_strPath = path;
     // Shared for reading: a person (or a test) may look at it while the run
     // goes on; no other run writes it, since only one runs at a time.
-    m_file.reset(::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+    m_file.reset(CreateFileU(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
                                FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!m_file)
         return false;
@@ -98,7 +99,7 @@ bool CJournalFile::Create(const std::string& path)
         return true;
     const DWORD error = ::GetLastError();
     m_file.reset();
-    ::DeleteFileA(path.c_str());
+    DeleteFileU(path.c_str());
     ::SetLastError(error);
     return false;
 }
@@ -113,13 +114,13 @@ bool CJournalFile::Append(const JournalRecord& record, bool durable)
 bool CJournalFile::Remove()
 {
     m_file.reset();
-    return ::DeleteFileA(m_strPath.c_str()) || ::GetLastError() == ERROR_FILE_NOT_FOUND;
+    return DeleteFileU(m_strPath.c_str()) || ::GetLastError() == ERROR_FILE_NOT_FOUND;
 }
 
 bool CJournalFile::Read(const std::string& path, std::vector<JournalRecord>& records)
 {
     records.clear();
-    const unique_hfile file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+    const unique_hfile file(CreateFileU(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                           FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file)
         return false;

@@ -50,16 +50,9 @@ bool FromHex(const std::string& text, std::vector<BYTE>& data)
 // told (anything but "not found").
 bool KeyExists(const std::string& subKey, bool& exists)
 {
-    HKEY key = nullptr;
-    const LONG result =
-        ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, subKey.c_str(), 0, KEY_READ | CRegistryKey::SharedView(), &key);
-    if (result == ERROR_SUCCESS)
-        ::RegCloseKey(key);
-    exists = result == ERROR_SUCCESS;
-    if (result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND)
-        return true;
-    ::SetLastError(static_cast<DWORD>(result));
-    return false;
+    CRegistryKey key;
+    exists = key.Open(HKEY_LOCAL_MACHINE, subKey.c_str(), KEY_READ) != FALSE;
+    return exists || ::GetLastError() == ERROR_FILE_NOT_FOUND;
 }
 
 // Deletes the key's whole tree; a key that is not there is no error.

@@ -5,6 +5,7 @@
 
 #include "core/Messages.h"
 #include "core/SetupContext.h"
+#include "framework/SystemCalls.h"
 #include "install/BootReplacementQueue.h"
 #include "install/OleRegistration.h"
 #include "resources/resource.h"
@@ -25,19 +26,19 @@ constexpr char BOOT[] = "boot";
 constexpr char CONTROL[] = "control";
 constexpr char COMMIT[] = "commit";
 
-bool Exists(const std::string& path) { return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool Exists(const std::string& path) { return GetFileAttributesU(path) != INVALID_FILE_ATTRIBUTES; }
 
 bool IsGone(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
 
 // Deletes a file, a read-only one too; one that is not there is no error.
 bool RemoveFile(const std::string& path)
 {
-    if (::DeleteFileA(path.c_str()) || IsGone(::GetLastError()))
+    if (DeleteFileU(path.c_str()) || IsGone(::GetLastError()))
         return true;
     if (::GetLastError() != ERROR_ACCESS_DENIED)
         return false;
-    ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    return ::DeleteFileA(path.c_str()) != FALSE;
+    SetFileAttributesU(path, FILE_ATTRIBUTE_NORMAL);
+    return DeleteFileU(path.c_str()) != FALSE;
 }
 
 // The reason of the last failure on one line, for a list of them.
@@ -91,9 +92,9 @@ struct RollbackState
 bool PutBack(const std::string& aside, const std::string& target, bool nt)
 {
     if (nt)
-        return ::MoveFileExA(aside.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
+        return MoveFileExU(aside.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
     // Windows 9x has no replacing rename.
-    return RemoveFile(target) && ::MoveFileA(aside.c_str(), target.c_str());
+    return RemoveFile(target) && MoveFileU(aside, target);
 }
 
 void UndoRecord(const JournalRecord& record, RollbackState& state)
@@ -140,7 +141,7 @@ void UndoRecord(const JournalRecord& record, RollbackState& state)
         if (PutBack(aside, target, state.nt))
         {
             if (!f[2].empty())
-                ::SetFileAttributesA(target.c_str(), std::strtoul(f[2].c_str(), nullptr, 10));
+                SetFileAttributesU(target, std::strtoul(f[2].c_str(), nullptr, 10));
             state.Undone("file put back: " + target);
         }
         else
@@ -151,7 +152,7 @@ void UndoRecord(const JournalRecord& record, RollbackState& state)
     }
     else if (kind == FOLDER && f.size() == 1)
     {
-        if (::RemoveDirectoryA(f[0].c_str()))
+        if (RemoveDirectoryU(f[0]))
             state.Undone("folder removed: " + f[0]);
         else if (!IsGone(::GetLastError()))
             state.Failed(IDS_UNDO_FOLDER_STAYS, f[0]);
@@ -275,23 +276,23 @@ bool CUndoJournal::SetAside(const std::string& target, std::string* asideName)
         *asideName = aside;
     if (!Note({ASIDE, {target, aside, ""}}, true))
         return false;
-    if (::MoveFileA(target.c_str(), aside.c_str()))
+    if (MoveFileU(target, aside))
         return true;
     DWORD error = ::GetLastError();
     // A read-only, hidden or system file that the system will not rename as
     // it is: renamed with plain attributes, which the undo gives back.
-    const DWORD attributes = ::GetFileAttributesA(target.c_str());
+    const DWORD attributes = GetFileAttributesU(target);
     const DWORD special = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
     if (error == ERROR_ACCESS_DENIED && attributes != INVALID_FILE_ATTRIBUTES &&
         !(attributes & FILE_ATTRIBUTE_DIRECTORY) && (attributes & special))
     {
         if (!Note({ASIDE, {target, aside, std::to_string(attributes)}}, true))
             return false;
-        ::SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_NORMAL);
-        if (::MoveFileA(target.c_str(), aside.c_str()))
+        SetFileAttributesU(target, FILE_ATTRIBUTE_NORMAL);
+        if (MoveFileU(target, aside))
             return true;
         error = ::GetLastError();
-        ::SetFileAttributesA(target.c_str(), attributes);
+        SetFileAttributesU(target, attributes);
     }
     ::SetLastError(error);
     return false;
@@ -299,7 +300,7 @@ bool CUndoJournal::SetAside(const std::string& target, std::string* asideName)
 
 bool CUndoJournal::PrepareToWrite(const std::string& target)
 {
-    const DWORD attributes = ::GetFileAttributesA(target.c_str());
+    const DWORD attributes = GetFileAttributesU(target);
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return NoteNewFile(target);
     if (attributes & FILE_ATTRIBUTE_DIRECTORY)
@@ -408,7 +409,7 @@ void CUndoJournal::Forget()
     if (m_file.IsOpen())
         m_file.Remove();
     else if (!m_strLoadedPath.empty())
-        ::DeleteFileA(m_strLoadedPath.c_str());
+        DeleteFileU(m_strLoadedPath.c_str());
     m_strLoadedPath.clear();
     m_records.clear();
     m_savedKeys.clear();
@@ -432,7 +433,7 @@ bool NoteFolderMade(CSetupContext& context, const std::string& folder)
     if (!context.Journal().NoteFolderMade(folder))
     {
         ShowJournalFailure(context);
-        ::RemoveDirectoryA(folder.c_str());
+        RemoveDirectoryU(folder);
         return false;
     }
     context.Events().FolderMade(folder);

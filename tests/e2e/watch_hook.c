@@ -29,6 +29,7 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved)
     return TRUE;
 }
 
+/* Appends one text, in UTF-8, and a line break. */
 static void Record(const char* text)
 {
     DWORD written;
@@ -49,7 +50,17 @@ __declspec(dllexport) LRESULT CALLBACK WatchProc(int code, WPARAM wParam, LPARAM
     {
         char caption[256];
         GetWindowTextA(GetAncestor(message->hwnd, GA_ROOT), caption, sizeof caption);
-        if (strcmp(caption, g_caption) == 0)
+        if (strcmp(caption, g_caption) != 0)
+            ;
+        else if (!(GetVersion() & 0x80000000u))
+        {
+            /* The setup's windows are Unicode ones on the NT family, given
+             * UTF-16 text; on Windows 9x they take the code page's. */
+            char text[1024];
+            if (WideCharToMultiByte(CP_UTF8, 0, (const WCHAR*)message->lParam, -1, text, sizeof text, NULL, NULL))
+                Record(text);
+        }
+        else
             Record((const char*)message->lParam);
     }
     return CallNextHookEx(NULL, code, wParam, lParam);

@@ -215,9 +215,10 @@ TEST_F(PackageInstallTest, EntryNameThatWouldLeaveTheDestinationMakesThePackageC
         const bool installed = InstallPackage(context, "APPS_NT.PKG", scratch / "Lumiro\\Programs");
         if (name[0] == 0xFF0E)
         {
-            // Not refused as unsafe: the name becomes "???evil.dll", which
-            // no file can take.
-            EXPECT_FALSE(installed);
+            // Ordinary characters, no step up: the file takes exactly that
+            // name inside the destination.
+            EXPECT_TRUE(installed);
+            EXPECT_TRUE(FileExists(scratch / "Lumiro\\Programs\\\xEF\xBC\x8E\xEF\xBC\x8E\xEF\xBC\xBC" "evil.dll"));
             EXPECT_FALSE(FileExists(scratch / "Lumiro\\evil.dll"));
             continue;
         }
@@ -249,22 +250,34 @@ TEST_F(PackageInstallTest, SlashSeparatesFoldersAsTheBackslashDoes)
     EXPECT_TRUE(TemporaryFiles(scratch / "Lumiro\\Programs").empty());
 }
 
-// Code page 65000 refuses the no-best-fit flag with ERROR_INVALID_FLAGS, as
-// a system whose ANSI code page is UTF-8 does: the name converts without it.
-// A name that cannot be converted, or converts to nothing, fails.
-TEST(EntryNameToPath, ConvertsInTheCodePageGivenOrFails)
+// An entry's name becomes its path in UTF-8 exactly, whatever the code page;
+// a name that is no text (a lone surrogate) or nothing at all is refused.
+TEST(EntryNameToPath, GivesTheNameInUtf8ExactlyOrRefusesIt)
 {
-    char probe[8];
-    ASSERT_EQ(::WideCharToMultiByte(65000, WC_NO_BEST_FIT_CHARS, L"a", -1, probe, sizeof probe, nullptr, nullptr), 0);
-    ASSERT_EQ(::GetLastError(), DWORD(ERROR_INVALID_FLAGS));
-
-    std::string path;
-    EXPECT_TRUE(EntryNameToPath(L"sub/a.dll", 65000, path));
-    EXPECT_EQ(path, "sub\\a.dll");
-    EXPECT_TRUE(EntryNameToPath(L"sub/a.dll", CP_ACP, path));
-    EXPECT_EQ(path, "sub\\a.dll");
-    EXPECT_FALSE(EntryNameToPath(L"", CP_ACP, path));
-    EXPECT_TRUE(path.empty());
-    EXPECT_FALSE(EntryNameToPath(L"a.dll", 54321, path));
-    EXPECT_TRUE(path.empty());
+    const struct
+    {
+        const wchar_t* name;
+        const char* path;
+        DWORD error;
+    } cases[] = {
+        {L"sub/a.dll", "sub\\a.dll", 0},
+        {L"\u8bf4\u660e.txt", "\xe8\xaf\xb4\xe6\x98\x8e.txt", 0},
+        {L"\u039f\u03b4\u03b7\u03b3\u03af\u03b5\u03c2\\\u03bf\u03b4\u03b7\u03b3\u03cc\u03c2.txt",
+         "\xce\x9f\xce\xb4\xce\xb7\xce\xb3\xce\xaf\xce\xb5\xcf\x82\\\xce\xbf\xce\xb4\xce\xb7\xce\xb3\xcf\x8c\xcf\x82.txt", 0},
+        {L"\U0001F3AC.txt", "\xf0\x9f\x8e\xac.txt", 0},
+        {L"", "", ERROR_INVALID_NAME},
+        {L"a\xd800.txt", "", ERROR_NO_UNICODE_TRANSLATION},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.path);
+        std::string path = "stale";
+        ::SetLastError(0);
+        EXPECT_EQ(EntryNameToPath(c.name, path), c.error == 0);
+        EXPECT_EQ(path, c.path);
+        if (c.error)
+        {
+            EXPECT_EQ(::GetLastError(), c.error);
+        }
+    }
 }

@@ -4,14 +4,13 @@
 
 #include "framework/Handles.h"
 #include "framework/ResourceStrings.h"
+#include "framework/SystemCalls.h"
 #include "registry/RegistryKey.h"
 
 #include <gtest/gtest.h>
 
 #include <shlobj.h>
 
-#include <fstream>
-#include <sstream>
 
 void CRecordingProgress::SetStage(unsigned stageId, unsigned statusId)
 {
@@ -58,45 +57,45 @@ ReplaceAnswer CScriptedPrompts::AskReplaceFile(const std::string& question)
 
 std::string SystemErrorText(DWORD code)
 {
-    char buffer[4096];
-    const DWORD length = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, code, 0, buffer, sizeof buffer, nullptr);
-    return std::string(buffer, length);
+    wchar_t buffer[4096];
+    const DWORD length =
+        ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, code, 0, buffer, sizeof buffer / sizeof *buffer, nullptr);
+    return Narrow(buffer, length);
 }
 
 CScratchFolder::CScratchFolder(const std::string& name)
 {
-    char temp[MAX_PATH];
-    const DWORD length = ::GetTempPathA(MAX_PATH, temp);
-    m_path = std::string(temp, length) + "lumiro-test-" + name;
+    std::string temp;
+    GetTempPathU(temp, MAX_PATH);
+    m_path = temp + "lumiro-test-" + name;
     DeleteTree(m_path);
-    ::CreateDirectoryA(m_path.c_str(), nullptr);
+    CreateDirectoryU(m_path.c_str(), nullptr);
 }
 
 CScratchFolder::~CScratchFolder() { DeleteTree(m_path); }
 
 void DeleteTree(const std::string& path)
 {
-    WIN32_FIND_DATAA data;
-    const HANDLE find = ::FindFirstFileA((path + "\\*").c_str(), &data);
+    FindDataU data;
+    const HANDLE find = FindFirstFileU(path + "\\*", data);
     if (find != INVALID_HANDLE_VALUE)
     {
         do
         {
-            const std::string name = data.cFileName;
-            if (name == "." || name == "..")
+            if (data.name == "." || data.name == "..")
                 continue;
-            const std::string child = path + "\\" + name;
-            ::SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            const std::string child = path + "\\" + data.name;
+            SetFileAttributesU(child, FILE_ATTRIBUTE_NORMAL);
+            if (data.attributes & FILE_ATTRIBUTE_DIRECTORY)
                 DeleteTree(child);
             else
-                ::DeleteFileA(child.c_str());
-        } while (::FindNextFileA(find, &data));
+                DeleteFileU(child.c_str());
+        } while (FindNextFileU(find, data));
         ::FindClose(find);
     }
-    ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    if (!::RemoveDirectoryA(path.c_str()))
-        ::DeleteFileA(path.c_str());
+    SetFileAttributesU(path, FILE_ATTRIBUTE_NORMAL);
+    if (!RemoveDirectoryU(path))
+        DeleteFileU(path.c_str());
 }
 
 void DeleteRegistryTree(HKEY root, const std::string& subKey)
@@ -133,13 +132,13 @@ std::vector<std::string> TemporaryFiles(const std::string& folder) { return File
 std::vector<std::string> FilesMatching(const std::string& folder, const std::string& pattern)
 {
     std::vector<std::string> names;
-    WIN32_FIND_DATAA data;
-    unique_hfind find(::FindFirstFileA((folder + "\\" + pattern).c_str(), &data));
+    FindDataU data;
+    unique_hfind find(FindFirstFileU(folder + "\\" + pattern, data));
     if (!find)
         return names;
     do
-        names.push_back(data.cFileName);
-    while (::FindNextFileA(find.get(), &data));
+        names.push_back(data.name);
+    while (FindNextFileU(find.get(), data));
     return names;
 }
 
@@ -157,46 +156,51 @@ OSVERSIONINFOA SystemVersion()
 
 bool FileExists(const std::string& path)
 {
-    const DWORD attributes = ::GetFileAttributesA(path.c_str());
+    const DWORD attributes = GetFileAttributesU(path);
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 bool FolderExists(const std::string& path)
 {
-    const DWORD attributes = ::GetFileAttributesA(path.c_str());
+    const DWORD attributes = GetFileAttributesU(path);
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 bool WriteTextFile(const std::string& path, const std::string& contents)
 {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << contents;
-    return static_cast<bool>(out.flush());
+    const unique_hfile file(CreateFileU(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                        nullptr));
+    DWORD written = 0;
+    return file && ::WriteFile(file.get(), contents.data(), static_cast<DWORD>(contents.size()), &written, nullptr) &&
+           written == contents.size();
 }
 
 std::string ReadTextFile(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream buffer;
-    buffer << in.rdbuf();
-    return buffer.str();
+    const unique_hfile file(CreateFileU(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    std::string contents;
+    char buffer[65536];
+    DWORD read = 0;
+    while (file && ::ReadFile(file.get(), buffer, sizeof buffer, &read, nullptr) && read > 0)
+        contents.append(buffer, read);
+    return contents;
 }
 
 std::string FixtureFile(const std::string& relative)
 {
     // The tests run from <build>\tests\win.
-    char module[MAX_PATH];
-    const DWORD length = ::GetModuleFileNameA(nullptr, module, MAX_PATH);
-    const std::string path(module, length);
+    std::string path;
+    GetModuleFileNameU(nullptr, path);
     return path.substr(0, path.rfind('\\')) + "\\..\\fixtures\\" + relative;
 }
 
 std::string ShellFolder(int csidl)
 {
-    char path[MAX_PATH];
-    if (FAILED(::SHGetFolderPathA(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path)))
+    wchar_t path[MAX_PATH];
+    if (FAILED(::SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path)))
         return std::string();
-    return path;
+    return Narrow(path, ::lstrlenW(path));
 }
 
 const char SAMPLE_CONTROL_U_CLASS_KEY[] = "CLSID\\{F8853CCA-EC03-4FEE-8E74-B1CC05ECD521}";

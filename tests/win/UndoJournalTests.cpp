@@ -53,6 +53,13 @@ void SetValue(const std::string& subKey, const char* name, DWORD type, const std
     key.SetRaw(name, type, std::vector<BYTE>(bytes.begin(), bytes.end()));
 }
 
+void SetString(const std::string& subKey, const char* name, const char* text)
+{
+    CRegistryKey key;
+    key.Create(HKEY_LOCAL_MACHINE, subKey.c_str());
+    key.SetString(name, text);
+}
+
 class UndoJournalTest : public ::testing::Test
 {
 protected:
@@ -172,7 +179,7 @@ TEST_F(UndoJournalTest, AJournalReadBackUndoesAKilledRunOrFinishesACommittedOne)
         const std::string replaced = scratch / "replaced.txt";
         const std::string journalPath = scratch / "run.journal";
         ASSERT_TRUE(WriteTextFile(replaced, "earlier"));
-        SetValue(SCRATCH_KEY, "Kept", REG_SZ, std::string("earlier\0", 8));
+        SetString(SCRATCH_KEY, "Kept", "earlier");
         {
             CSetupContext run;
             CUndoJournal& journal = run.Journal();
@@ -185,8 +192,8 @@ TEST_F(UndoJournalTest, AJournalReadBackUndoesAKilledRunOrFinishesACommittedOne)
             ASSERT_TRUE(WriteTextFile(replaced, "replaced"));
             ASSERT_TRUE(journal.SaveRegistryKey(SCRATCH_KEY));
             ASSERT_TRUE(journal.SaveRegistryKey(std::string(SCRATCH_KEY) + "\\Below")) << "kept with its parent";
-            SetValue(SCRATCH_KEY, "Kept", REG_SZ, std::string("changed\0", 8));
-            SetValue(std::string(SCRATCH_KEY) + "\\Below", "New", REG_SZ, std::string("new\0", 4));
+            SetString(SCRATCH_KEY, "Kept", "changed");
+            SetString(std::string(SCRATCH_KEY) + "\\Below", "New", "new");
             if (committed)
                 journal.Commit(run);
             else

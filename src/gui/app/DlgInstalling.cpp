@@ -1,6 +1,7 @@
 #include "app/DlgInstalling.h"
 
 #include "framework/ResourceStrings.h"
+#include "framework/SystemCalls.h"
 #include "resources/resource.h"
 
 namespace
@@ -97,7 +98,7 @@ void DLG_Installing::PumpMessages()
         return;
     m_nLastPump = now;
     MSG message;
-    while (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
+    while (PeekMessageU(message, PM_REMOVE))
     {
         if (message.message == WM_QUIT)
         {
@@ -106,10 +107,10 @@ void DLG_Installing::PumpMessages()
             ::PostQuitMessage(static_cast<int>(message.wParam));
             break;
         }
-        if (!::IsDialogMessageA(m_hWnd, &message))
+        if (!IsDialogMessageU(m_hWnd, message))
         {
             ::TranslateMessage(&message);
-            ::DispatchMessageA(&message);
+            DispatchMessageU(message);
         }
     }
 }

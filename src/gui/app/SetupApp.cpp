@@ -7,6 +7,7 @@
 #include "core/SetupContext.h"
 #include "framework/OleSession.h"
 #include "framework/ResourceStrings.h"
+#include "framework/SystemCalls.h"
 #include "resources/resource.h"
 #include "run/ExitCodes.h"
 #include "run/InstallLog.h"
@@ -52,7 +53,7 @@ CSetupVantrelApp::~CSetupVantrelApp() = default;
 BOOL CSetupVantrelApp::InitInstance()
 {
     COleSession ole;
-    const std::string commandLine = ::GetCommandLineA();
+    const std::string commandLine = GetCommandLineU();
     const SetupOptions options = ParseCommandLine(commandLine);
     CWindowPrompts windows;
     CInstallLog log;

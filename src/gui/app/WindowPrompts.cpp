@@ -1,5 +1,6 @@
 #include "app/WindowPrompts.h"
 
+#include "framework/SystemCalls.h"
 #include "framework/WinApp.h"
 #include "ui/DlgReplaceFile.h"
 
@@ -19,7 +20,7 @@ int CWindowPrompts::ShowMessageBox(const std::string& text, unsigned type)
     if (!owner)
         owner = ::GetActiveWindow();
     const std::string caption = app ? app->Title() : std::string("Setup");
-    return ::MessageBoxA(owner, text.c_str(), caption.c_str(), MessageBoxTypeWithIcon(type));
+    return MessageBoxU(owner, text, caption, MessageBoxTypeWithIcon(type));
 }
 
 ReplaceAnswer CWindowPrompts::AskReplaceFile(const std::string& question)

@@ -6,7 +6,7 @@
 #include "core/SetupContext.h"
 #include "framework/ResourceStrings.h"
 #include "resources/resource.h"
-#include "shell/FolderBrowser.h"
+#include "framework/SystemCalls.h"
 #include "shell/InstallPathCheck.h"
 
 DLG_InstallPath::DLG_InstallPath(CSetupContext& context) : CConfirmedCancelDialog(IDD_INSTALL_PATH, context) {}
@@ -47,7 +47,7 @@ bool DLG_InstallPath::OnCommand(int controlId, int notifyCode)
 void DLG_InstallPath::OnBrowse()
 {
     const std::string chosen =
-        BrowseForFolder(m_hWnd, LoadResString(IDS_BROWSE_FOR_PATH), BIF_RETURNONLYFSDIRS, nullptr);
+        BrowseForFolderU(m_hWnd, LoadResString(IDS_BROWSE_FOR_PATH), BIF_RETURNONLYFSDIRS, nullptr);
     if (chosen.empty())
         return;
     m_strPath = chosen;

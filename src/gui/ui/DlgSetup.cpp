@@ -5,6 +5,7 @@
 #include "core/Messages.h"
 #include "core/SetupContext.h"
 #include "framework/ResourceStrings.h"
+#include "framework/SystemCalls.h"
 #include "package/PackageFormat.h"
 #include "registry/ProductRecords.h"
 #include "registry/RegistryKey.h"
@@ -63,7 +64,7 @@ BOOL DLG_Setup::OnInitDialog()
         key.SetString(VALUE_INSTALL_PATH, CSetupContext::DEFAULT_INSTALL_PATH);
     }
 
-    ::SetWindowTextA(m_hWnd, FormatResMessage(IDS_MAIN_CAPTION, {m_strSetupBuild.c_str()}).c_str());
+    SetWindowTextU(m_hWnd, FormatResMessage(IDS_MAIN_CAPTION, {m_strSetupBuild.c_str()}));
     UpdateData(false);
     return TRUE;
 }

@@ -1,0 +1,61 @@
+#pragma once
+// The one boundary between the programs' text and the system's on Windows.
+// Inside, text is UTF-8 in std::string; it becomes UTF-16 only at a Win32
+// call, here and in the setup's wrappers over these (framework/SystemCalls.h).
+// Windows 9x takes text in the ANSI code page only: there a name goes
+// through ToCodePage, which refuses what the code page cannot spell exactly
+// rather than write a look-alike.
+#include <windows.h>
+
+#include <string>
+
+// Whether the system takes text in the ANSI code page only (Windows 9x).
+// Asked of the system at every call.
+bool SystemUsesCodePage();
+
+// UTF-8 to UTF-16 for a wide call; false, with ERROR_NO_UNICODE_TRANSLATION,
+// for text that is no UTF-8.
+bool Widen(const std::string& text, std::wstring& out);
+// UTF-16 from the system to UTF-8; a lone surrogate (a name no text can
+// hold) becomes U+FFFD, so use it for what is shown, not for names to open.
+std::string Narrow(const wchar_t* text, size_t length);
+inline std::string Narrow(const std::wstring& text) { return Narrow(text.data(), text.size()); }
+
+// UTF-8 to the ANSI code page exactly; false, with
+// ERROR_NO_UNICODE_TRANSLATION, when a character has no exact counterpart
+// there (checked by converting back, since Windows 9x substitutes look-alikes
+// silently where it has no flag to forbid them).
+bool ToCodePage(const std::string& text, std::string& out);
+// ANSI code-page text from the system to UTF-8.
+std::string FromCodePage(const char* text, size_t length);
+inline std::string FromCodePage(const std::string& text) { return FromCodePage(text.data(), text.size()); }
+
+// A name (or any text) ready for a system call: UTF-16 on the NT family, the
+// code page on Windows 9x. Every wrapper over a call that takes text makes
+// one and calls the wide or the ANSI function as Wide() says.
+class CSystemText
+{
+public:
+    CSystemText() = default;
+    // False, with the reason as the last error, when the text has no exact
+    // form for the system (no UTF-8, or beyond the code page).
+    bool Set(const std::string& text);
+    bool Wide() const { return m_bWide; }
+    const wchar_t* W() const { return m_w.c_str(); }
+    const char* A() const { return m_a.c_str(); }
+
+private:
+    bool m_bWide = true;
+    std::wstring m_w;
+    std::string m_a;
+};
+
+// The file calls the package library and the packaging tool make, with UTF-8
+// names, as the POSIX layer offers them: the wide calls on the NT family, the
+// ANSI ones through ToCodePage on Windows 9x.
+HANDLE CreateFileU(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security, DWORD disposition,
+                   DWORD flags, HANDLE templateFile);
+BOOL DeleteFileU(LPCSTR path);
+BOOL CreateDirectoryU(LPCSTR path, LPSECURITY_ATTRIBUTES security);
+// newPath may be null (a deletion queued for the next start).
+BOOL MoveFileExU(LPCSTR existingPath, LPCSTR newPath, DWORD flags);

@@ -1,0 +1,113 @@
+#include "portable/SystemText.h"
+
+#include "portable/Utf8.h"
+
+bool SystemUsesCodePage() { return (::GetVersion() & 0x80000000u) != 0; }
+
+bool Widen(const std::string& text, std::wstring& out) { return Utf8ToUtf16(text, out); }
+
+std::string Narrow(const wchar_t* text, size_t length) { return Utf16ToUtf8Lossy(text, length); }
+
+bool ToCodePage(const std::string& text, std::string& out)
+{
+    out.clear();
+    std::wstring wide;
+    if (!Widen(text, wide))
+        return false;
+    if (wide.empty())
+        return true;
+    const int wideLength = static_cast<int>(wide.size());
+    BOOL usedDefault = FALSE;
+    DWORD flags = WC_NO_BEST_FIT_CHARS;
+    int length = ::WideCharToMultiByte(CP_ACP, flags, wide.data(), wideLength, nullptr, 0, nullptr, &usedDefault);
+    if (length == 0 && ::GetLastError() == ERROR_INVALID_FLAGS)
+    {
+        // Systems without the flag (Windows 9x): the check below catches a
+        // look-alike.
+        flags = 0;
+        length = ::WideCharToMultiByte(CP_ACP, flags, wide.data(), wideLength, nullptr, 0, nullptr, &usedDefault);
+    }
+    if (length <= 0)
+        return false;
+    out.resize(static_cast<size_t>(length));
+    if (::WideCharToMultiByte(CP_ACP, flags, wide.data(), wideLength, &out[0], length, nullptr, &usedDefault) !=
+        length)
+        return false;
+    // A default character, or text that does not come back the same, is not
+    // what was asked for: it would name another file.
+    std::wstring back;
+    back.resize(wide.size() * 2 + 1);
+    const int backLength =
+        ::MultiByteToWideChar(CP_ACP, 0, out.data(), length, &back[0], static_cast<int>(back.size()));
+    back.resize(backLength > 0 ? static_cast<size_t>(backLength) : 0);
+    if (usedDefault || back != wide)
+    {
+        out.clear();
+        ::SetLastError(ERROR_NO_UNICODE_TRANSLATION);
+        return false;
+    }
+    return true;
+}
+
+std::string FromCodePage(const char* text, size_t length)
+{
+    if (length == 0)
+        return std::string();
+    const int wideLength = ::MultiByteToWideChar(CP_ACP, 0, text, static_cast<int>(length), nullptr, 0);
+    if (wideLength <= 0)
+        return std::string();
+    std::wstring wide(static_cast<size_t>(wideLength), L'\0');
+    ::MultiByteToWideChar(CP_ACP, 0, text, static_cast<int>(length), &wide[0], wideLength);
+    return Narrow(wide);
+}
+
+bool CSystemText::Set(const std::string& text)
+{
+    m_bWide = !SystemUsesCodePage();
+    m_w.clear();
+    m_a.clear();
+    return m_bWide ? Widen(text, m_w) : ToCodePage(text, m_a);
+}
+
+namespace
+{
+// A name for the system's call from a pointer that may be null.
+bool SetName(CSystemText& name, LPCSTR text) { return name.Set(text ? text : ""); }
+} // namespace
+
+HANDLE CreateFileU(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security, DWORD disposition,
+                   DWORD flags, HANDLE templateFile)
+{
+    CSystemText name;
+    if (!SetName(name, path))
+        return INVALID_HANDLE_VALUE;
+    return name.Wide() ? ::CreateFileW(name.W(), access, share, security, disposition, flags, templateFile)
+                       : ::CreateFileA(name.A(), access, share, security, disposition, flags, templateFile);
+}
+
+BOOL DeleteFileU(LPCSTR path)
+{
+    CSystemText name;
+    if (!SetName(name, path))
+        return FALSE;
+    return name.Wide() ? ::DeleteFileW(name.W()) : ::DeleteFileA(name.A());
+}
+
+BOOL CreateDirectoryU(LPCSTR path, LPSECURITY_ATTRIBUTES security)
+{
+    CSystemText name;
+    if (!SetName(name, path))
+        return FALSE;
+    return name.Wide() ? ::CreateDirectoryW(name.W(), security) : ::CreateDirectoryA(name.A(), security);
+}
+
+BOOL MoveFileExU(LPCSTR existingPath, LPCSTR newPath, DWORD flags)
+{
+    CSystemText from;
+    CSystemText to;
+    if (!SetName(from, existingPath) || (newPath && !SetName(to, newPath)))
+        return FALSE;
+    if (from.Wide())
+        return ::MoveFileExW(from.W(), newPath ? to.W() : nullptr, flags);
+    return ::MoveFileExA(from.A(), newPath ? to.A() : nullptr, flags);
+}
