@@ -12,6 +12,7 @@
 #include "core/Messages.h"
 #include "core/SetupContext.h"
 #include "framework/Handles.h"
+#include "framework/SystemCalls.h"
 #include "framework/SystemLibrary.h"
 #include "install/BootReplacementQueue.h"
 #include "install/WriteBehind.h"
@@ -21,7 +22,7 @@
 
 namespace
 {
-bool PathExists(const std::string& path) { return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool PathExists(const std::string& path) { return GetFileAttributesU(path) != INVALID_FILE_ATTRIBUTES; }
 
 // The target path up to, not including, its last separator.
 std::string FolderOf(const std::string& path)
@@ -111,28 +112,19 @@ bool IsAbsoluteDrivePath(const std::string& path)
 // Wine saves a search of the folder for the source.
 bool RenameOpenFile(SetFileInformationByHandleProc setInformation, HANDLE file, const std::string& targetPath)
 {
-    const int length = ::MultiByteToWideChar(CP_ACP, 0, targetPath.c_str(), -1, nullptr, 0);
-    if (length <= 1)
+    std::wstring name;
+    if (!Widen(targetPath, name) || name.empty())
         return false;
-    const std::wstring prefix = L"\\??\\";
-    const size_t nameBytes = (prefix.size() + static_cast<size_t>(length) - 1) * sizeof(WCHAR);
+    name = L"\\??\\" + name;
+    const size_t nameBytes = name.size() * sizeof(WCHAR);
     std::unique_ptr<BYTE[]> buffer(new BYTE[sizeof(FILE_RENAME_INFO) + nameBytes]());
     auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.get());
     info->ReplaceIfExists = FALSE;
     info->RootDirectory = nullptr;
     info->FileNameLength = static_cast<DWORD>(nameBytes);
-    std::copy(prefix.begin(), prefix.end(), info->FileName);
-    ::MultiByteToWideChar(CP_ACP, 0, targetPath.c_str(), -1, info->FileName + prefix.size(), length);
+    std::copy(name.begin(), name.end(), info->FileName);
     return setInformation(file, FileRenameInfo, info, static_cast<DWORD>(sizeof(FILE_RENAME_INFO) + nameBytes)) !=
            FALSE;
-}
-
-// Flushes a closed file through a handle of its own.
-bool FlushByName(const std::string& path)
-{
-    unique_hfile file(
-        ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    return file && ::FlushFileBuffers(file.get());
 }
 
 // Opens a new, empty temporary file beside the target: the first free name of
@@ -147,7 +139,7 @@ unique_hfile CreateTemporaryFile(const std::string& targetPath, std::string& tem
     for (unsigned counter = 1;; ++counter)
     {
         tempPath = TemporaryName(folder, counter);
-        unique_hfile file(::CreateFileA(tempPath.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr,
+        unique_hfile file(CreateFileU(tempPath.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr,
                                         CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
         if (file)
             return file;
@@ -210,7 +202,7 @@ FileWriteResult CFileWriter::Write(CPackageFile& package, const CPackageCatalogE
     auto failWith = [&](const std::string& text) {
         file.reset();
         if (dropNewTarget())
-            ::DeleteFileA(tempPath.c_str());
+            DeleteFileU(tempPath.c_str());
         ShowFailure(text);
         return FileWriteResult::Failed;
     };
@@ -232,10 +224,10 @@ FileWriteResult CFileWriter::Write(CPackageFile& package, const CPackageCatalogE
     if (!::SetFileTime(file.get(), &info.ftCreation, nullptr, &info.ftLastWrite))
         return fail(IDS_FILE_WRITE_FAILED);
 
-    // The first rename never replaces: it succeeds for a new target, which
-    // takes the name without a flush (no file of the user's is at stake, and
-    // an installation cut short is undone). A target that exists is replaced
-    // only after the new data are on the disk.
+    // The first rename never replaces: it succeeds for a new target. An
+    // existing target is set aside below, whole, until the run ends, so no
+    // flush is owed before it: a run cut short, even by a power cut, is
+    // undone from the journal, and its new files with it.
     const SetFileInformationByHandleProc renameThroughHandle =
         m_context.IsNT() && IsAbsoluteDrivePath(targetPath) ? RenameThroughHandleFunction() : nullptr;
     bool renamed;
@@ -246,12 +238,9 @@ FileWriteResult CFileWriter::Write(CPackageFile& package, const CPackageCatalogE
     else
     {
         file.reset();
-        renamed = ::MoveFileA(tempPath.c_str(), targetPath.c_str()) != FALSE;
+        renamed = MoveFileU(tempPath, targetPath) != FALSE;
     }
     const DWORD renameError = renamed ? ERROR_SUCCESS : ::GetLastError();
-    if (renameError == ERROR_ALREADY_EXISTS && mayReplace &&
-        !(file ? ::FlushFileBuffers(file.get()) != FALSE : FlushByName(tempPath)))
-        return fail(IDS_FILE_WRITE_FAILED);
     file.reset();
     if (renamed)
         return FileWriteResult::Written;
@@ -267,7 +256,7 @@ FileWriteResult CFileWriter::Write(CPackageFile& package, const CPackageCatalogE
     {
         // The target appeared after the caller found it absent: the caller
         // decides again.
-        ::DeleteFileA(tempPath.c_str());
+        DeleteFileU(tempPath.c_str());
         return FileWriteResult::TargetExists;
     }
 
@@ -278,10 +267,10 @@ FileWriteResult CFileWriter::Write(CPackageFile& package, const CPackageCatalogE
     std::string asidePath;
     if (RetryWhileHeld([&] { return journal.SetAside(targetPath, &asidePath); }))
     {
-        if (::MoveFileA(tempPath.c_str(), targetPath.c_str()))
+        if (MoveFileU(tempPath, targetPath))
             return FileWriteResult::Written;
         const DWORD error = ::GetLastError();
-        ::MoveFileA(asidePath.c_str(), targetPath.c_str());
+        MoveFileU(asidePath, targetPath);
         ::SetLastError(error);
         return fail(IDS_RENAME_FAILED);
     }
@@ -300,14 +289,14 @@ bool CFileWriter::ScheduleBootReplacement(const std::string& sourcePath, const s
     if (!m_context.Journal().NoteBootReplacement(sourcePath, targetPath))
     {
         const std::string text = JournalFailureMessage(m_context);
-        ::DeleteFileA(sourcePath.c_str());
+        DeleteFileU(sourcePath.c_str());
         ShowFailure(text);
         return false;
     }
     if (!bootQueue.Queue(sourcePath, targetPath))
     {
         const std::string reason = GetLastErrorText();
-        ::DeleteFileA(sourcePath.c_str());
+        DeleteFileU(sourcePath.c_str());
         ShowFailure(FormatResMessage(IDS_BOOT_REPLACE_FAILED, {reason.c_str()}));
         return false;
     }
