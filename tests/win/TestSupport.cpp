@@ -103,17 +103,21 @@ void DeleteRegistryTree(HKEY root, const std::string& subKey)
     // The setup's keys live in the view it opens them in; a control's class
     // keys in the view of the control's own bits, which are this program's.
     const REGSAM view = root == HKEY_CLASSES_ROOT ? 0 : CRegistryKey::SharedView();
+    std::wstring wideKey;
+    Widen(subKey, wideKey);
     HKEY key;
-    if (::RegOpenKeyExA(root, subKey.c_str(), 0, KEY_READ | KEY_WRITE | view, &key) == ERROR_SUCCESS)
+    if (::RegOpenKeyExW(root, wideKey.c_str(), 0, KEY_READ | KEY_WRITE | view, &key) == ERROR_SUCCESS)
     {
-        char name[256];
-        while (::RegEnumKeyA(key, 0, name, sizeof name) == ERROR_SUCCESS)
+        wchar_t name[256];
+        while (::RegEnumKeyW(key, 0, name, sizeof name / sizeof *name) == ERROR_SUCCESS)
         {
-            const std::string child = subKey + "\\" + name;
+            const std::string child = subKey + "\\" + Narrow(name, ::lstrlenW(name));
             DeleteRegistryTree(root, child);
+            std::wstring wideChild;
+            Widen(child, wideChild);
             HKEY probe;
             // A child that could not be deleted would make this loop endless.
-            if (::RegOpenKeyExA(root, child.c_str(), 0, KEY_READ | view, &probe) == ERROR_SUCCESS)
+            if (::RegOpenKeyExW(root, wideChild.c_str(), 0, KEY_READ | view, &probe) == ERROR_SUCCESS)
             {
                 ::RegCloseKey(probe);
                 break;
@@ -124,7 +128,7 @@ void DeleteRegistryTree(HKEY root, const std::string& subKey)
     if (view != 0)
         CRegistryKey::DeleteKeyInView(root, subKey.c_str());
     else
-        ::RegDeleteKeyA(root, subKey.c_str());
+        ::RegDeleteKeyW(root, wideKey.c_str());
 }
 
 std::vector<std::string> TemporaryFiles(const std::string& folder) { return FilesMatching(folder, "$tmp*.tmp"); }
