@@ -339,7 +339,8 @@ class ShippedSetupTest(unittest.TestCase):
     def test_a_crash_address_is_read_with_the_debug_file(self):
         debug_file = SETUP + ".debug"
         symbols = binutil("nm", debug_file)
-        address = re.search(r"(?m)^([0-9a-f]+) T WinMain$", symbols).group(1)
+        # i686 decorates the stdcall function: _WinMain@16.
+        address = re.search(r"(?m)^([0-9a-f]+) T _?WinMain(@16)?$", symbols).group(1)
         where = binutil("addr2line", "-f", "-e", debug_file, "0x" + address)
         self.assertEqual("WinMain", where.splitlines()[0])
         self.assertRegex(where.splitlines()[1], r"^/lumiro/src/gui/app/main\.cpp:\d+$",
