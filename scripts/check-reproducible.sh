@@ -27,6 +27,7 @@ case "$arch" in x86_64) preset=mingw64 ;; i686) preset=mingw32 ;; *) echo "unkno
 work="$(mktemp -d)"
 [ -n "$keep" ] || trap 'rm -rf "$work"' EXIT
 export SOURCE_DATE_EPOCH="$(git -C "$root" log -1 --format=%ct)"
+head="$(git -C "$root" log -1 --format=%h)"
 git clone -q "$root" "$work/a"
 git clone -q "$root" "$work/second-clone-with-a-longer-path"
 clones=("$work/a" "$work/second-clone-with-a-longer-path")
@@ -47,7 +48,7 @@ for clone in "${clones[@]}"; do
 done
 
 echo
-echo "== SOURCE_DATE_EPOCH=$SOURCE_DATE_EPOCH ($(git -C "$root" log -1 --format=%h)), $arch"
+echo "== SOURCE_DATE_EPOCH=$SOURCE_DATE_EPOCH ($head), $arch"
 different=0
 for file in "${clones[0]}/medium"/*; do
   name="$(basename "$file")"
