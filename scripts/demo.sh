@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# The main job: builds everything and runs the real setup.exe under Wine from
-# a fresh installation medium folder in a Wine prefix of the build's own.
+# The main job: builds what it runs of the x86_64 tree (setup.exe, the build
+# machine's lumpack, the automation driver, the sample payload), makes an
+# installation medium with scripts/make-medium.sh and runs its setup.exe
+# under Wine from a fresh folder in a Wine prefix of the build's own.
 #  - With a DISPLAY, you click through the windows yourself.
 #  - Without one, an Xvfb display is started, the automation driver answers
 #    the windows and a screenshot of each is saved; the script prints where
@@ -11,13 +13,24 @@ root="$PWD"
 
 bash scripts/install-deps.sh
 cmake --preset mingw64 >/dev/null
-cmake --build --preset mingw64 -j"$(nproc)"
-cmake --preset mingw32 >/dev/null
-cmake --build --preset mingw32 -j"$(nproc)"
+cmake --build --preset mingw64 -j"$(nproc)" --target driver fixture_payload
+payload="$root/build/mingw64/tests/fixtures/payload"
+
+# The application's folder, with subfolders as a real one has (and an empty
+# one, which its package keeps); the other three are the sample payload's.
+tree="$root/build/demo-tree"
+rm -rf "$tree"
+mkdir -p "$tree/Help/en" "$tree/Help/de" "$tree/Samples"
+cp "$payload"/APPS_NT/* "$tree/"
+echo "Lumiro help: start the reader, open a script, press Play." > "$tree/Help/en/index.txt"
+echo "Lumiro-Hilfe: Leser starten, Skript öffnen, Wiedergabe drücken." > "$tree/Help/de/index.txt"
+medium="$root/build/demo-medium"
+rm -rf "$medium"
+bash scripts/make-medium.sh --apps-nt "$tree" --rtdll-nt "$payload/RTDLL_NT" \
+  --apps-95 "$payload/APPS_95" --rtdll-95 "$payload/RTDLL_95" "$medium"
 
 export LUMIRO_WINE_ROOT="$root/build/mingw64/wine"
 export LUMIRO_SOURCE_DIR="$root"
-bin="$root/build/mingw64/tests/e2e/bin"
 interactive=${DISPLAY:+yes}
 [ -n "$interactive" ] && export LUMIRO_KEEP_DISPLAY=1
 
@@ -30,23 +43,12 @@ export WINEPREFIX="$LUMIRO_WINE_ROOT/demo"
 "$root/cmake/wine-session.sh" pristine "$WINEPREFIX"
 media="$WINEPREFIX/drive_c/media"
 mkdir -p "$media"
-cp "$bin/setup.exe" "$media/"
-for pkg in "$bin"/*.PKG; do [ -e "$pkg" ] && cp "$pkg" "$media/"; done
-# The application package is made here from a tree with subfolders, as a
-# real application folder is, by lumpack (an empty folder kept with --dirs).
-tree="$root/build/demo-tree"
-rm -rf "$tree"
-mkdir -p "$tree/Help/en" "$tree/Help/de" "$tree/Samples"
-cp "$root"/build/mingw64/tests/fixtures/payload/APPS_NT/* "$tree/"
-echo "Lumiro help: start the reader, open a script, press Play." > "$tree/Help/en/index.txt"
-echo "Lumiro-Hilfe: Leser starten, Skript öffnen, Wiedergabe drücken." > "$tree/Help/de/index.txt"
-rm -f "$media/APPS_NT.PKG"
-"$root/build/mingw64/host-lumpack/tools/lumpack" create --dirs --label "Lumiro APPS_NT" "$media/APPS_NT.PKG" "$tree"
+cp "$medium"/setup.exe "$medium"/*.PKG "$media/"
 # The folder typed in the install-path dialog: neither C:\Apps nor
 # C:\Apps\Corvane exists yet.
 export DEMO_INSTALL_PATH='C:\Apps\Corvane\Lumiro'
 install_dir="Apps/Corvane/Lumiro"
-cp "$bin/driver.exe" "$WINEPREFIX/drive_c/"
+cp "$root/build/mingw64/tests/e2e/driver.exe" "$WINEPREFIX/drive_c/"
 shots="$root/build/demo-screenshots"
 rm -rf "$shots"; mkdir -p "$shots"
 
@@ -71,7 +73,7 @@ echo
 echo "Installed under $DEMO_INSTALL_PATH ($WINEPREFIX/drive_c/$install_dir):"
 (cd "$WINEPREFIX/drive_c" && find "$install_dir" | sort | sed 's/^/  /')
 echo "Runtime libraries in C:\\windows\\system32:"
-for f in "$root"/build/mingw64/tests/fixtures/payload/RTDLL_NT/*; do
+for f in "$payload"/RTDLL_NT/*; do
   name=$(basename "$f")
   [ -e "$WINEPREFIX/drive_c/windows/system32/$name" ] && echo "  $name"
 done
@@ -118,7 +120,7 @@ fonts=$(reg64 query 'HKLM\Software\Corvane\Unicode Support\Font Mapping' 2>/dev/
   grep -c 'Font Mapping\\.' || true)
 echo "  kept by design: $fonts font-mapping keys under HKLM\\Software\\Corvane\\Unicode Support\\Font Mapping"
 echo "  kept by design: the runtime libraries in C:\\windows\\system32, which other programs share:"
-for f in "$root"/build/mingw64/tests/fixtures/payload/RTDLL_NT/*; do
+for f in "$payload"/RTDLL_NT/*; do
   name=$(basename "$f")
   [ -e "$WINEPREFIX/drive_c/windows/system32/$name" ] && echo "    $name"
 done

@@ -8,7 +8,7 @@ packages=(
   g++-mingw-w64-x86-64 g++-mingw-w64-i686 binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
   libz-mingw-w64-dev zlib1g-dev
   googletest libgtest-dev libbenchmark-dev
-  wine wine64 xvfb xauth imagemagick python3
+  wine wine64 xvfb xauth imagemagick python3 python3-yaml
   liblnk-utils
 )
 

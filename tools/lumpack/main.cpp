@@ -5,10 +5,12 @@
 //   lumpack list PACKAGE [--json]
 //   lumpack verify PACKAGE
 //   lumpack extract PACKAGE DIR [NAME...]
+//   lumpack --help | --version
 //
 // Exit status 0 on success, 1 on failure (with one line on standard error
 // naming the file and the reason), 2 on a usage error.
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <string>
@@ -17,6 +19,7 @@
 #include "EntryNames.h"
 #include "PeVersion.h"
 #include "Progress.h"
+#include "SourceDate.h"
 #include "ToolPlatform.h"
 #include "package/EntryName.h"
 #include "package/FileIo.h"
@@ -30,7 +33,25 @@ const char kUsage[] = "usage: lumpack create [--stored] [--label TEXT] [--dirs] 
                       "       lumpack append [--dirs] PACKAGE DIR\n"
                       "       lumpack list PACKAGE [--json]\n"
                       "       lumpack verify PACKAGE\n"
-                      "       lumpack extract PACKAGE DIR [NAME...]\n";
+                      "       lumpack extract PACKAGE DIR [NAME...]\n"
+                      "       lumpack --help | --version\n";
+
+const char kHelp[] =
+    "\n"
+    "Makes and inspects the package files of the Lumiro setup.\n"
+    "\n"
+    "  create   a new package from the files below DIR (compressed unless --stored;\n"
+    "           --dirs adds an entry for each folder, --label sets the label)\n"
+    "  append   adds the files below DIR after the entries of PACKAGE\n"
+    "  list     label, build and one row per entry (--json: the same as JSON)\n"
+    "  verify   reads every entry and names each damaged one\n"
+    "  extract  writes all entries, or the NAMEs given, below DIR\n"
+    "\n"
+    "With SOURCE_DATE_EPOCH set (seconds since 1970-01-01 UTC), create and append\n"
+    "record no file time later than it, so that a reproducible build makes the\n"
+    "same package whenever its files were written.\n"
+    "\n"
+    "Exit status: 0 success, 1 failure, 2 usage error.\n";
 
 constexpr int kSuccess = 0;
 constexpr int kFailure = 1;
@@ -159,6 +180,16 @@ bool MakeFolders(const std::string& path)
 // ---------------------------------------------------------------------------
 // create and append
 
+// The limit of the times recorded, from the environment; a value that is set
+// but no time is refused before anything is made.
+int ReadSourceDate(SourceDate& date)
+{
+    std::string error;
+    if (!ParseSourceDateEpoch(std::getenv("SOURCE_DATE_EPOCH"), date, error))
+        return Failure("lumpack", error);
+    return kSuccess;
+}
+
 struct Source
 {
     std::string path;
@@ -199,7 +230,7 @@ int CollectSources(const std::string& root, bool dirs, std::vector<Source>& sour
 }
 
 int AddSources(CPackageFile& package, const std::string& packagePath, const std::vector<Source>& sources,
-               ULONGLONG total, int& added)
+               ULONGLONG total, const SourceDate& sourceDate, int& added)
 {
     CProgress progress(total);
     package.SetProgressProc(CProgress::Callback, &progress);
@@ -238,7 +269,8 @@ int AddSources(CPackageFile& package, const std::string& packagePath, const std:
             version = 0;
         if (!SeekTo(in.get(), 0))
             return Failure(s.path, GetLastError());
-        entry.SetFile(s.name.c_str(), created, written, version);
+        entry.SetFile(s.name.c_str(), ClampToSourceDate(created, sourceDate), ClampToSourceDate(written, sourceDate),
+                      version);
 
         // An empty file has no bytes to read: in a compressed package it
         // becomes the stream of empty input.
@@ -262,6 +294,9 @@ int Create(const Arguments& args)
     if (args.positional.size() != 2)
         return UsageError("create needs PACKAGE and DIR");
     const std::string& packagePath = args.positional[0];
+    SourceDate sourceDate;
+    if (ReadSourceDate(sourceDate) != kSuccess)
+        return kFailure;
     std::vector<Source> sources;
     ULONGLONG total = 0;
     // The tree is read before the package exists, so it never lists it.
@@ -275,7 +310,7 @@ int Create(const Arguments& args)
         std::fprintf(stderr, "lumpack: note: the label is cut to %u characters\n",
                      static_cast<unsigned>(PACKAGE_LABEL_SIZE - 1));
     int added = 0;
-    if (AddSources(package, packagePath, sources, total, added) != kSuccess)
+    if (AddSources(package, packagePath, sources, total, sourceDate, added) != kSuccess)
     {
         package.Discard();
         return kFailure;
@@ -346,6 +381,9 @@ int Append(const Arguments& args)
     if (args.positional.size() != 2)
         return UsageError("append needs PACKAGE and DIR");
     const std::string& packagePath = args.positional[0];
+    SourceDate sourceDate;
+    if (ReadSourceDate(sourceDate) != kSuccess)
+        return kFailure;
     std::vector<Source> sources;
     ULONGLONG total = 0;
     if (CollectSources(args.positional[1], args.dirs, sources, total) != kSuccess)
@@ -357,7 +395,7 @@ int Append(const Arguments& args)
         return Failure(packagePath, GetLastError());
     const int before = package.GetCatalog().GetCount();
     int added = 0;
-    bool ok = AddSources(package, packagePath, sources, total, added) == kSuccess;
+    bool ok = AddSources(package, packagePath, sources, total, sourceDate, added) == kSuccess;
     if (ok && !package.Commit())
     {
         Failure(packagePath, GetLastError());
@@ -754,6 +792,12 @@ int main(int argc, char** argv)
     if (command == "--help" || command == "-h" || command == "help")
     {
         std::fputs(kUsage, stdout);
+        std::fputs(kHelp, stdout);
+        return kSuccess;
+    }
+    if (command == "--version")
+    {
+        std::printf("lumpack %s\nwrites packages of build %ld\n", LUMPACK_VERSION, static_cast<long>(PACKAGE_BUILD));
         return kSuccess;
     }
     struct Command

@@ -10,6 +10,7 @@ usage: lumpack_cli_test.py LUMPACK [EMULATOR...]
 import json
 import os
 import random
+import re
 import shutil
 import struct
 import subprocess
@@ -34,8 +35,12 @@ def native(arg):
     return arg
 
 
-def run(*args):
-    p = subprocess.run(LUMPACK + [native(a) for a in args], capture_output=True, text=True)
+def run(*args, source_date=None):
+    # SOURCE_DATE_EPOCH only where a test sets it, whatever the caller's is.
+    env = {k: v for k, v in os.environ.items() if k != "SOURCE_DATE_EPOCH"}
+    if source_date is not None:
+        env["SOURCE_DATE_EPOCH"] = source_date
+    p = subprocess.run(LUMPACK + [native(a) for a in args], capture_output=True, text=True, env=env)
     return p.returncode, p.stdout, p.stderr
 
 
@@ -51,6 +56,12 @@ def write_bytes(path, data):
 
 def filetime_of(path):
     return os.stat(path).st_mtime_ns // 100 + EPOCH_TICKS
+
+
+def project_version():
+    """The version the top CMakeLists.txt gives the project (and lumpack)."""
+    with open(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "..", "CMakeLists.txt")) as f:
+        return re.search(r"project\(\S+ VERSION (\S+)", f.read()).group(1)
 
 
 def mixed(size, seed):
@@ -308,6 +319,63 @@ class LumpackTest(unittest.TestCase):
         rc, _, err = run("extract", self.path("p.pkg"), self.path("out"), "NEW.TXT")
         self.assertEqual(0, rc, err)
         self.assertEqual(["new.txt"], os.listdir(self.path("out")))
+
+    def test_version_and_help_are_printed_on_standard_output(self):
+        rc, out, err = run("--version")
+        self.assertEqual((0, ""), (rc, err))
+        self.assertEqual("lumpack %s\nwrites packages of build 2093\n" % project_version(), out)
+        for flag in ("--help", "-h", "help"):
+            with self.subTest(flag):
+                rc, out, err = run(flag)
+                self.assertEqual((0, ""), (rc, err))
+                for word in ("lumpack create", "append", "list", "verify", "extract", "--version", "SOURCE_DATE_EPOCH"):
+                    self.assertIn(word, out)
+
+    def test_source_date_epoch_is_the_latest_time_create_and_append_record(self):
+        epoch = 1_600_000_000
+        limit = EPOCH_TICKS + epoch * 10**7
+        old = EPOCH_TICKS + 1_000_000_000 * 10**7
+        os.makedirs(self.path("src"))
+        os.makedirs(self.path("more"))
+        for name in ("new.txt", "old.txt"):
+            write_bytes(self.path("src", name), name.encode())
+        write_bytes(self.path("more", "later.txt"), b"later")
+        os.utime(self.path("src", "old.txt"), (1_000_000_000, 1_000_000_000))
+        self.assertEqual(0, run("create", self.path("p.pkg"), self.path("src"), source_date=str(epoch))[0])
+        self.assertEqual(0, run("append", self.path("p.pkg"), self.path("more"), source_date=str(epoch))[0])
+        times = {e["name"]: struct.unpack_from("<QQ", e["kind_data"], 0)
+                 for e in parse_package(read_bytes(self.path("p.pkg")))["entries"]}
+        self.assertEqual((limit, limit), times["new.txt"], "written now: both times clamped")
+        self.assertEqual((limit, limit), times["later.txt"], "append clamps as create does")
+        self.assertEqual(old, times["old.txt"][1], "an earlier time stays")
+        self.assertLessEqual(times["old.txt"][0], limit)
+
+    def test_with_source_date_epoch_touched_files_make_the_same_package(self):
+        self.make_tree()
+        made = []
+        for n, touched in enumerate((1_700_000_000, 1_800_000_000)):
+            for root, _, files in os.walk(self.path("src")):
+                for f in files:
+                    os.utime(os.path.join(root, f), (touched, touched))
+            pkg = self.path("p%d.pkg" % n)
+            self.assertEqual(0, run("create", "--dirs", pkg, self.path("src"), source_date="1600000000")[0])
+            made.append(read_bytes(pkg))
+        self.assertEqual(made[0], made[1])
+
+    def test_a_source_date_epoch_that_is_no_time_is_refused_before_anything_is_made(self):
+        os.makedirs(self.path("src"))
+        write_bytes(self.path("src", "a.txt"), b"a")
+        write_package(self.path("keep.pkg"), [("x", 0, b"x", (0, 0), 0)])
+        before = read_bytes(self.path("keep.pkg"))
+        for value in ("yesterday", "-5", "1.5"):
+            with self.subTest(value):
+                rc, _, err = run("create", self.path("new.pkg"), self.path("src"), source_date=value)
+                self.assertEqual(1, rc)
+                self.assertIn("SOURCE_DATE_EPOCH=" + value, err)
+                self.assertFalse(os.path.exists(self.path("new.pkg")))
+                rc, _, err = run("append", self.path("keep.pkg"), self.path("src"), source_date=value)
+                self.assertEqual(1, rc)
+                self.assertEqual(before, read_bytes(self.path("keep.pkg")))
 
     def test_exit_statuses_and_messages(self):
         self.assertEqual(2, run()[0])
