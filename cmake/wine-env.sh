@@ -7,6 +7,12 @@ export HOME="$LUMIRO_WINE_ROOT/home"
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
 export WINEARCH=win64
+# Wine makes a program's Unicode command line (and every Unix file name) from
+# the Unix side's bytes by the locale: UTF-8 here, whatever the caller's
+# locale, so that a test hands a program names in any language. Wine's ANSI
+# code page is then 1252, as on an English Windows, the same on every
+# machine.
+export LC_ALL=C.UTF-8
 if [ -z "${LUMIRO_KEEP_DISPLAY:-}" ] && [ -f "$LUMIRO_WINE_ROOT/display" ]; then
   DISPLAY="$(cat "$LUMIRO_WINE_ROOT/display")"
   export DISPLAY

@@ -56,13 +56,30 @@
 //   watched TEXT|TEXT|...           the texts recorded so far, in order
 //                                   (repeats folded), are exactly these
 //   waitfile FILE TEXT              until FILE (a Windows path) holds TEXT
+//                                   (in UTF-8 or in UTF-16LE)
 //   exit CODE                       the program ends with exit code CODE
 //   sleep MS
-// Texts may use \n and \r. Timeouts: 20 s a step.
+//   regvalue 32|64 KEY NAME         prints the value NAME of KEY (HKLM\...,
+//                                   HKCU\..., HKCR\...) in that registry view,
+//                                   as reg query shows it: a text as it is
+//                                   (REG_EXPAND_SZ unexpanded), a REG_DWORD
+//                                   as 0x... (the only line of the step)
+//   linktarget LINK                 prints the path of the target of the
+//                                   shell link LINK as the shell reads it
+//                                   from the link's item list (the only line
+//                                   of the step)
+//                                   (KEY, NAME and LINK are taken as they
+//                                   are, without \n and \r)
+// Arguments and texts are UTF-8 (the driver reads its command line as
+// Unicode and speaks to Windows through the wide calls), and so is what it
+// prints. Texts may use \n and \r. Timeouts: 20 s a step.
 #include <windows.h>
+#include <shlobj.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -72,6 +89,31 @@ constexpr DWORD STEP_TIMEOUT_MS = 20000;
 constexpr DWORD POLL_MS = 25;
 // How long a whole program may run under a step that waits for it.
 constexpr DWORD LONG_RUN_MS = 120000;
+
+// Text is UTF-8 inside the driver and UTF-16 at each call to Windows.
+std::wstring Widen(const std::string& text)
+{
+    if (text.empty())
+        return std::wstring();
+    const int length =
+        ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(static_cast<size_t>(length), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &wide[0], length);
+    return wide;
+}
+
+std::string Narrow(const wchar_t* text, size_t length)
+{
+    if (length == 0)
+        return std::string();
+    const int size =
+        ::WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
+    std::string narrow(static_cast<size_t>(size), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), &narrow[0], size, nullptr, nullptr);
+    return narrow;
+}
+
+std::string Narrow(const std::wstring& text) { return Narrow(text.data(), text.size()); }
 
 PROCESS_INFORMATION g_process{};
 PROCESS_INFORMATION g_second{};
@@ -111,10 +153,10 @@ std::string Escape(const std::string& text)
 std::string WindowText(HWND window)
 {
     // WM_GETTEXT works across processes, also for controls of another program.
-    const LRESULT length = ::SendMessageA(window, WM_GETTEXTLENGTH, 0, 0);
-    std::vector<char> buffer(static_cast<size_t>(length) + 2);
-    const LRESULT copied = ::SendMessageA(window, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()));
-    return std::string(buffer.data(), static_cast<size_t>(copied));
+    const LRESULT length = ::SendMessageW(window, WM_GETTEXTLENGTH, 0, 0);
+    std::vector<wchar_t> buffer(static_cast<size_t>(length) + 2);
+    const LRESULT copied = ::SendMessageW(window, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()));
+    return Narrow(buffer.data(), static_cast<size_t>(copied));
 }
 
 bool HasChildren(HWND window) { return ::GetWindow(window, GW_CHILD) != nullptr; }
@@ -130,8 +172,8 @@ struct FindRequest
 // message (the program may be frozen).
 std::string Caption(HWND window)
 {
-    char text[512];
-    return std::string(text, static_cast<size_t>(::GetWindowTextA(window, text, sizeof text)));
+    wchar_t text[512];
+    return Narrow(text, static_cast<size_t>(::GetWindowTextW(window, text, ARRAYSIZE(text))));
 }
 
 BOOL CALLBACK FindTopLevel(HWND window, LPARAM param)
@@ -141,9 +183,9 @@ BOOL CALLBACK FindTopLevel(HWND window, LPARAM param)
         return TRUE;
     if (request->messageBox)
     {
-        char className[16];
-        ::GetClassNameA(window, className, sizeof className);
-        if (std::string(className) != "#32770" || !::GetDlgItem(window, 0xFFFF))
+        wchar_t className[16];
+        ::GetClassNameW(window, className, ARRAYSIZE(className));
+        if (std::wstring(className) != L"#32770" || !::GetDlgItem(window, 0xFFFF))
             return TRUE;
     }
     if (!HasChildren(window))
@@ -197,18 +239,20 @@ bool Matches(const std::string& actual, const std::string& expected)
 
 // Starts the program of a command line into process; with no path, the
 // command line's first part names it.
-bool StartCommandLine(const char* path, std::string commandLine, PROCESS_INFORMATION& process = g_process,
-                      DWORD flags = 0)
+bool StartCommandLine(const std::string& path, const std::string& commandLine,
+                      PROCESS_INFORMATION& process = g_process, DWORD flags = 0)
 {
-    STARTUPINFOA startup{};
+    STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     // Under load Wine now and then loses a new process in its own start-up,
     // before any of the program's code runs, and reports it as
     // ERROR_INTERNAL_ERROR: such a start is tried once more.
     for (int attempt = 0;; ++attempt)
     {
-        std::string line = commandLine;
-        if (::CreateProcessA(path, &line[0], nullptr, nullptr, FALSE, flags, nullptr, nullptr, &startup, &process))
+        const std::wstring application = Widen(path);
+        std::wstring line = Widen(commandLine);
+        if (::CreateProcessW(path.empty() ? nullptr : application.c_str(), &line[0], nullptr, nullptr, FALSE,
+                             flags, nullptr, nullptr, &startup, &process))
             return Pass("start " + commandLine);
         const DWORD error = ::GetLastError();
         if (error != ERROR_INTERNAL_ERROR || attempt == 1)
@@ -219,7 +263,7 @@ bool StartCommandLine(const char* path, std::string commandLine, PROCESS_INFORMA
 
 bool StepStart(const std::string& path, const std::string& arguments = std::string())
 {
-    return StartCommandLine(path.c_str(), "\"" + path + "\"" + (arguments.empty() ? "" : " " + arguments));
+    return StartCommandLine(path, "\"" + path + "\"" + (arguments.empty() ? "" : " " + arguments));
 }
 
 struct WindowSearch
@@ -254,10 +298,10 @@ bool StepNoWindow()
         ++looks;
         if (search.found)
         {
-            char caption[256] = "", className[256] = "";
-            ::GetWindowTextA(search.found, caption, sizeof caption);
-            ::GetClassNameA(search.found, className, sizeof className);
-            return Fail(std::string("nowindow: a window appeared: \"") + caption + "\" (" + className + ")");
+            wchar_t className[256] = L"";
+            ::GetClassNameW(search.found, className, ARRAYSIZE(className));
+            return Fail("nowindow: a window appeared: \"" + Caption(search.found) + "\" (" +
+                        Narrow(className) + ")");
         }
     }
     return Pass("nowindow: no window in " + std::to_string(looks) + " looks");
@@ -304,8 +348,8 @@ bool StepState(const char* name, bool (*state)(HWND), const std::string& caption
 }
 
 bool IsEnabled(HWND control) { return ::IsWindowEnabled(control) != FALSE; }
-bool IsShown(HWND control) { return (::GetWindowLongA(control, GWL_STYLE) & WS_VISIBLE) != 0; }
-bool IsChecked(HWND control) { return ::SendMessageA(control, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+bool IsShown(HWND control) { return (::GetWindowLongW(control, GWL_STYLE) & WS_VISIBLE) != 0; }
+bool IsChecked(HWND control) { return ::SendMessageW(control, BM_GETCHECK, 0, 0) == BST_CHECKED; }
 
 bool StepSetText(const std::string& caption, int id, const std::string& text)
 {
@@ -317,7 +361,8 @@ bool StepSetText(const std::string& caption, int id, const std::string& text)
         return Fail("settext " + caption + ": no control " + std::to_string(id));
     // WM_SETTEXT is carried across processes with its text; the edit control
     // tells its dialog with EN_CHANGE, as when the user types.
-    ::SendMessageA(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    const std::wstring wide = Widen(text);
+    ::SendMessageW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()));
     return Pass("settext " + caption + "/" + std::to_string(id) + " = \"" + Escape(text) + "\"");
 }
 
@@ -334,7 +379,7 @@ bool PressButton(HWND window, int id, const std::string& what)
     if (!::IsWindowEnabled(button))
         return Fail(what + ": button " + std::to_string(id) + " is disabled");
     // Posted, not sent: the click may open a modal window of its own.
-    ::PostMessageA(button, BM_CLICK, 0, 0);
+    ::PostMessageW(button, BM_CLICK, 0, 0);
     return Pass(what);
 }
 
@@ -408,7 +453,7 @@ bool StepResponsive(const std::string& caption)
         const DWORD before = ::GetTickCount();
         DWORD_PTR answer = 0;
         const bool answered =
-            ::SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, ANSWER_MS, &answer) != 0;
+            ::SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, ANSWER_MS, &answer) != 0;
         const DWORD took = ::GetTickCount() - before;
         if (!answered && ::IsWindow(window))
             return Fail("responsive " + caption + ": no answer within " + std::to_string(ANSWER_MS) +
@@ -453,7 +498,7 @@ bool SaveScreenArea(const RECT& area, const std::string& path)
     header.bfType = 0x4D42;
     header.bfOffBits = sizeof header + sizeof info;
     header.bfSize = header.bfOffBits + static_cast<DWORD>(pixels.size());
-    FILE* file = std::fopen(path.c_str(), "wb");
+    FILE* file = ::_wfopen(Widen(path).c_str(), L"wb");
     if (!file)
         return Fail("screenshot " + path);
     std::fwrite(&header, sizeof header, 1, file);
@@ -492,8 +537,8 @@ bool StepCatch(const std::string& caption, int id)
     {
         ::SuspendThread(g_process.hThread);
         const HWND window = FindVisibleWindow(caption);
-        char text[256] = "";
-        if (window && ::GetWindowTextA(::GetDlgItem(window, id), text, sizeof text) > 0)
+        const std::string text = window ? Caption(::GetDlgItem(window, id)) : std::string();
+        if (!text.empty())
             return Pass("catch " + caption + "/" + std::to_string(id) + " = \"" + text + "\"");
         ::ResumeThread(g_process.hThread);
         ::Sleep(2);
@@ -510,8 +555,8 @@ bool StepThaw()
 
 std::string DriverFolder()
 {
-    char path[MAX_PATH];
-    const std::string module(path, ::GetModuleFileNameA(nullptr, path, MAX_PATH));
+    wchar_t path[MAX_PATH];
+    const std::string module = Narrow(path, ::GetModuleFileNameW(nullptr, path, MAX_PATH));
     return module.substr(0, module.rfind('\\') + 1);
 }
 
@@ -519,16 +564,16 @@ bool StepWatch(const std::string& caption, int id)
 {
     const std::string what = "watch " + caption + "/" + std::to_string(id);
     g_watchFile = DriverFolder() + "watched.txt";
-    ::DeleteFileA(g_watchFile.c_str());
+    ::DeleteFileW(Widen(g_watchFile).c_str());
     // The program started next inherits what to watch.
-    ::SetEnvironmentVariableA("LUMIRO_WATCH_CAPTION", caption.c_str());
-    ::SetEnvironmentVariableA("LUMIRO_WATCH_ID", std::to_string(id).c_str());
-    ::SetEnvironmentVariableA("LUMIRO_WATCH_FILE", g_watchFile.c_str());
-    const HMODULE hook = ::LoadLibraryA((DriverFolder() + "watch_hook.dll").c_str());
+    ::SetEnvironmentVariableW(L"LUMIRO_WATCH_CAPTION", Widen(caption).c_str());
+    ::SetEnvironmentVariableW(L"LUMIRO_WATCH_ID", std::to_wstring(id).c_str());
+    ::SetEnvironmentVariableW(L"LUMIRO_WATCH_FILE", Widen(g_watchFile).c_str());
+    const HMODULE hook = ::LoadLibraryW(Widen(DriverFolder() + "watch_hook.dll").c_str());
     const auto proc = hook ? reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(::GetProcAddress(hook, "WatchProc")))
                            : nullptr;
     // Held until the driver ends.
-    if (!proc || !::SetWindowsHookExA(WH_CALLWNDPROC, proc, hook, 0))
+    if (!proc || !::SetWindowsHookExW(WH_CALLWNDPROCRET, proc, hook, 0))
         return Fail(what + ": error " + std::to_string(::GetLastError()));
     return Pass(what);
 }
@@ -538,7 +583,7 @@ bool StepWatched(const std::string& expected)
     std::string actual;
     std::string last;
     bool first = true;
-    if (FILE* file = std::fopen(g_watchFile.c_str(), "rb"))
+    if (FILE* file = ::_wfopen(Widen(g_watchFile).c_str(), L"rb"))
     {
         char line[1024];
         while (std::fgets(line, sizeof line, file))
@@ -574,8 +619,9 @@ bool StepWaitFile(const std::string& path, const std::string& text)
     for (DWORD waited = 0; waited < STEP_TIMEOUT_MS; waited += POLL_MS)
     {
         // Shared every way, so that the program goes on writing it.
-        HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        HANDLE file = ::CreateFileW(Widen(path).c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file != INVALID_HANDLE_VALUE)
         {
             std::string contents;
@@ -584,7 +630,11 @@ bool StepWaitFile(const std::string& path, const std::string& text)
             while (::ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0)
                 contents.append(buffer, read);
             ::CloseHandle(file);
-            if (contents.find(text) != std::string::npos)
+            // A file of UTF-16 text holds it as UTF-16LE.
+            const std::wstring wide = Widen(text);
+            const std::string utf16(reinterpret_cast<const char*>(wide.data()),
+                                    wide.size() * sizeof(wchar_t));
+            if (contents.find(text) != std::string::npos || contents.find(utf16) != std::string::npos)
                 return Pass(what);
         }
         ::Sleep(POLL_MS);
@@ -616,9 +666,9 @@ bool StepExit(const char* name, const PROCESS_INFORMATION& process, DWORD timeou
 bool StepTogether(const std::string& first, const std::string& second, const std::string& codes)
 {
     PROCESS_INFORMATION processes[2]{};
-    if (!StartCommandLine(nullptr, first, processes[0], CREATE_SUSPENDED))
+    if (!StartCommandLine(std::string(), first, processes[0], CREATE_SUSPENDED))
         return false;
-    if (!StartCommandLine(nullptr, second, processes[1], CREATE_SUSPENDED))
+    if (!StartCommandLine(std::string(), second, processes[1], CREATE_SUSPENDED))
     {
         ::TerminateProcess(processes[0].hProcess, 99);
         return false;
@@ -635,6 +685,98 @@ bool StepTogether(const std::string& first, const std::string& second, const std
     return codes == got || codes == swapped ? Pass(what) : Fail(what + ", expected " + codes);
 }
 
+// Prints a registry value as reg query shows it, but in UTF-8, so that a
+// scenario reads any name exactly: reg itself prints through the code page.
+bool StepRegValue(const std::string& view, const std::string& path, const std::string& name)
+{
+    const std::string what = "regvalue " + path + " " + name;
+    static const struct
+    {
+        const char* name;
+        HKEY key;
+    } roots[] = {
+        {"HKLM\\", HKEY_LOCAL_MACHINE}, {"HKCU\\", HKEY_CURRENT_USER}, {"HKCR\\", HKEY_CLASSES_ROOT}};
+    HKEY root = nullptr;
+    std::string subkey;
+    for (const auto& candidate : roots)
+        if (path.compare(0, std::strlen(candidate.name), candidate.name) == 0)
+        {
+            root = candidate.key;
+            subkey = path.substr(std::strlen(candidate.name));
+        }
+    if (!root || (view != "32" && view != "64"))
+        return Fail(what + ": no such root key or view " + view);
+    HKEY key = nullptr;
+    LONG error = ::RegOpenKeyExW(root, Widen(subkey).c_str(), 0,
+                                 KEY_QUERY_VALUE | (view == "32" ? KEY_WOW64_32KEY : KEY_WOW64_64KEY), &key);
+    if (error != ERROR_SUCCESS)
+        return Fail(what + ": error " + std::to_string(error));
+    DWORD type = 0;
+    DWORD size = 0;
+    const std::wstring wideName = Widen(name);
+    std::vector<BYTE> data;
+    error = ::RegQueryValueExW(key, wideName.c_str(), nullptr, &type, nullptr, &size);
+    if (error == ERROR_SUCCESS)
+    {
+        data.resize(size + sizeof(wchar_t));
+        error = ::RegQueryValueExW(key, wideName.c_str(), nullptr, &type, data.data(), &size);
+    }
+    ::RegCloseKey(key);
+    if (error != ERROR_SUCCESS)
+        return Fail(what + ": error " + std::to_string(error));
+    std::string value;
+    if (type == REG_SZ || type == REG_EXPAND_SZ)
+    {
+        std::wstring text(reinterpret_cast<const wchar_t*>(data.data()), size / sizeof(wchar_t));
+        text.resize(std::wcslen(text.c_str()));
+        value = Narrow(text);
+    }
+    else if (type == REG_DWORD && size == sizeof(DWORD))
+    {
+        DWORD number = 0;
+        std::memcpy(&number, data.data(), sizeof number);
+        char hex[16];
+        std::snprintf(hex, sizeof hex, "0x%lx", static_cast<unsigned long>(number));
+        value = hex;
+    }
+    else
+        return Fail(what + ": a value of type " + std::to_string(type) + " is not shown");
+    std::printf("%s\n", value.c_str());
+    std::fflush(stdout);
+    return true;
+}
+
+// The target a shell link names, as the shell reads it from the link's item
+// list: Wine keeps the link information's local path in the code page only,
+// the item list in Unicode.
+bool StepLinkTarget(const std::string& link)
+{
+    const std::string what = "linktarget " + link;
+    IShellLinkW* shellLink = nullptr;
+    if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                  reinterpret_cast<void**>(&shellLink))))
+        return Fail(what + ": no shell link object");
+    IPersistFile* file = nullptr;
+    PIDLIST_ABSOLUTE items = nullptr;
+    wchar_t target[MAX_PATH * 2] = L"";
+    HRESULT result = shellLink->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file));
+    if (SUCCEEDED(result))
+    {
+        result = file->Load(Widen(link).c_str(), STGM_READ);
+        file->Release();
+    }
+    if (SUCCEEDED(result))
+        result = shellLink->GetIDList(&items);
+    shellLink->Release();
+    const bool named = SUCCEEDED(result) && items && ::SHGetPathFromIDListW(items, target);
+    ::CoTaskMemFree(items);
+    if (!named)
+        return Fail(what + ": no target read (" + std::to_string(result) + ")");
+    std::printf("%s\n", Narrow(target, std::wcslen(target)).c_str());
+    std::fflush(stdout);
+    return true;
+}
+
 bool StepKill()
 {
     if (!g_process.hProcess || !::TerminateProcess(g_process.hProcess, 1))
@@ -644,12 +786,19 @@ bool StepKill()
 }
 } // namespace
 
-int main(int argc, char** argv)
+// The steps come as Unicode (-municode): bash hands Wine UTF-8, which Wine
+// makes the Unicode command line.
+int wmain(int argc, wchar_t** argv)
 {
-    std::vector<std::string> args(argv + 1, argv + argc);
+    std::vector<std::string> args;
+    for (int n = 1; n < argc; ++n)
+        args.push_back(Narrow(argv[n], std::wcslen(argv[n])));
     size_t i = 0;
     auto next = [&]() -> std::string { return i < args.size() ? Unescape(args[i++]) : std::string(); };
     auto nextCode = [&]() { return static_cast<DWORD>(std::strtoul(next().c_str(), nullptr, 10)); };
+    // A path as it is: C:\users\root must not read as a carriage return.
+    auto nextPath = [&]() -> std::string { return i < args.size() ? args[i++] : std::string(); };
+    ::CoInitialize(nullptr);
     bool ok = true;
     while (ok && i < args.size())
     {
@@ -662,7 +811,7 @@ int main(int argc, char** argv)
             ok = StepStart(path, next());
         }
         else if (step == "startcmd")
-            ok = StartCommandLine(nullptr, next());
+            ok = StartCommandLine(std::string(), next());
         else if (step == "nowindow")
             ok = StepNoWindow();
         else if (step == "window")
@@ -738,7 +887,7 @@ int main(int argc, char** argv)
         else if (step == "exit")
             ok = StepExit("exit", g_process, STEP_TIMEOUT_MS, nextCode());
         else if (step == "second")
-            ok = StartCommandLine(nullptr, next(), g_second);
+            ok = StartCommandLine(std::string(), next(), g_second);
         else if (step == "secondexit")
             ok = StepExit("secondexit", g_second, LONG_RUN_MS, nextCode());
         else if (step == "together")
@@ -751,6 +900,14 @@ int main(int argc, char** argv)
             ok = StepKill();
         else if (step == "shown")
             ok = StepShown(next()) != nullptr;
+        else if (step == "regvalue")
+        {
+            const std::string view = next();
+            const std::string key = nextPath();
+            ok = StepRegValue(view, key, nextPath());
+        }
+        else if (step == "linktarget")
+            ok = StepLinkTarget(nextPath());
         else if (step == "sleep")
             ::Sleep(static_cast<DWORD>(std::atoi(next().c_str())));
         else

@@ -103,9 +103,25 @@ check() {
 }
 
 c_drive() { echo "$WINEPREFIX/drive_c/$1"; }
+# unix_path WINDOWS_PATH: where a path of drive C: (C:\...) lies in the prefix.
+unix_path() {
+  local path="${1#[Cc]:}"
+  echo "$WINEPREFIX/drive_c$(printf '%s' "$path" | tr '\\' /)"
+}
+# windows_path PATH: the Windows path (C:\...) of a path below drive_c.
+windows_path() { printf 'C:\\%s\n' "$(printf '%s' "$1" | tr / '\\')"; }
 reg_key_exists() { product_reg query "$1" >/dev/null 2>&1; }
 reg_key_missing() { ! reg_key_exists "$1"; }
-reg_value() { product_reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | awk -v v="$2" 'index($0, v) { sub(/^.*REG_[A-Z_]+[ \t]+/, ""); print; exit }'; }
+# registry_value 32|64 KEY NAME: a value (NAME empty: the key's default) in
+# that registry view as reg query shows it, read by the driver: reg prints
+# through the code page, which spells few names of other languages.
+registry_value() {
+  local value
+  value="$(wine 'C:\driver.exe' regvalue "$1" "$2" "$3" 2>/dev/null | tr -d '\r')" && printf '%s\n' "$value"
+}
+# view_bits /reg:32|/reg:64|'': the bits of a view named as reg names it (none: the 64-bit one).
+view_bits() { if [ "$1" = /reg:32 ]; then echo 32; else echo 64; fi; }
+reg_value() { registry_value "$(view_bits "$PRODUCT_VIEW")" "$1" "$2"; }
 
 # check_installed PAYLOAD_SUBDIR WINDOWS_FOLDER: every payload file of the
 # package lies in the folder (a path below drive_c) with the same contents
@@ -128,15 +144,28 @@ check_installed() {
 link_field() {
   lnkinfo "$(c_drive "$1")" 2>/dev/null | awk -F '\t+: ' -v f="$2" '$1 ~ "^\t" f "$" { print $2; exit }'
 }
+# link_target LINK: the target of the shell link (a path below drive_c) as
+# the shell reads it from the link's item list, which names it in Unicode.
+link_target() {
+  local target
+  target="$(wine 'C:\driver.exe' linktarget "$(windows_path "$1")" 2>/dev/null | tr -d '\r')" && printf '%s\n' "$target"
+}
+# in_ascii TEXT: TEXT is plain ASCII.
+in_ascii() { ! LC_ALL=C grep -q '[^ -~]' <<<"$1"; }
 
 # check_links TARGET LINK...: each link (a path below drive_c) points to
 # TARGET (a Windows path), is described as "Lumiro" and shows TARGET's
-# second icon.
+# second icon. The link information's local path is checked for a target in
+# ASCII only: Wine keeps it in the code page alone, and the item list is
+# what names any other target exactly.
 check_links() {
   local target="$1" link; shift
   for link in "$@"; do
     check "$link exists" test -f "$(c_drive "$link")"
-    check "$link points to $target" test "$(link_field "$link" "Local path")" = "$target"
+    check "$link points to $target" test "$(link_target "$link")" = "$target"
+    if in_ascii "$target"; then
+      check "$link's link information names $target" test "$(link_field "$link" "Local path")" = "$target"
+    fi
     check "$link is described as Lumiro" test "$(link_field "$link" Description)" = "Lumiro"
     check "$link shows the second icon of $target" \
       test "$(link_field "$link" "Icon location"):$(link_field "$link" "Icon index")" = "$target:1"
@@ -146,8 +175,7 @@ check_links() {
 # check_control_registered CLASS_KEY PATH: the control's class key (below
 # HKEY_CLASSES_ROOT) names PATH as its in-process server.
 check_control_registered() {
-  check "$1 names $2" test "$("$WINE64_LOADER" reg query "HKCR\\$1\\InprocServer32" /ve $CONTROL_VIEW 2>/dev/null | tr -d '\r' |
-    awk '/REG_SZ/ { sub(/^.*REG_SZ[ \t]+/, ""); print; exit }')" = "$2"
+  check "$1 names $2" test "$(registry_value "$(view_bits $CONTROL_VIEW)" "HKCR\\$1\\InprocServer32" '')" = "$2"
 }
 
 # control_missing CLASS_KEY: no control of that class is registered.
@@ -253,6 +281,31 @@ no_temporary_files() {
 UNINSTALL_ENTRY='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Lumiro'
 # entry_value NAME: a value of the entry as Windows reads it.
 entry_value() { reg_value "$UNINSTALL_ENTRY" "$1"; }
+
+# The setup's log is UTF-8; a new log begins with a byte-order mark.
+# log_lines FILE: the log's lines as text, without the mark and without CRs.
+log_lines() { LC_ALL=C sed '1s/^\xEF\xBB\xBF//' "$1" | tr -d '\r'; }
+# log_has FILE TEXT: a line of the log reads TEXT after its time stamp.
+# (grep reads to the end: one that stopped at the first match would fail
+# the pipeline's writer.)
+log_has() { log_lines "$1" | cut -b 22- | grep -xF -- "$2" >/dev/null; }
+# log_is_utf8 FILE: the log is UTF-8 throughout and begins with the
+# byte-order mark, which is nowhere else (a run that appends adds none).
+log_is_utf8() {
+  iconv -f UTF-8 -t UTF-8 "$1" >/dev/null 2>&1 &&
+    test "$(head -c 3 "$1" | od -An -tx1 | tr -d ' \n')" = efbbbf &&
+    test "$(LC_ALL=C grep -c $'\xEF\xBB\xBF' "$1")" = 1
+}
+
+# use_temporary_folder WINDOWS_PATH: the user's temporary folder (TEMP and
+# TMP of HKCU\Environment) is made and set; the prefix restarts, so that
+# every program from now on has it.
+use_temporary_folder() {
+  mkdir -p "$(unix_path "$1")"
+  reg64 add 'HKCU\Environment' /v TEMP /d "$1" /f >/dev/null 2>&1
+  reg64 add 'HKCU\Environment' /v TMP /d "$1" /f >/dev/null 2>&1
+  restart_prefix
+}
 
 # The files of Lumiro's in the prefix's temporary folders.
 lumiro_temporary_files() {

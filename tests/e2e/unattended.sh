@@ -31,8 +31,7 @@ done
 check "the log names the build, Windows and the command line" logged "Lumiro Setup build 2093 started on Windows"
 check "the log names the install path" logged 'Install path: C:\Apps\Lumiro'
 check "the log ends with the exit code" test "$(last_line | cut -c 22-)" = 'Exit code 0'
-check "the log is UTF-8: it starts with the byte-order mark" test "$(head -c 3 "$log" | od -An -tx1 | tr -d ' ')" = efbbbf
-check "every line has a local time stamp" bash -c '! tail -c +4 "$1" | tr -d "\r" | grep -vqE "^[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}  "' _ "$log"
+check "every line has a local time stamp" bash -c '! grep -vqE "^[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}  " "$1"' _ <(log_lines "$log")
 check "the folder is recorded" test "$(reg_value "$key" 'Install Path')" = 'C:\Apps\Lumiro'
 check_links 'C:\Apps\Lumiro\Programs\ReaderNT.exe' \
   "ProgramData/Microsoft/Windows/Start Menu/Programs/Lumiro.lnk" users/Public/Desktop/Lumiro.lnk
