@@ -22,7 +22,7 @@ TEST(FolderNames, AnswersAbsentOnlyForPlainNamesTheListingLacks)
     EXPECT_TRUE(names.MayExist(scratch / "Sub\\INNER.dll"));
     EXPECT_FALSE(names.MayExist(scratch / "Sub\\other.dll"));
     // Names the system may read as other names are left to the disk.
-    for (const char* name : {"new.dll.", "new.dll ", "NEWDLL~1.DLL", "n*.dll", "n\xE9w.dll"})
+    for (const char* name : {"new.dll.", "new.dll ", "NEWDLL~1.DLL", "n*.dll", "n\xC3\xA9w.dll"})
         EXPECT_TRUE(names.MayExist(scratch / name)) << name;
     EXPECT_TRUE(names.MayExist(scratch / "missing folder\\new.dll"));
 
@@ -40,7 +40,7 @@ TEST(FolderNames, AnswersAbsentOnlyForPlainNamesTheListingLacks)
 TEST(FolderNames, LeavesAFolderWithNamesBeyondAsciiToTheDisk)
 {
     CScratchFolder scratch("foldernames8bit");
-    ASSERT_TRUE(WriteTextFile(scratch / "caf\xE9.txt", "x"));
+    ASSERT_TRUE(WriteTextFile(scratch / "caf\xC3\xA9.txt", "x"));
     CFolderNames names;
     EXPECT_TRUE(names.MayExist(scratch / "new.dll"));
 }
