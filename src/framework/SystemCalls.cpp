@@ -7,33 +7,6 @@
 
 namespace
 {
-// Converts the record of a directory search, with the name in UTF-8.
-template <class Data>
-void FillFindData(const Data& from, FindDataU& to)
-{
-    to.attributes = from.dwFileAttributes;
-    to.creation = from.ftCreationTime;
-    to.lastAccess = from.ftLastAccessTime;
-    to.lastWrite = from.ftLastWriteTime;
-    to.size = (static_cast<ULONGLONG>(from.nFileSizeHigh) << 32) | from.nFileSizeLow;
-}
-
-void SetFoundNames(const WIN32_FIND_DATAW& found, FindDataU& to)
-{
-    const size_t length = ::lstrlenW(found.cFileName);
-    to.exact = Utf16ToUtf8(found.cFileName, length, to.name);
-    if (!to.exact)
-        to.name = Narrow(found.cFileName, length);
-    to.shortName = Narrow(found.cAlternateFileName, ::lstrlenW(found.cAlternateFileName));
-}
-
-void SetFoundNames(const WIN32_FIND_DATAA& found, FindDataU& to)
-{
-    to.name = FromCodePage(found.cFileName, ::lstrlenA(found.cFileName));
-    to.shortName = FromCodePage(found.cAlternateFileName, ::lstrlenA(found.cAlternateFileName));
-    to.exact = true;
-}
-
 // A query that fills a buffer of characters and returns the length of the
 // answer (with the terminating zero when it does not fit), read into UTF-8
 // with the same result.
@@ -74,101 +47,16 @@ bool QueryWholeText(WideQuery wide, AnsiQuery ansi, std::string& out)
 }
 } // namespace
 
-DWORD GetFileAttributesU(const std::string& path)
+FILE* OpenStreamU(const std::string& path, const char* mode, int share)
 {
     CSystemText name;
     if (!name.Set(path))
-        return INVALID_FILE_ATTRIBUTES;
-    return name.Wide() ? ::GetFileAttributesW(name.W()) : ::GetFileAttributesA(name.A());
-}
-
-BOOL SetFileAttributesU(const std::string& path, DWORD attributes)
-{
-    CSystemText name;
-    if (!name.Set(path))
-        return FALSE;
-    return name.Wide() ? ::SetFileAttributesW(name.W(), attributes) : ::SetFileAttributesA(name.A(), attributes);
-}
-
-BOOL GetFileAttributesExU(const std::string& path, WIN32_FILE_ATTRIBUTE_DATA& data)
-{
-    CSystemText name;
-    if (!name.Set(path))
-        return FALSE;
-    return name.Wide() ? ::GetFileAttributesExW(name.W(), GetFileExInfoStandard, &data)
-                       : ::GetFileAttributesExA(name.A(), GetFileExInfoStandard, &data);
-}
-
-BOOL MoveFileU(const std::string& from, const std::string& to)
-{
-    CSystemText source;
-    CSystemText target;
-    if (!source.Set(from) || !target.Set(to))
-        return FALSE;
-    return source.Wide() ? ::MoveFileW(source.W(), target.W()) : ::MoveFileA(source.A(), target.A());
-}
-
-BOOL RemoveDirectoryU(const std::string& path)
-{
-    CSystemText name;
-    if (!name.Set(path))
-        return FALSE;
-    return name.Wide() ? ::RemoveDirectoryW(name.W()) : ::RemoveDirectoryA(name.A());
-}
-
-BOOL CopyFileU(const std::string& from, const std::string& to, BOOL failIfExists)
-{
-    CSystemText source;
-    CSystemText target;
-    if (!source.Set(from) || !target.Set(to))
-        return FALSE;
-    return source.Wide() ? ::CopyFileW(source.W(), target.W(), failIfExists)
-                         : ::CopyFileA(source.A(), target.A(), failIfExists);
-}
-
-HANDLE FindFirstFileU(const std::string& pattern, FindDataU& data)
-{
-    CSystemText name;
-    if (!name.Set(pattern))
-        return INVALID_HANDLE_VALUE;
-    if (name.Wide())
-    {
-        WIN32_FIND_DATAW found;
-        const HANDLE find = ::FindFirstFileW(name.W(), &found);
-        if (find != INVALID_HANDLE_VALUE)
-        {
-            FillFindData(found, data);
-            SetFoundNames(found, data);
-        }
-        return find;
-    }
-    WIN32_FIND_DATAA found;
-    const HANDLE find = ::FindFirstFileA(name.A(), &found);
-    if (find != INVALID_HANDLE_VALUE)
-    {
-        FillFindData(found, data);
-        SetFoundNames(found, data);
-    }
-    return find;
-}
-
-BOOL FindNextFileU(HANDLE find, FindDataU& data)
-{
-    if (!SystemUsesCodePage())
-    {
-        WIN32_FIND_DATAW found;
-        if (!::FindNextFileW(find, &found))
-            return FALSE;
-        FillFindData(found, data);
-        SetFoundNames(found, data);
-        return TRUE;
-    }
-    WIN32_FIND_DATAA found;
-    if (!::FindNextFileA(find, &found))
-        return FALSE;
-    FillFindData(found, data);
-    SetFoundNames(found, data);
-    return TRUE;
+        return nullptr;
+    if (!name.Wide())
+        return ::_fsopen(name.A(), mode, share);
+    std::wstring wideMode;
+    Widen(mode, wideMode);
+    return ::_wfsopen(name.W(), wideMode.c_str(), share);
 }
 
 bool GetShortPathNameU(const std::string& path, std::string& shortPath)

@@ -4,44 +4,20 @@
 // the NT family, the ANSI one on Windows 9x, where a name the code page
 // cannot spell exactly fails with ERROR_NO_UNICODE_TRANSLATION instead of
 // naming a look-alike. Each keeps the Win32 function's results and last
-// error; a U at the end of a name says that its text is UTF-8. Nothing else
-// in the setup calls a function that takes text.
+// error; a U at the end of a name says that its text is UTF-8. The file
+// calls are in portable/SystemText.h (the packaging tool makes them too).
+// Nothing else in the setup calls a function that takes text.
 #include <windows.h>
 
 #include <shlobj.h>
 
+#include <cstdio>
 #include <string>
 
 #include "portable/SystemText.h"
 
-// Files and folders.
-DWORD GetFileAttributesU(const std::string& path);
-BOOL SetFileAttributesU(const std::string& path, DWORD attributes);
-BOOL GetFileAttributesExU(const std::string& path, WIN32_FILE_ATTRIBUTE_DATA& data);
-BOOL MoveFileU(const std::string& from, const std::string& to);
-BOOL RemoveDirectoryU(const std::string& path);
-BOOL CopyFileU(const std::string& from, const std::string& to, BOOL failIfExists);
-// Whether anything (file or folder) has this name.
-inline bool PathExistsU(const std::string& path) { return GetFileAttributesU(path) != INVALID_FILE_ATTRIBUTES; }
-
-// A directory search's record, with the name in UTF-8. A name that no text
-// can hold (a lone UTF-16 surrogate, which only the NT family's file systems
-// allow) comes with U+FFFD in its place and exact false.
-struct FindDataU
-{
-    DWORD attributes = 0;
-    FILETIME creation{};
-    FILETIME lastAccess{};
-    FILETIME lastWrite{};
-    ULONGLONG size = 0;
-    std::string name;
-    // The 8.3 alias the file system keeps for a long name; "" without one.
-    std::string shortName;
-    bool exact = true;
-};
-// As FindFirstFile; INVALID_HANDLE_VALUE on failure. Close with FindClose.
-HANDLE FindFirstFileU(const std::string& pattern, FindDataU& data);
-BOOL FindNextFileU(HANDLE find, FindDataU& data);
+// A C runtime stream on a file named in UTF-8 (_fsopen's mode and sharing).
+FILE* OpenStreamU(const std::string& path, const char* mode, int share);
 
 // The system's forms of a path; false, with the reason as the last error,
 // on failure.

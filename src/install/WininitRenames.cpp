@@ -24,21 +24,6 @@ constexpr int LINE_BUFFER = 1024;
 // last error, when the system cannot give one.
 bool ShortPathOf(const std::string& path, std::string& shortPath) { return GetShortPathNameU(path, shortPath); }
 
-// Opens a C runtime stream on a file named in UTF-8, whose lines are in the
-// code page (WININIT.INI is read by Windows 9x's start-up, before Unicode).
-FILE* OpenStream(const std::string& path, const char* mode)
-{
-    CSystemText name;
-    if (!name.Set(path))
-        return nullptr;
-    if (name.Wide())
-    {
-        const std::wstring wideMode(mode, mode + std::strlen(mode));
-        return ::_wfsopen(name.W(), wideMode.c_str(), _SH_DENYRW);
-    }
-    return ::_fsopen(name.A(), mode, _SH_DENYRW);
-}
-
 // Closes a C runtime stream when it goes out of scope.
 struct CStdioFile
 {
@@ -139,7 +124,7 @@ size_t PrepareRenameSection(std::vector<std::string>& lines)
 // last error, so that nothing is written over what could not be read.
 bool ReadWininit(const std::string& path, std::vector<std::string>& lines)
 {
-    CStdioFile existing(OpenStream(path, "rt"));
+    CStdioFile existing(OpenStreamU(path, "rt", _SH_DENYRW));
     if (!existing.get())
         return ::GetLastError() == ERROR_FILE_NOT_FOUND;
     lines = ReadLines(existing.get());
@@ -175,7 +160,7 @@ bool ReplaceWininit(const std::string& folder, const std::string& path, const st
     const std::string oldPath = folder + "\\WININIT.$OL";
     DeleteFileU(newPath.c_str());
     {
-        CStdioFile output(OpenStream(newPath, "wt"));
+        CStdioFile output(OpenStreamU(newPath, "wt", _SH_DENYRW));
         if (!output.get())
             return false;
         bool written = true;

@@ -50,12 +50,41 @@ private:
     std::string m_a;
 };
 
-// The file calls the package library and the packaging tool make, with UTF-8
-// names, as the POSIX layer offers them: the wide calls on the NT family, the
-// ANSI ones through ToCodePage on Windows 9x.
+// The file calls with UTF-8 names that the package library, the packaging
+// tool and the setup make: the wide calls on the NT family, the ANSI ones
+// through ToCodePage on Windows 9x. These four the POSIX layer offers too.
 HANDLE CreateFileU(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security, DWORD disposition,
                    DWORD flags, HANDLE templateFile);
 BOOL DeleteFileU(LPCSTR path);
 BOOL CreateDirectoryU(LPCSTR path, LPSECURITY_ATTRIBUTES security);
 // newPath may be null (a deletion queued for the next start).
 BOOL MoveFileExU(LPCSTR existingPath, LPCSTR newPath, DWORD flags);
+
+// And the ones of the packaging tool and the setup on Windows.
+DWORD GetFileAttributesU(const std::string& path);
+BOOL SetFileAttributesU(const std::string& path, DWORD attributes);
+BOOL GetFileAttributesExU(const std::string& path, WIN32_FILE_ATTRIBUTE_DATA& data);
+BOOL MoveFileU(const std::string& from, const std::string& to);
+BOOL RemoveDirectoryU(const std::string& path);
+BOOL CopyFileU(const std::string& from, const std::string& to, BOOL failIfExists);
+// Whether anything (file or folder) has this name.
+inline bool PathExistsU(const std::string& path) { return GetFileAttributesU(path) != INVALID_FILE_ATTRIBUTES; }
+
+// A directory search's record, with the name in UTF-8. A name that no text
+// can hold (a lone UTF-16 surrogate, which only the NT family's file systems
+// allow) comes with U+FFFD in its place and exact false.
+struct FindDataU
+{
+    DWORD attributes = 0;
+    FILETIME creation{};
+    FILETIME lastAccess{};
+    FILETIME lastWrite{};
+    ULONGLONG size = 0;
+    std::string name;
+    // The 8.3 alias the file system keeps for a long name; "" without one.
+    std::string shortName;
+    bool exact = true;
+};
+// As FindFirstFile; INVALID_HANDLE_VALUE on failure. Close with FindClose.
+HANDLE FindFirstFileU(const std::string& pattern, FindDataU& data);
+BOOL FindNextFileU(HANDLE find, FindDataU& data);

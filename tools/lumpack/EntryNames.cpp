@@ -1,6 +1,7 @@
 #include "EntryNames.h"
 
 #include "package/EntryName.h"
+#include "portable/Utf8.h"
 
 bool EntryNameToRelativePath(const WCHAR* name, std::string& relative, std::string& reason)
 {
@@ -19,9 +20,9 @@ bool EntryNameToRelativePath(const WCHAR* name, std::string& relative, std::stri
         while (end < full.size() && !IsEntryNameSeparator(full[end]))
             ++end;
         std::string converted;
-        if (!Utf16ToSystem(full.substr(start, end - start), converted))
+        if (!Utf16ToUtf8(full.substr(start, end - start), converted))
         {
-            reason = "the name has characters this system cannot write";
+            reason = "the name is no text (a lone UTF-16 surrogate)";
             return false;
         }
         relative += converted;
@@ -34,7 +35,7 @@ bool EntryNameToRelativePath(const WCHAR* name, std::string& relative, std::stri
 
 bool RelativePathToEntryName(const std::string& relative, PackageName& name)
 {
-    if (!SystemToUtf16(relative, name))
+    if (!Utf8ToUtf16(relative, name))
         return false;
     for (WCHAR& c : name)
         if (c == '/' || c == '\\')
@@ -52,7 +53,7 @@ std::string DisplayName(const WCHAR* name)
         // Keep surrogate pairs together.
         if ((*p & 0xFC00) == 0xD800 && (p[1] & 0xFC00) == 0xDC00)
             unit += *++p;
-        if (!IsControlCharacter(*p) && Utf16ToSystem(unit, one))
+        if (!IsControlCharacter(*p) && Utf16ToUtf8(unit, one))
             text += one;
         else
             text += '?';

@@ -1,7 +1,7 @@
 #pragma once
 // What lumpack needs of the system beyond the Win32 file calls: walking a
-// folder tree, converting names between the system's text and UTF-16, and
-// a few facts about files and the console. One implementation per platform.
+// folder tree, its command line, and a few facts about files and the
+// console. One implementation per platform. Names are UTF-8 on both.
 #include <string>
 #include <vector>
 
@@ -23,16 +23,11 @@ extern const char kNativeSeparator;
 // failedPath names the folder that could not be read.
 bool ListTree(const std::string& root, std::vector<TreeItem>& items, std::string& failedPath);
 
-// System text (UTF-8 on POSIX, the ANSI code page on Windows) to UTF-16 and
-// back. Both fail with ERROR_NO_UNICODE_TRANSLATION for text that has no
-// exact counterpart, so that no name changes on its way.
-bool SystemToUtf16(const std::string& text, PackageName& name);
-bool Utf16ToSystem(const PackageName& name, std::string& text);
-
-#ifdef _WIN32
-// UTF-16 to the given code page, as Utf16ToSystem does with the ANSI one.
-bool Utf16ToCodePage(const PackageName& name, UINT codePage, std::string& text);
-#endif
+// The program's arguments in UTF-8, the program's name first: on Windows
+// read from the wide command line, so that a name in any language arrives
+// whole; elsewhere as given. Also makes the console show UTF-8 where it needs
+// telling.
+std::vector<std::string> CommandLineArguments(int argc, char** argv);
 
 // Whether an existing path is a symbolic link, or on Windows any reparse
 // point (a junction as well); false for a path that does not exist.

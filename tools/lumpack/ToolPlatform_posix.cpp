@@ -64,82 +64,9 @@ bool ListTree(const std::string& root, std::vector<TreeItem>& items, std::string
     return ListFolder(root, "", items, failedPath);
 }
 
-bool SystemToUtf16(const std::string& text, PackageName& name)
+std::vector<std::string> CommandLineArguments(int argc, char** argv)
 {
-    name.clear();
-    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-    const auto* end = p + text.size();
-    while (p < end)
-    {
-        unsigned c = *p++;
-        int more = c < 0x80 ? 0 : (c & 0xE0) == 0xC0 ? 1 : (c & 0xF0) == 0xE0 ? 2 : (c & 0xF8) == 0xF0 ? 3 : -1;
-        if (more < 0 || end - p < more)
-        {
-            SetLastError(ERROR_NO_UNICODE_TRANSLATION);
-            return false;
-        }
-        c &= more == 0 ? 0x7F : (0x3F >> more);
-        for (int i = 0; i < more; ++i)
-        {
-            if ((*p & 0xC0) != 0x80)
-            {
-                SetLastError(ERROR_NO_UNICODE_TRANSLATION);
-                return false;
-            }
-            c = (c << 6) | (*p++ & 0x3F);
-        }
-        static const unsigned kMin[] = {0, 0x80, 0x800, 0x10000};
-        if (c < kMin[more] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
-        {
-            SetLastError(ERROR_NO_UNICODE_TRANSLATION);
-            return false;
-        }
-        if (c >= 0x10000)
-        {
-            name += static_cast<WCHAR>(0xD800 + ((c - 0x10000) >> 10));
-            name += static_cast<WCHAR>(0xDC00 + ((c - 0x10000) & 0x3FF));
-        }
-        else
-            name += static_cast<WCHAR>(c);
-    }
-    return true;
-}
-
-bool Utf16ToSystem(const PackageName& name, std::string& text)
-{
-    text.clear();
-    for (size_t i = 0; i < name.size(); ++i)
-    {
-        unsigned c = name[i];
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < name.size() && name[i + 1] >= 0xDC00 && name[i + 1] <= 0xDFFF)
-            c = 0x10000 + ((c - 0xD800) << 10) + (name[++i] - 0xDC00);
-        else if (c >= 0xD800 && c <= 0xDFFF)
-        {
-            SetLastError(ERROR_NO_UNICODE_TRANSLATION);
-            return false;
-        }
-        if (c < 0x80)
-            text += static_cast<char>(c);
-        else if (c < 0x800)
-        {
-            text += static_cast<char>(0xC0 | (c >> 6));
-            text += static_cast<char>(0x80 | (c & 0x3F));
-        }
-        else if (c < 0x10000)
-        {
-            text += static_cast<char>(0xE0 | (c >> 12));
-            text += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            text += static_cast<char>(0x80 | (c & 0x3F));
-        }
-        else
-        {
-            text += static_cast<char>(0xF0 | (c >> 18));
-            text += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            text += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            text += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return true;
+    return std::vector<std::string>(argv, argv + argc);
 }
 
 bool IsLink(const std::string& path)

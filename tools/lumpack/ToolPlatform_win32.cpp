@@ -4,6 +4,9 @@
 #include <cstdio>
 
 #include <io.h>
+#include <shellapi.h>
+
+#include <cwchar>
 
 #include "portable/ScopedFile.h"
 
@@ -25,8 +28,8 @@ bool ListFolder(const std::string& root, const std::string& relative, std::vecto
                 std::string& failedPath)
 {
     const std::string folder = relative.empty() ? root : root + "\\" + relative;
-    WIN32_FIND_DATAA data;
-    FindCloser find{FindFirstFileA((folder + "\\*").c_str(), &data)};
+    FindDataU data;
+    FindCloser find{FindFirstFileU(folder + "\\*", data)};
     if (find.h == INVALID_HANDLE_VALUE)
     {
         failedPath = folder;
@@ -41,10 +44,17 @@ bool ListFolder(const std::string& root, const std::string& relative, std::vecto
     std::vector<Found> found;
     do
     {
-        const std::string name = data.cFileName;
-        if (name != "." && name != "..")
-            found.push_back({name, data.dwFileAttributes, (ULONGLONG(data.nFileSizeHigh) << 32) | data.nFileSizeLow});
-    } while (FindNextFileA(find.h, &data));
+        // A name no text can hold (a lone UTF-16 surrogate) would be packed
+        // under another name: the walk stops on it.
+        if (!data.exact)
+        {
+            SetLastError(ERROR_NO_UNICODE_TRANSLATION);
+            failedPath = folder + "\\" + data.name;
+            return false;
+        }
+        if (data.name != "." && data.name != "..")
+            found.push_back({data.name, data.attributes, data.size});
+    } while (FindNextFileU(find.h, data));
     if (GetLastError() != ERROR_NO_MORE_FILES)
     {
         failedPath = folder;
@@ -75,7 +85,7 @@ bool ListFolder(const std::string& root, const std::string& relative, std::vecto
 bool ListTree(const std::string& root, std::vector<TreeItem>& items, std::string& failedPath)
 {
     items.clear();
-    const DWORD attributes = GetFileAttributesA(root.c_str());
+    const DWORD attributes = GetFileAttributesU(root);
     if (attributes == INVALID_FILE_ATTRIBUTES)
     {
         failedPath = root;
@@ -90,73 +100,34 @@ bool ListTree(const std::string& root, std::vector<TreeItem>& items, std::string
     return ListFolder(root, "", items, failedPath);
 }
 
-bool SystemToUtf16(const std::string& text, PackageName& name)
+std::vector<std::string> CommandLineArguments(int, char**)
 {
-    name.clear();
-    if (text.empty())
-        return true;
-    const int n = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()),
-                                      nullptr, 0);
-    if (n <= 0)
-        return false;
-    name.resize(static_cast<size_t>(n));
-    return MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()), &name[0],
-                               n) == n;
+    // The console shows UTF-8, as the names are written.
+    SetConsoleOutputCP(CP_UTF8);
+    std::vector<std::string> arguments;
+    int count = 0;
+    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    for (int i = 0; wide && i < count; ++i)
+        arguments.push_back(Narrow(wide[i], wcslen(wide[i])));
+    LocalFree(wide);
+    return arguments;
 }
-
-bool Utf16ToCodePage(const PackageName& name, UINT codePage, std::string& text)
-{
-    text.clear();
-    if (name.empty())
-        return true;
-    // No best-fit mapping: a character the code page lacks must not turn
-    // into a look-alike such as a separator or a dot. The UTF-8 and UTF-7
-    // code pages (the ANSI code page under Windows' "Use Unicode UTF-8"
-    // option) refuse that flag and the used-default test; they have an exact
-    // counterpart for every character, so the conversion goes on without them.
-    DWORD flags = WC_NO_BEST_FIT_CHARS;
-    BOOL usedDefault = FALSE;
-    BOOL* usedDefaultOut = &usedDefault;
-    int n = WideCharToMultiByte(codePage, flags, name.data(), static_cast<int>(name.size()), nullptr, 0, nullptr,
-                                usedDefaultOut);
-    if (n <= 0 && (GetLastError() == ERROR_INVALID_FLAGS || GetLastError() == ERROR_INVALID_PARAMETER))
-    {
-        flags = 0;
-        usedDefaultOut = nullptr;
-        n = WideCharToMultiByte(codePage, flags, name.data(), static_cast<int>(name.size()), nullptr, 0, nullptr,
-                                nullptr);
-    }
-    if (n <= 0)
-        return false;
-    text.resize(static_cast<size_t>(n));
-    if (WideCharToMultiByte(codePage, flags, name.data(), static_cast<int>(name.size()), &text[0], n, nullptr,
-                            usedDefaultOut) != n ||
-        usedDefault)
-    {
-        text.clear();
-        SetLastError(ERROR_NO_UNICODE_TRANSLATION);
-        return false;
-    }
-    return true;
-}
-
-bool Utf16ToSystem(const PackageName& name, std::string& text) { return Utf16ToCodePage(name, CP_ACP, text); }
 
 bool IsLink(const std::string& path)
 {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
+    const DWORD attributes = GetFileAttributesU(path);
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
 bool PathExists(const std::string& path)
 {
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    return PathExistsU(path);
 }
 
 bool IsSameFile(const std::string& a, const std::string& b)
 {
     auto identify = [](const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {
-        CScopedFile file(CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        CScopedFile file(CreateFileU(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                      nullptr, OPEN_EXISTING, 0, nullptr));
         return file.valid() && GetFileInformationByHandle(file.get(), &info);
     };

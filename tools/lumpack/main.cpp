@@ -88,13 +88,14 @@ struct Arguments
 };
 
 // Options may stand anywhere; "--" ends them.
-bool ParseArguments(int argc, char** argv, const std::vector<std::string>& allowed, Arguments& args,
+bool ParseArguments(const std::vector<std::string>& argv, const std::vector<std::string>& allowed, Arguments& args,
                     std::string& error)
 {
+    const size_t argc = argv.size();
     bool options = true;
-    for (int i = 2; i < argc; ++i)
+    for (size_t i = 2; i < argc; ++i)
     {
-        const std::string arg = argv[i];
+        const std::string& arg = argv[i];
         if (!options || arg.size() < 2 || arg.compare(0, 2, "--") != 0)
         {
             args.positional.push_back(arg);
@@ -169,7 +170,7 @@ bool MakeFolders(const std::string& path)
         if (i < path.size() && path[i] != '/' && path[i] != kNativeSeparator)
             continue;
         const std::string prefix = path.substr(0, i);
-        lastError = CreateDirectoryA(prefix.c_str(), nullptr) ? NO_ERROR : GetLastError();
+        lastError = CreateDirectoryU(prefix.c_str(), nullptr) ? NO_ERROR : GetLastError();
         if (lastError == ERROR_ALREADY_EXISTS)
             lastError = NO_ERROR;
     }
@@ -250,7 +251,7 @@ int AddSources(CPackageFile& package, const std::string& packagePath, const std:
         if (IsSameFile(s.path, packagePath))
             continue;
         progress.SetItem(s.relative);
-        CScopedFile in(CreateFileA(s.path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+        CScopedFile in(CreateFileU(s.path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                    FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
         if (!in.valid())
             return Failure(s.path, GetLastError());
@@ -336,7 +337,7 @@ struct PackageTail
 
 bool SaveTail(const std::string& path, PackageTail& tail)
 {
-    CScopedFile file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    CScopedFile file(CreateFileU(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
     if (!file.valid())
         return false;
     BYTE header[PACKAGE_HEADER_SIZE];
@@ -366,7 +367,7 @@ bool SaveTail(const std::string& path, PackageTail& tail)
 void RestoreTail(const std::string& path, const PackageTail& tail)
 {
     CScopedFile file(
-        CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        CreateFileU(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     BYTE offset[4];
     StoreLE32(offset, tail.catalogOffset);
     if (!file.valid() || !SeekTo(file.get(), tail.catalogOffset) ||
@@ -584,7 +585,7 @@ int Verify(const Arguments& args)
     if (!package.Open(packagePath.c_str(), FALSE))
         return Failure(packagePath, GetLastError());
     const CPackageCatalog catalog = package.GetCatalog();
-    CScopedFile sink(CreateFileA(NullDevicePath(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+    CScopedFile sink(CreateFileU(NullDevicePath(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                  OPEN_EXISTING, 0, nullptr));
     if (!sink.valid())
         return Failure(NullDevicePath(), GetLastError());
@@ -636,7 +637,7 @@ CScopedFile CreateTemporaryBeside(const std::string& target, std::string& tempor
     for (unsigned n = 0;; ++n)
     {
         temporary = target + ".lumpack-part" + (n == 0 ? std::string() : std::to_string(n));
-        CScopedFile out(CreateFileA(temporary.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+        CScopedFile out(CreateFileU(temporary.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
         if (out.valid())
             return out;
@@ -666,14 +667,14 @@ bool ExtractFile(CPackageFile& package, int index, const CPackageCatalogEntry& e
               SetFileTime(out.get(), &info.ftCreation, nullptr, &info.ftLastWrite);
     DWORD error = ok ? NO_ERROR : GetLastError();
     out.reset();
-    if (ok && !MoveFileExA(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING))
+    if (ok && !MoveFileExU(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING))
     {
         ok = false;
         error = GetLastError();
     }
     if (!ok)
     {
-        DeleteFileA(temporary.c_str());
+        DeleteFileU(temporary.c_str());
         SetLastError(error);
     }
     return ok;
@@ -786,9 +787,11 @@ int Extract(const Arguments& args)
 
 int main(int argc, char** argv)
 {
-    if (argc < 2)
+    // Names and texts are UTF-8 from here on, on every system.
+    const std::vector<std::string> arguments = CommandLineArguments(argc, argv);
+    if (arguments.size() < 2)
         return UsageError("no command given");
-    const std::string command = argv[1];
+    const std::string& command = arguments[1];
     if (command == "--help" || command == "-h" || command == "help")
     {
         std::fputs(kUsage, stdout);
@@ -819,7 +822,7 @@ int main(int argc, char** argv)
             continue;
         Arguments args;
         std::string error;
-        if (!ParseArguments(argc, argv, c.options, args, error))
+        if (!ParseArguments(arguments, c.options, args, error))
             return UsageError(error);
         try
         {

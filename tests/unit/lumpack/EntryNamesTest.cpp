@@ -55,15 +55,27 @@ TEST(EntryNames, RelativePathsBecomeBackslashedNames)
     EXPECT_EQ("sub\\deeper\\file.txt", DisplayName(name.c_str()));
 }
 
-#ifdef _WIN32
-// Code page 65000 (UTF-7) refuses the no-best-fit flag as the UTF-8 ANSI code
-// page of Windows' "Use Unicode UTF-8" option does; the name still converts.
-TEST(EntryNames, ACodePageThatRefusesTheNoBestFitFlagStillConverts)
+// Names in any language become paths in UTF-8 and come back the same, on
+// every system.
+TEST(EntryNames, NamesInAnyLanguageBecomeUtf8PathsAndComeBackTheSame)
 {
-    std::string text;
-    ASSERT_TRUE(Utf16ToCodePage(N("notes-1.txt"), 65000, text)) << GetLastError();
-    EXPECT_EQ("notes-1.txt", text);
-    ASSERT_TRUE(Utf16ToCodePage(N("plain.txt"), CP_ACP, text));
-    EXPECT_EQ("plain.txt", text);
+    const struct
+    {
+        PackageName name;
+        std::string relative;
+    } cases[] = {
+        {{0x8BF4, 0x660E, '.', 't', 'x', 't'}, "\xe8\xaf\xb4\xe6\x98\x8e.txt"},
+        {{0x39F, 0x3B4, '\\', 0x3BF, 0x3B4, '.', 't', 'x', 't'}, Native("\xce\x9f\xce\xb4/\xce\xbf\xce\xb4.txt")},
+        {{0xD83C, 0xDFAC}, "\xf0\x9f\x8e\xac"},
+    };
+    for (const auto& c : cases)
+    {
+        std::string relative, reason;
+        ASSERT_TRUE(EntryNameToRelativePath(c.name.c_str(), relative, reason)) << reason;
+        EXPECT_EQ(relative, c.relative);
+        PackageName back;
+        ASSERT_TRUE(RelativePathToEntryName(relative, back));
+        EXPECT_EQ(back, c.name);
+    }
+    EXPECT_EQ(DisplayName(PackageName{0x39F, 0xD800, 0x1B, 'x'}.c_str()), "\xce\x9f??x");
 }
-#endif

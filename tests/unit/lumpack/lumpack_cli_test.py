@@ -181,6 +181,25 @@ class LumpackTest(unittest.TestCase):
         self.assertEqual(content, read_bytes(extracted))
         self.assertEqual(when[1], filetime_of(extracted))
 
+    def test_names_in_any_language_are_packed_listed_and_extracted_unchanged(self):
+        names = ["\u8bf4\u660e.txt", os.path.join("\u039f\u03b4\u03b7\u03b3\u03af\u03b5\u03c2", "\u03bf\u03b4\u03b7\u03b3\u03cc\u03c2.txt"),
+                 "\u0141\u00f3d\u017a.txt", "\U0001f3ac.txt"]
+        for i, name in enumerate(names):
+            full = self.path("src", name)
+            os.makedirs(os.path.dirname(full), exist_ok=True)
+            write_bytes(full, name.encode() * (i + 1))
+        rc, _, err = run("create", self.path("names.pkg"), self.path("src"))
+        self.assertEqual(0, rc, err)
+        listed = {e["name"] for e in json.loads(run("list", self.path("names.pkg"), "--json")[1])["entries"]}
+        self.assertEqual({n.replace(os.sep, "\\") for n in names}, listed)
+        rc, out, err = run("list", self.path("names.pkg"))
+        self.assertEqual(0, rc, err)
+        self.assertIn("\u8bf4\u660e.txt", out)
+        rc, _, err = run("extract", self.path("names.pkg"), self.path("out"))
+        self.assertEqual(0, rc, err)
+        for i, name in enumerate(names):
+            self.assertEqual(name.encode() * (i + 1), read_bytes(self.path("out", name)), name)
+
     def test_extract_refuses_names_that_would_leave_the_folder(self):
         hostile = ["..\\evil.txt", "sub\\..\\..\\up.txt", "\\root.txt", "/root.txt", "C:\\drive.txt",
                    "file.txt:stream", "sub\\.. \\dots.txt"]
