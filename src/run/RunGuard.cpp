@@ -1,6 +1,7 @@
 #include "run/RunGuard.h"
 
 #include "core/Platform.h"
+#include "portable/SystemText.h"
 
 namespace
 {
@@ -11,9 +12,13 @@ std::string PermitName(DWORD processId)
     return MachineWideName(std::string(GUARD_NAME) + " hand-over " + std::to_string(processId));
 }
 
-// The object names are plain ASCII: the wide calls take them on every
-// system.
-std::wstring SystemName(const std::string& name) { return std::wstring(name.begin(), name.end()); }
+// An object's name for the wide calls, which take one on every system.
+std::wstring SystemName(const std::string& name)
+{
+    std::wstring wide;
+    Widen(name, wide);
+    return wide;
+}
 
 // Whether the run holding the guard handed its run over to this process.
 bool HandedOverToThisProcess()
