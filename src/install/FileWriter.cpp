@@ -212,11 +212,12 @@ FileWriteResult CFileWriter::Write(CPackageFile& package, const CPackageCatalogE
     };
 
     // Noted before a byte of it is written, so that an undo (also one at the
-    // next start, after the run was killed) removes it, and the target it
-    // becomes when none is there.
-    if (!journal.NoteNewFile(targetPath, tempPath))
+    // next start, after the run was killed) removes it: as the new target it
+    // becomes, or, where the caller found a target to replace, as a
+    // temporary file (the target is set aside below).
+    if (!(mayReplace ? journal.NoteTemporaryFile(tempPath) : journal.NoteNewFile(targetPath, tempPath)))
         return failWith(JournalFailureMessage(m_context));
-    newTargetNoted = true;
+    newTargetNoted = !mayReplace;
 
     if (!ExtractEntry(package, entry, index, file.get()))
         return fail(IsDiskFull(::GetLastError()) ? IDS_FILE_WRITE_FAILED : IDS_PACKAGE_READ_FAILED);
@@ -224,38 +225,41 @@ FileWriteResult CFileWriter::Write(CPackageFile& package, const CPackageCatalogE
     if (!::SetFileTime(file.get(), &info.ftCreation, nullptr, &info.ftLastWrite))
         return fail(IDS_FILE_WRITE_FAILED);
 
-    // The first rename never replaces: it succeeds for a new target. An
-    // existing target is set aside below, whole, until the run ends, so no
-    // flush is owed before it: a run cut short, even by a power cut, is
-    // undone from the journal, and its new files with it.
+    // Gives the temporary file the target's name where no file has it, never
+    // replacing one: through the open handle where the system can (under
+    // Wine that saves a search of the folder for the source), else by name.
+    // No flush is owed before: a target that existed stays whole aside until
+    // the run ends, and a run cut short, even by a power cut, is undone from
+    // the journal, its new files with it.
     const SetFileInformationByHandleProc renameThroughHandle =
         m_context.IsNT() && IsAbsoluteDrivePath(targetPath) ? RenameThroughHandleFunction() : nullptr;
-    bool renamed;
-    if (renameThroughHandle)
-    {
-        renamed = RenameOpenFile(renameThroughHandle, file.get(), targetPath);
-    }
-    else
-    {
+    auto takeTargetName = [&] {
+        bool renamed;
+        if (renameThroughHandle)
+        {
+            renamed = RenameOpenFile(renameThroughHandle, file.get(), targetPath);
+        }
+        else
+        {
+            file.reset();
+            renamed = MoveFileU(tempPath, targetPath) != FALSE;
+        }
+        const DWORD error = ::GetLastError();
         file.reset();
-        renamed = MoveFileU(tempPath, targetPath) != FALSE;
-    }
-    const DWORD renameError = renamed ? ERROR_SUCCESS : ::GetLastError();
-    file.reset();
-    if (renamed)
-        return FileWriteResult::Written;
-    if (renameError != ERROR_ALREADY_EXISTS)
-    {
-        ::SetLastError(renameError);
-        return fail(IDS_RENAME_FAILED);
-    }
-    // The target exists: it is no new file of the run's.
-    if (!dropNewTarget())
-        return failWith(JournalFailureMessage(m_context));
+        ::SetLastError(error);
+        return renamed;
+    };
+
     if (!mayReplace)
     {
-        // The target appeared after the caller found it absent: the caller
-        // decides again.
+        if (takeTargetName())
+            return FileWriteResult::Written;
+        if (::GetLastError() != ERROR_ALREADY_EXISTS)
+            return fail(IDS_RENAME_FAILED);
+        // The target appeared after the caller found it absent: it is no new
+        // file of the run's, and the caller decides again.
+        if (!dropNewTarget())
+            return failWith(JournalFailureMessage(m_context));
         DeleteFileU(tempPath.c_str());
         return FileWriteResult::TargetExists;
     }
@@ -267,16 +271,29 @@ FileWriteResult CFileWriter::Write(CPackageFile& package, const CPackageCatalogE
     std::string asidePath;
     if (RetryWhileHeld([&] { return journal.SetAside(targetPath, &asidePath); }))
     {
-        if (MoveFileU(tempPath, targetPath))
+        if (takeTargetName())
             return FileWriteResult::Written;
         const DWORD error = ::GetLastError();
         MoveFileU(asidePath, targetPath);
         ::SetLastError(error);
         return fail(IDS_RENAME_FAILED);
     }
+    const DWORD asideError = ::GetLastError();
     if (journal.Failed())
         return failWith(JournalFailureMessage(m_context));
-    if (!IsHeldByAnotherProgram(::GetLastError()))
+    if (asideError == ERROR_FILE_NOT_FOUND)
+    {
+        // Gone since the caller found it: the file is a new one after all.
+        if (!journal.NoteNewFile(targetPath, tempPath))
+            return failWith(JournalFailureMessage(m_context));
+        newTargetNoted = true;
+        if (takeTargetName())
+            return FileWriteResult::Written;
+        return fail(IDS_RENAME_FAILED);
+    }
+    file.reset();
+    ::SetLastError(asideError);
+    if (!IsHeldByAnotherProgram(asideError))
         return fail(IDS_RENAME_FAILED);
     return ScheduleBootReplacement(tempPath, targetPath) ? FileWriteResult::Queued : FileWriteResult::Failed;
 }

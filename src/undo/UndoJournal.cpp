@@ -19,6 +19,8 @@ constexpr char TEMPORARY[] = "temp";
 constexpr char NEW_FILE[] = "new";
 constexpr char CANCEL_NEW[] = "cancel";
 constexpr char ASIDE[] = "aside";
+// A set-aside name that turned out to be another file's: its note is void.
+constexpr char ASIDE_TAKEN[] = "aside-taken";
 constexpr char FOLDER[] = "folder";
 constexpr char KEY[] = "key";
 constexpr char KEY_NOT_KEPT[] = "key-not-kept";
@@ -70,6 +72,8 @@ struct RollbackState
     bool nt;
     // Targets whose note of a new file was cancelled later in the run.
     std::set<std::string> cancelled;
+    // Set-aside names that were other files' (their notes are void).
+    std::set<std::string> takenAsides;
     // Controls to register again once their earlier files are back.
     std::vector<std::string> reregister;
     std::vector<std::string> failures;
@@ -130,12 +134,16 @@ void UndoRecord(const JournalRecord& record, RollbackState& state)
     {
         state.cancelled.insert(f[0]);
     }
+    else if (kind == ASIDE_TAKEN && f.size() == 1)
+    {
+        state.takenAsides.insert(f[0]);
+    }
     else if (kind == ASIDE && f.size() == 3)
     {
         const std::string& target = f[0];
         const std::string& aside = f[1];
-        // No set-aside file: the rename never happened.
-        if (!Exists(aside))
+        // No set-aside file (the rename never happened), or another's.
+        if (state.takenAsides.count(aside) || !Exists(aside))
             return;
         state.context.Progress().SetStatusText(target);
         if (PutBack(aside, target, state.nt))
@@ -196,6 +204,11 @@ void UndoRecord(const JournalRecord& record, RollbackState& state)
     }
 }
 } // namespace
+
+CUndoJournal::CUndoJournal(bool nt)
+    : m_bNT(nt), m_nAsideTag((::GetTickCount() ^ (::GetCurrentProcessId() << 4)) & 0xFFFF)
+{
+}
 
 std::string CUndoJournal::PathIn(const std::string& windowsDir) { return windowsDir + "\\Lumiro Setup.journal"; }
 
@@ -262,40 +275,49 @@ bool CUndoJournal::CancelNewFile(const std::string& target) { return Note({CANCE
 bool CUndoJournal::SetAside(const std::string& target, std::string* asideName)
 {
     const std::string folder = FolderOf(target);
-    std::string aside;
-    // A name no file has: "$old0001.tmp", "$old0002.tmp", ... counted over
-    // the run, so that the note names the file the rename will make.
-    do
-    {
-        char name[32];
-        std::snprintf(name, sizeof name, "\\$old%04u.tmp", m_nextAside++);
-        aside = folder + name;
-    } while (Exists(aside));
-
-    if (asideName)
-        *asideName = aside;
-    if (!Note({ASIDE, {target, aside, ""}}, true))
-        return false;
-    if (MoveFileU(target, aside))
-        return true;
-    DWORD error = ::GetLastError();
-    // A read-only, hidden or system file that the system will not rename as
-    // it is: renamed with plain attributes, which the undo gives back.
-    const DWORD attributes = GetFileAttributesU(target);
     const DWORD special = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
-    if (error == ERROR_ACCESS_DENIED && attributes != INVALID_FILE_ATTRIBUTES &&
-        !(attributes & FILE_ATTRIBUTE_DIRECTORY) && (attributes & special))
+    // The attributes cleared so that the system renames a read-only, hidden
+    // or system file; the undo gives them back.
+    DWORD cleared = 0;
+    for (;;)
     {
-        if (!Note({ASIDE, {target, aside, std::to_string(attributes)}}, true))
+        // A name of this run's own, "$oldTTTTNNNN.tmp" (a tag drawn for the
+        // run and a count), which no other file is expected to have: no
+        // search of the folder first, which under Wine costs as much as the
+        // rename. Should one have it after all, the note is taken back and
+        // the next name tried.
+        char name[32];
+        std::snprintf(name, sizeof name, "\\$old%04X%04u.tmp", m_nAsideTag, m_nextAside++);
+        const std::string aside = folder + name;
+        if (asideName)
+            *asideName = aside;
+        if (!Note({ASIDE, {target, aside, cleared ? std::to_string(cleared) : ""}}, true))
             return false;
-        SetFileAttributesU(target, FILE_ATTRIBUTE_NORMAL);
         if (MoveFileU(target, aside))
             return true;
-        error = ::GetLastError();
-        SetFileAttributesU(target, attributes);
+        const DWORD error = ::GetLastError();
+        if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS)
+        {
+            if (!Note({ASIDE_TAKEN, {aside}}, true))
+                return false;
+            continue;
+        }
+        if (!cleared && error == ERROR_ACCESS_DENIED)
+        {
+            const DWORD attributes = GetFileAttributesU(target);
+            if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+                (attributes & special))
+            {
+                cleared = attributes;
+                SetFileAttributesU(target, FILE_ATTRIBUTE_NORMAL);
+                continue;
+            }
+        }
+        if (cleared)
+            SetFileAttributesU(target, cleared);
+        ::SetLastError(error);
+        return false;
     }
-    ::SetLastError(error);
-    return false;
 }
 
 bool CUndoJournal::PrepareToWrite(const std::string& target)
@@ -371,9 +393,14 @@ void CUndoJournal::Commit(CSetupContext& context)
     // this journal: it only finishes the deletions below.
     Note({COMMIT, {}}, true);
     IBootReplacementQueue& queue = context.BootQueue();
+    std::set<std::string> taken;
+    for (const JournalRecord& record : m_records)
+        if (record.kind == ASIDE_TAKEN && record.fields.size() == 1)
+            taken.insert(record.fields[0]);
     for (const JournalRecord& record : m_records)
     {
-        if (record.kind != ASIDE || record.fields.size() != 3 || !Exists(record.fields[1]))
+        if (record.kind != ASIDE || record.fields.size() != 3 || taken.count(record.fields[1]) ||
+            !Exists(record.fields[1]))
             continue;
         const std::string& aside = record.fields[1];
         // A set-aside program that is still running (or a library still
@@ -388,7 +415,7 @@ void CUndoJournal::Commit(CSetupContext& context)
 
 std::vector<std::string> CUndoJournal::Rollback(CSetupContext& context)
 {
-    RollbackState state{context, m_bNT, {}, {}, {}};
+    RollbackState state{context, m_bNT, {}, {}, {}, {}};
     for (auto record = m_records.rbegin(); record != m_records.rend(); ++record)
         UndoRecord(*record, state);
     for (const std::string& control : state.reregister)

@@ -13,7 +13,8 @@ class CSetupContext;
 // it is made, so that a run that fails, is cancelled or is killed can be
 // undone and the machine left as it was:
 //  - a file the run replaces is renamed aside in its own folder
-//    ("$oldNNNN.tmp", never copied), put back on undo and deleted on success;
+//    ("$oldTTTTNNNN.tmp", never copied), put back on undo and deleted on
+//    success;
 //  - a file, temporary file or folder it makes is removed on undo;
 //  - a registry key it writes keeps its earlier tree, restored on undo;
 //  - a replacement queued for the next start of Windows is withdrawn;
@@ -38,7 +39,7 @@ public:
         std::string installPath;
     };
 
-    explicit CUndoJournal(bool nt) : m_bNT(nt) {}
+    explicit CUndoJournal(bool nt);
     CUndoJournal(const CUndoJournal&) = delete;
     CUndoJournal& operator=(const CUndoJournal&) = delete;
 
@@ -125,6 +126,8 @@ private:
     std::string m_strLoadedPath;
     // The registry keys kept so far (lower case).
     std::set<std::string> m_savedKeys;
+    // The names of the files set aside: a tag of this run's and a count.
+    unsigned m_nAsideTag;
     unsigned m_nextAside = 1;
     bool m_bFailed = false;
 };
