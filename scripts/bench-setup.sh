@@ -120,19 +120,24 @@ reset_targets() {
   sync
 }
 
-# time_one WAY: one timed run; appends its seconds to $work/WAY.times.
-time_one() {
+# record_seconds NAME OUTPUT: the seconds of setup_timer_win's OUTPUT, appended
+# to $work/NAME.times and printed after NAME.
+record_seconds() {
   local line
-  case "$1" in
-    setup) line=$(wine 'C:\bench\setup_timer_win.exe' setup 'C:\bench\media\setup.exe') ;;
-    nsis) line=$(wine 'C:\bench\setup_timer_win.exe' run 'C:\bench\nsis-setup.exe' /S) ;;
-    xcopy) line=$(wine 'C:\bench\setup_timer_win.exe' run xcopy 'C:\bench\payload' 'C:\XcopyBench\Programs\' /I /Q /Y) ;;
-  esac
-  line=$(echo "$line" | tr -d '\r' | grep '^seconds=')
+  line=$(echo "$2" | tr -d '\r' | grep '^seconds=')
   local seconds=${line#seconds=}
   seconds=${seconds%% *}
   echo "$seconds" >> "$work/$1.times"
-  printf ' %s %s' "$1" "$seconds"
+  printf ' %s %s' "${1%-again}" "$seconds"
+}
+
+# time_one WAY: one timed run; appends its seconds to $work/WAY.times.
+time_one() {
+  case "$1" in
+    setup) record_seconds setup "$(wine 'C:\bench\setup_timer_win.exe' setup 'C:\bench\media\setup.exe')" ;;
+    nsis) record_seconds nsis "$(wine 'C:\bench\setup_timer_win.exe' run 'C:\bench\nsis-setup.exe' /S)" ;;
+    xcopy) record_seconds xcopy "$(wine 'C:\bench\setup_timer_win.exe' run xcopy 'C:\bench\payload' 'C:\XcopyBench\Programs\' /I /Q /Y)" ;;
+  esac
 }
 
 median() { sort -n "$1" | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
@@ -159,18 +164,12 @@ cmp -s "$work/payload/large.bin" "$drive/Lumiro/Programs/large.bin" 2>/dev/null 
 # payload file (none has a version), setting each earlier one aside until it
 # succeeds; NSIS writes over its files.
 time_again() {
-  local line
   case "$1" in
     setup)
       reg64 add 'HKLM\Software\Corvane\Lumiro Install' /v 'Build Number' /t REG_DWORD /d 2092 /f >/dev/null 2>&1
-      line=$(wine 'C:\bench\setup_timer_win.exe' run 'C:\bench\media\setup.exe' /S) ;;
-    nsis) line=$(wine 'C:\bench\setup_timer_win.exe' run 'C:\bench\nsis-setup.exe' /S) ;;
+      record_seconds setup-again "$(wine 'C:\bench\setup_timer_win.exe' run 'C:\bench\media\setup.exe' /S)" ;;
+    nsis) record_seconds nsis-again "$(wine 'C:\bench\setup_timer_win.exe' run 'C:\bench\nsis-setup.exe' /S)" ;;
   esac
-  line=$(echo "$line" | tr -d '\r' | grep '^seconds=')
-  local seconds=${line#seconds=}
-  seconds=${seconds%% *}
-  echo "$seconds" >> "$work/$1-again.times"
-  printf ' %s %s' "$1" "$seconds"
 }
 for ((r = 0; r < rounds; ++r)); do
   printf 'again %d:' "$((r + 1))"
