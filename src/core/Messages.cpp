@@ -4,11 +4,6 @@
 #include "framework/ResourceStrings.h"
 #include "portable/ErrorText.h"
 
-namespace
-{
-bool IsAnsiLeadByte(unsigned char c) { return ::IsDBCSLeadByte(c) != FALSE; }
-} // namespace
-
 std::string GetLastErrorText()
 {
     // The system's texts carry no inserts of their own for most codes; for
@@ -18,5 +13,7 @@ std::string GetLastErrorText()
 
 std::string FormatResMessage(UINT templateId, const std::vector<const char*>& args)
 {
-    return FormatMessageTemplate(LoadResString(templateId), args, &IsAnsiLeadByte);
+    // The templates are UTF-8, where no byte of a character beyond ASCII is
+    // a '%': no lead bytes to step over.
+    return FormatMessageTemplate(LoadResString(templateId), args);
 }
