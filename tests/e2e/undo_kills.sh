@@ -1,0 +1,101 @@
+#!/usr/bin/env bash
+# An upgrade killed again and again, at moments spread over its whole run, as
+# a task manager or a power cut ends it. After each kill the next start of
+# setup.exe (with windows, left at its main dialog) finds Lumiro whole: every
+# file of one build, the older or the newer, the records and the entry of
+# that same build, no set-aside or temporary file and no journal.
+# (undo_kills_win98.sh: the same on the Windows 9x path.)
+. "$(dirname "$0")/undo-lib.sh"
+kills="${UNDO_KILLS:-20}"
+
+# The application package: the sample payload and 150 scripts in a folder of
+# their own, so that the run spends its time over many replacements.
+mkdir -p "$E2E_OUT/Scripts"
+for n in $(seq -w 1 150); do
+  seq -f "Lumiro prompter script $n, line %g" 1 200 > "$E2E_OUT/Scripts/script$n.txt"
+done
+pack_apps "$E2E_OUT/Scripts"
+unattended_exit "/S $log_arg" 0
+programs="$(c_drive Lumiro/Programs)"
+system="$(c_drive "$SYSTEM_FOLDER")"
+libs=(LumRtl.dll pi_w32.dll)
+
+# keep_build NAME: the installed files as they are now, kept as build NAME.
+keep_build() {
+  rm -rf "${E2E_OUT:?}/$1" && mkdir -p "$E2E_OUT/$1/system"
+  cp -a "$programs" "$E2E_OUT/$1/Programs"
+  for lib in "${libs[@]}"; do cp -a "$system/$lib" "$E2E_OUT/$1/system/"; done
+}
+keep_build 2093
+# The older build: other contents in every file the upgrade replaces (the
+# control stays, so that the undo can register it again).
+for file in "$programs"/ReaderRes.dll "$programs"/Scripts/*.txt "$system/LumRtl.dll"; do
+  echo "older $(basename "$file")" > "$file"
+done
+keep_build 2092
+
+# make_older: the older build installed, whatever the last run left.
+make_older() {
+  rm -rf "$programs" && cp -a "$E2E_OUT/2092/Programs" "$programs"
+  for lib in "${libs[@]}"; do cp -a "$E2E_OUT/2092/system/$lib" "$system/$lib"; done
+  record_installed_build 2092
+  product_reg add "$UNINSTALL_ENTRY" /v DisplayVersion /d 1.0.2092.0 /f >/dev/null 2>&1
+  rm -f "$log"
+}
+
+# The length of a whole upgrade as the driver sees it, from its start to its
+# end, over which the kills are spread.
+make_older
+started=$(date +%s%N)
+unattended_exit "/S $log_arg" 0
+run_ms=$(( ($(date +%s%N) - started) / 1000000 ))
+echo "a whole upgrade: $run_ms ms"
+
+seed="${UNDO_KILLS_SEED:-$RANDOM}"
+RANDOM=$seed
+echo "kill moments drawn with seed $seed"
+undone=0 finished=0 before_journal=0
+for ((k = 0; k < kills; ++k)); do
+  # One moment drawn at random in each of KILLS equal slices of the run.
+  slice=$((run_ms / kills))
+  at=$((k * slice + RANDOM % (slice + 1)))
+  make_older
+  driver startwith 'C:\media\setup.exe' "/S $log_arg" sleep "$at" kill
+  journal="$(c_drive "$JOURNAL")"
+  steps=()
+  if [ -e "$journal" ] && ! tr -d '\r' < "$journal" | grep -qx commit; then
+    # Killed before its work was all in place: the next start undoes it and
+    # says so before its main dialog.
+    steps=(message 'The last run of Setup on this computer was interrupted before it finished.*' 1)
+    undone=$((undone + 1))
+  elif [ -e "$journal" ] || grep -qF 'Exit code' "$log" 2>/dev/null; then
+    finished=$((finished + 1))
+  else
+    before_journal=$((before_journal + 1))
+  fi
+  driver startwith 'C:\media\setup.exe' "$log_arg" "${steps[@]}" \
+    window "$MAIN_DIALOG" click "$MAIN_DIALOG" 2 exit 1602 ||
+    { echo "kill $k at $at ms: the next start did not reach its main dialog"; continue; }
+
+  build="$(reg_value "$key" 'Build Number')"
+  case "$build" in
+    0x82c) kept=2092 ;;
+    0x82d) kept=2093 ;;
+    *) check "kill $k at $at ms: a build is recorded ($build)" false; continue ;;
+  esac
+  what="kill $k at $at ms (build $kept)"
+  check "$what: Programs is that build's" diff -r "$E2E_OUT/$kept/Programs" "$programs"
+  for lib in "${libs[@]}"; do
+    check "$what: $lib is that build's" cmp -s "$E2E_OUT/$kept/system/$lib" "$system/$lib"
+  done
+  check "$what: the entry's version agrees" test "$(entry_value DisplayVersion)" = "1.0.$kept.0"
+  check "$what: no set-aside or temporary file" \
+    test -z "$(find "$programs" "$system" -maxdepth 2 \( -name '$old*' -o -name '$tmp*' \))"
+  check "$what: no journal" test ! -e "$journal"
+done
+echo "kills: $kills; undone by the next start: $undone; after the work was in place: $finished;" \
+  "before anything was noted: $before_journal"
+# The end of the run (commit, exit) takes a share of the time measured, and a
+# loaded machine moves the moments: a quarter of the kills is the least that
+# must have come while the upgrade was changing the machine.
+check "a quarter of the kills or more came in the middle of the upgrade" test "$undone" -ge $((kills / 4))
