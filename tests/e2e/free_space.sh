@@ -31,10 +31,7 @@ refusal="There is not enough free space for Lumiro on the drive of \"X:\\\\Lumir
 check "the log's last line names the folder, the space needed and free" \
   grep -qE "^Exit code 1603: $refusal, and $size are free\.$" <<<"$last_line"
 check "nothing was made on X:" test -z "$(ls -A "$small_drive")"
-# (The detection of an installed copy makes the product's key, empty, at
-# every start; no value goes into it.)
-no_values() { ! product_reg query "$1" 2>/dev/null | grep -q 'REG_'; }
-check "no records" no_values 'HKLM\Software\Corvane\Lumiro Install'
+check "no records, not even an empty key" reg_key_missing 'HKLM\Software\Corvane'
 check "no entry in the list of programs" reg_key_missing "$UNINSTALL_ENTRY"
 check "no runtime library in the system folder" test ! -e "$(c_drive "$SYSTEM_FOLDER/LumRtl.dll")"
 check "no folder stage began" bash -c '! grep -q "Stage: " "$1"' _ "$log"
