@@ -148,6 +148,31 @@ BOOL GetDiskFreeSpaceU(const std::string& root, DWORD* sectorsPerCluster, DWORD*
                : ::GetDiskFreeSpaceA(name.A(), sectorsPerCluster, bytesPerSector, freeClusters, totalClusters);
 }
 
+HANDLE CreateMutexU(const std::string& name)
+{
+    CSystemText object;
+    if (!object.Set(name))
+        return nullptr;
+    return object.Wide() ? ::CreateMutexW(nullptr, FALSE, object.W()) : ::CreateMutexA(nullptr, FALSE, object.A());
+}
+
+HANDLE CreateEventU(const std::string& name, BOOL manualReset, BOOL initialState)
+{
+    CSystemText object;
+    if (!object.Set(name))
+        return nullptr;
+    return object.Wide() ? ::CreateEventW(nullptr, manualReset, initialState, object.W())
+                         : ::CreateEventA(nullptr, manualReset, initialState, object.A());
+}
+
+HANDLE OpenEventU(DWORD access, const std::string& name)
+{
+    CSystemText object;
+    if (!object.Set(name))
+        return nullptr;
+    return object.Wide() ? ::OpenEventW(access, FALSE, object.W()) : ::OpenEventA(access, FALSE, object.A());
+}
+
 HMODULE LoadLibraryExU(const std::string& path, DWORD flags)
 {
     CSystemText name;

@@ -31,6 +31,12 @@ BOOL GetDiskFreeSpaceExU(const std::string& folder, ULARGE_INTEGER* freeToCaller
 BOOL GetDiskFreeSpaceU(const std::string& root, DWORD* sectorsPerCluster, DWORD* bytesPerSector,
                        DWORD* freeClusters, DWORD* totalClusters);
 
+// Named kernel objects, as CreateMutex, CreateEvent and OpenEvent. Windows
+// 9x has only the ANSI forms of these.
+HANDLE CreateMutexU(const std::string& name);
+HANDLE CreateEventU(const std::string& name, BOOL manualReset, BOOL initialState);
+HANDLE OpenEventU(DWORD access, const std::string& name);
+
 // Modules and processes.
 HMODULE LoadLibraryExU(const std::string& path, DWORD flags);
 // The full path of a module (null: the running program); false on failure.

@@ -1,7 +1,7 @@
 #include "run/RunGuard.h"
 
 #include "core/Platform.h"
-#include "portable/SystemText.h"
+#include "framework/SystemCalls.h"
 
 namespace
 {
@@ -12,18 +12,10 @@ std::string PermitName(DWORD processId)
     return MachineWideName(std::string(GUARD_NAME) + " hand-over " + std::to_string(processId));
 }
 
-// An object's name for the wide calls, which take one on every system.
-std::wstring SystemName(const std::string& name)
-{
-    std::wstring wide;
-    Widen(name, wide);
-    return wide;
-}
-
 // Whether the run holding the guard handed its run over to this process.
 bool HandedOverToThisProcess()
 {
-    const unique_handle permit(::OpenEventW(SYNCHRONIZE, FALSE, SystemName(PermitName(::GetCurrentProcessId())).c_str()));
+    const unique_handle permit(OpenEventU(SYNCHRONIZE, PermitName(::GetCurrentProcessId())));
     return permit.valid();
 }
 } // namespace
@@ -40,7 +32,7 @@ bool CRunGuard::Acquire()
     Release();
     const std::string name = MachineWideName(GUARD_NAME);
     ::SetLastError(ERROR_SUCCESS);
-    m_mutex.reset(::CreateMutexW(nullptr, FALSE, SystemName(name).c_str()));
+    m_mutex.reset(CreateMutexU(name));
     const DWORD error = ::GetLastError();
     if (m_mutex && error != ERROR_ALREADY_EXISTS)
         return true;
@@ -62,6 +54,6 @@ bool CRunGuard::Acquire()
 
 bool CHandOverPermit::Grant(DWORD processId)
 {
-    m_event.reset(::CreateEventW(nullptr, TRUE, FALSE, SystemName(PermitName(processId)).c_str()));
+    m_event.reset(CreateEventU(PermitName(processId), TRUE, FALSE));
     return m_event.valid();
 }
