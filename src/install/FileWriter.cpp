@@ -22,7 +22,6 @@
 
 namespace
 {
-bool PathExists(const std::string& path) { return GetFileAttributesU(path) != INVALID_FILE_ATTRIBUTES; }
 
 // The target path up to, not including, its last separator.
 std::string FolderOf(const std::string& path)
@@ -146,7 +145,7 @@ unique_hfile CreateTemporaryFile(const std::string& targetPath, std::string& tem
         const DWORD error = ::GetLastError();
         // A name taken by a file, or by a folder (refused as access denied),
         // moves on to the next number.
-        if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS || PathExists(tempPath))
+        if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS || PathExistsU(tempPath))
             continue;
         ::SetLastError(error);
         return file;

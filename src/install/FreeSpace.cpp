@@ -12,12 +12,6 @@
 
 namespace
 {
-bool IsFolder(const std::string& path)
-{
-    const DWORD attributes = GetFileAttributesU(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 // The root of a full path, with its backslash: "C:\" or "\\server\share\";
 // "" for a path that is neither.
 std::string RootOf(const std::string& path)
@@ -41,12 +35,12 @@ std::string NearestExistingFolder(const std::string& folder)
     if (root.empty())
         return std::string();
     std::string path = folder;
-    while (path.size() > root.size() && !IsFolder(path))
+    while (path.size() > root.size() && !IsFolderU(path))
     {
         const size_t last = path.find_last_of('\\', path.size() - 2);
         path = last + 1 <= root.size() ? root : path.substr(0, last);
     }
-    return IsFolder(path) ? path : std::string();
+    return IsFolderU(path) ? path : std::string();
 }
 
 // The root of the volume that holds an existing folder: the system's answer

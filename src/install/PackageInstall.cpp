@@ -170,8 +170,7 @@ bool CPackageWalk::CreateEntryFolders(const std::string& name, bool wholeName)
             if (error == ERROR_ALREADY_EXISTS)
             {
                 // A file of that name is in the way of the folder.
-                const DWORD attributes = GetFileAttributesU(folder);
-                if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+                if (IsFolderU(folder))
                     error = ERROR_SUCCESS;
             }
             if (error != ERROR_SUCCESS)

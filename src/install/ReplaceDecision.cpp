@@ -29,8 +29,6 @@ bool PathContainsAny(const std::string& path, const char* const (&names)[N])
     return false;
 }
 
-bool FileExistsPlain(const std::string& path) { return PathExistsU(path); }
-
 // The existing file's fixed file version; 0 when it has none or it cannot be
 // read.
 ULONGLONG ExistingFileVersion(const std::string& path)
@@ -117,7 +115,7 @@ FileOutcome CFileInstaller::Decide(CPackageFile& package, const CPackageCatalogE
     // A target that is absent is written without a decision. The folder's
     // listing answers for most new names without a test on the disk; a
     // target that turns up before the rename is decided on as any other.
-    if (!m_folderNames.MayExist(targetPath) || !FileExistsPlain(targetPath))
+    if (!m_folderNames.MayExist(targetPath) || !PathExistsU(targetPath))
     {
         switch (m_writer.WriteNewFileFromPackage(package, entry, index, targetPath))
         {
@@ -136,8 +134,7 @@ FileOutcome CFileInstaller::Decide(CPackageFile& package, const CPackageCatalogE
 
     // A folder in the file's place is never replaced, neither now nor at a
     // restart: it may hold a person's own files.
-    const DWORD attributes = GetFileAttributesU(targetPath);
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+    if (IsFolderU(targetPath))
     {
         m_strFailure = FormatResMessage(IDS_TARGET_IS_FOLDER, {targetPath.c_str()});
         m_context.ShowMessage(m_strFailure, MB_OK);

@@ -69,6 +69,12 @@ BOOL RemoveDirectoryU(const std::string& path);
 BOOL CopyFileU(const std::string& from, const std::string& to, BOOL failIfExists);
 // Whether anything (file or folder) has this name.
 inline bool PathExistsU(const std::string& path) { return GetFileAttributesU(path) != INVALID_FILE_ATTRIBUTES; }
+// Whether a folder has this name.
+inline bool IsFolderU(const std::string& path)
+{
+    const DWORD attributes = GetFileAttributesU(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
 
 // A directory search's record, with the name in UTF-8. A name that no text
 // can hold (a lone UTF-16 surrogate, which only the NT family's file systems

@@ -119,8 +119,7 @@ bool RunFromTemporaryFolder(CSetupContext& context, const std::string& programPa
 
     // The run kept the installation (Exit Setup, a refused folder, items that
     // stayed): the installed copy goes back where its entry starts it.
-    const DWORD attributes = GetFileAttributesU(FolderOf(programPath));
-    if (moved && attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+    if (moved && IsFolderU(FolderOf(programPath)))
         MoveFileExU(copy.c_str(), programPath.c_str(), 0);
     return true;
 }

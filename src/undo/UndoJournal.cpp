@@ -28,8 +28,6 @@ constexpr char BOOT[] = "boot";
 constexpr char CONTROL[] = "control";
 constexpr char COMMIT[] = "commit";
 
-bool Exists(const std::string& path) { return GetFileAttributesU(path) != INVALID_FILE_ATTRIBUTES; }
-
 bool IsGone(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
 
 // Deletes a file, a read-only one too; one that is not there is no error.
@@ -116,12 +114,12 @@ void UndoRecord(const JournalRecord& record, RollbackState& state)
         const std::string& temp = f[1];
         const bool cancelled = state.cancelled.erase(target) != 0;
         // A temporary file still there never took the target's name.
-        if (!temp.empty() && Exists(temp))
+        if (!temp.empty() && PathExistsU(temp))
         {
             if (!RemoveFile(temp))
                 state.Failed(IDS_UNDO_FILE_STAYS, temp);
         }
-        else if (!cancelled && Exists(target))
+        else if (!cancelled && PathExistsU(target))
         {
             state.context.Progress().SetStatusText(target);
             if (RemoveFile(target))
@@ -143,7 +141,7 @@ void UndoRecord(const JournalRecord& record, RollbackState& state)
         const std::string& target = f[0];
         const std::string& aside = f[1];
         // No set-aside file (the rename never happened), or another's.
-        if (state.takenAsides.count(aside) || !Exists(aside))
+        if (state.takenAsides.count(aside) || !PathExistsU(aside))
             return;
         state.context.Progress().SetStatusText(target);
         if (PutBack(aside, target, state.nt))
@@ -192,7 +190,7 @@ void UndoRecord(const JournalRecord& record, RollbackState& state)
     }
     else if (kind == CONTROL && f.size() == 2)
     {
-        if (Exists(f[0]))
+        if (PathExistsU(f[0]))
         {
             if (UnregisterServerModule(f[0]))
                 state.Undone("OLE control unregistered: " + f[0]);
@@ -368,7 +366,7 @@ bool CUndoJournal::NoteControlRegistration(const std::string& path)
 {
     // A control file that was there before the run is registered again
     // once it is back.
-    const bool earlier = Exists(path) && !MadeFile(path);
+    const bool earlier = PathExistsU(path) && !MadeFile(path);
     return Note({CONTROL, {path, earlier ? "1" : "0"}}, true);
 }
 
@@ -400,7 +398,7 @@ void CUndoJournal::Commit(CSetupContext& context)
     for (const JournalRecord& record : m_records)
     {
         if (record.kind != ASIDE || record.fields.size() != 3 || taken.count(record.fields[1]) ||
-            !Exists(record.fields[1]))
+            !PathExistsU(record.fields[1]))
             continue;
         const std::string& aside = record.fields[1];
         // A set-aside program that is still running (or a library still
@@ -420,7 +418,7 @@ std::vector<std::string> CUndoJournal::Rollback(CSetupContext& context)
         UndoRecord(*record, state);
     for (const std::string& control : state.reregister)
     {
-        if (!Exists(control))
+        if (!PathExistsU(control))
             continue;
         if (RegisterServerModule(control))
             state.Undone("OLE control registered again: " + control);
