@@ -22,7 +22,6 @@
 
 namespace
 {
-
 // The target path up to, not including, its last separator.
 std::string FolderOf(const std::string& path)
 {
