@@ -314,7 +314,10 @@ BOOL SetWindowTextU(HWND window, const std::string& text)
     CSystemText shown;
     if (!shown.Set(text))
     {
-        // A text beyond the code page is shown as near as it can be.
+        // A name beyond the code page (Windows 9x): the wide call shows it
+        // where the system has one; Windows 9x has none and leaves the window
+        // as it was, which is better than a look-alike that a person might
+        // then confirm.
         std::wstring wide;
         Widen(text, wide);
         return ::SetWindowTextW(window, wide.c_str());
