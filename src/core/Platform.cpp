@@ -41,3 +41,26 @@ std::string TemporaryFolder()
         path.pop_back();
     return path;
 }
+
+bool IsWindows64() { return RunningMachine() == ImageMachine::X64 || RunsUnderWow64(); }
+
+bool WindowsRunsImagesOf(ImageMachine machine)
+{
+    return machine == RunningMachine() || (machine == ImageMachine::X86 && IsWindows64());
+}
+
+std::string SystemFolderFor(ImageMachine machine)
+{
+    if (!WindowsRunsImagesOf(machine) || machine == ImageMachine::NotAnImage)
+        return std::string();
+    std::string folder;
+    // The 32-bit folder of 64-bit Windows has a name of its own; the native
+    // one is what GetSystemDirectory names, which the file calls take as it
+    // stands in either build (CRealFileNames).
+    const bool wow64Folder = machine == ImageMachine::X86 && IsWindows64();
+    const DWORD length =
+        wow64Folder ? GetSystemWow64DirectoryU(folder, MAX_PATH + 1) : GetSystemDirectoryU(folder, MAX_PATH + 1);
+    if (length == 0 || length > MAX_PATH)
+        return std::string();
+    return folder;
+}

@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "core/ImageMachine.h"
+
 // What the setup asks of the running system. Nothing is cached: every call
 // asks the system again (a test changes the answers through Wine's
 // per-application Windows version).
@@ -21,3 +23,16 @@ bool IsWindows7();
 // The temporary folder (GetTempPath), without a trailing backslash; "" when
 // the system cannot tell it.
 std::string TemporaryFolder();
+
+// 64-bit Windows: this program is a 64-bit one, or a 32-bit one under WOW64.
+// (Whatever runs this program runs its kind, also where Wine reports an
+// older Windows for it.)
+bool IsWindows64();
+// Whether this Windows runs images of that kind: its own, and 32-bit ones
+// on 64-bit Windows.
+bool WindowsRunsImagesOf(ImageMachine machine);
+// The system folder for the system's files of that kind, named as a person
+// finds it on disk: the 64-bit System32 for x64 images, the 32-bit system
+// folder for x86 ones (SysWOW64 on 64-bit Windows, System32 elsewhere); ""
+// when this Windows runs no such image, or the system cannot tell.
+std::string SystemFolderFor(ImageMachine machine);

@@ -49,6 +49,7 @@ bool QueryWholeText(WideQuery wide, AnsiQuery ansi, std::string& out)
 
 FILE* OpenStreamU(const std::string& path, const char* mode, int share)
 {
+    const CRealFileNames real;
     CSystemText name;
     if (!name.Set(path))
         return nullptr;
@@ -61,6 +62,7 @@ FILE* OpenStreamU(const std::string& path, const char* mode, int share)
 
 bool GetShortPathNameU(const std::string& path, std::string& shortPath)
 {
+    const CRealFileNames real;
     CSystemText name;
     if (!name.Set(path))
         return false;
@@ -82,6 +84,7 @@ bool GetFullPathNameU(const std::string& path, std::string& fullPath)
 
 bool GetLongPathNameU(const std::string& path, std::string& longPath)
 {
+    const CRealFileNames real;
     CSystemText name;
     if (!name.Set(path))
         return false;
@@ -92,6 +95,7 @@ bool GetLongPathNameU(const std::string& path, std::string& longPath)
 
 bool GetVolumePathNameU(const std::string& path, std::string& root)
 {
+    const CRealFileNames real;
     // Windows 2000 and later; elsewhere the caller takes the drive's root.
     using WideFn = BOOL(WINAPI*)(LPCWSTR, LPWSTR, DWORD);
     using AnsiFn = BOOL(WINAPI*)(LPCSTR, LPSTR, DWORD);
@@ -120,6 +124,7 @@ bool GetVolumePathNameU(const std::string& path, std::string& root)
 BOOL GetDiskFreeSpaceExU(const std::string& folder, ULARGE_INTEGER* freeToCaller, ULARGE_INTEGER* total,
                          ULARGE_INTEGER* totalFree)
 {
+    const CRealFileNames real;
     // Windows 95 before its second release lacks the call.
     using WideFn = BOOL(WINAPI*)(LPCWSTR, PULARGE_INTEGER, PULARGE_INTEGER, PULARGE_INTEGER);
     using AnsiFn = BOOL(WINAPI*)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER, PULARGE_INTEGER);
@@ -140,6 +145,7 @@ BOOL GetDiskFreeSpaceExU(const std::string& folder, ULARGE_INTEGER* freeToCaller
 BOOL GetDiskFreeSpaceU(const std::string& root, DWORD* sectorsPerCluster, DWORD* bytesPerSector,
                        DWORD* freeClusters, DWORD* totalClusters)
 {
+    const CRealFileNames real;
     CSystemText name;
     if (!name.Set(root))
         return FALSE;
@@ -195,6 +201,7 @@ bool GetModuleFileNameU(HMODULE module, std::string& path)
 BOOL CreateProcessU(const std::string& application, const std::string& commandLine, DWORD creationFlags,
                     const std::string& currentFolder, PROCESS_INFORMATION& started)
 {
+    const CRealFileNames real;
     CSystemText program;
     CSystemText line;
     CSystemText folder;
@@ -241,6 +248,22 @@ DWORD GetSystemDirectoryU(std::string& folder, DWORD bufferLength)
     return QueryText([](wchar_t* buffer, DWORD length) { return ::GetSystemDirectoryW(buffer, length); },
                      [](char* buffer, DWORD length) { return ::GetSystemDirectoryA(buffer, length); }, bufferLength,
                      folder);
+}
+
+DWORD GetSystemWow64DirectoryU(std::string& folder, DWORD bufferLength)
+{
+    // Only 64-bit Windows has the folder, and Windows XP the call.
+    using WideFn = UINT(WINAPI*)(LPWSTR, UINT);
+    using AnsiFn = UINT(WINAPI*)(LPSTR, UINT);
+    static const auto wide = Kernel32Function<WideFn>("GetSystemWow64DirectoryW");
+    static const auto ansi = Kernel32Function<AnsiFn>("GetSystemWow64DirectoryA");
+    if (!wide || !ansi)
+    {
+        ::SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+        return 0;
+    }
+    return QueryText([](wchar_t* buffer, DWORD length) { return wide(buffer, length); },
+                     [](char* buffer, DWORD length) { return ansi(buffer, length); }, bufferLength, folder);
 }
 
 DWORD GetTempPathU(std::string& folder, DWORD bufferLength)

@@ -53,6 +53,9 @@ std::string GetCommandLineU();
 // smaller than bufferLength when it does not fit.
 DWORD GetWindowsDirectoryU(std::string& folder, DWORD bufferLength);
 DWORD GetSystemDirectoryU(std::string& folder, DWORD bufferLength);
+// The 32-bit system folder of 64-bit Windows (SysWOW64); 0 with
+// ERROR_CALL_NOT_IMPLEMENTED on a Windows without one.
+DWORD GetSystemWow64DirectoryU(std::string& folder, DWORD bufferLength);
 DWORD GetTempPathU(std::string& folder, DWORD bufferLength);
 // The running program's path read the same way (a path that fills the
 // buffer was cut).

@@ -106,6 +106,9 @@ BOOL CVersionData::LoadFromFile(LPCSTR pszPath)
     CSystemText name;
     if (!name.Set(pszPath ? pszPath : ""))
         return FALSE;
+    // A file of the 64-bit system folder is read there, also by the 32-bit
+    // build.
+    const CRealFileNames real;
     DWORD handle = 0;
     const DWORD size = name.Wide() ? api.wide.getSize(name.W(), &handle) : api.ansi.getSize(name.A(), &handle);
     if (size == 0)

@@ -50,6 +50,30 @@ private:
     std::string m_a;
 };
 
+// Whether this is a 32-bit process on 64-bit Windows (WOW64), where the
+// system takes the name of its own system folder (System32) for the 32-bit
+// one (SysWOW64) in every file call. Asked of the system once.
+bool RunsUnderWow64();
+
+// Every file is named by the folder it really is in, the same from either
+// build: while one of these lives, this thread's file calls take System32
+// for System32, also in a WOW64 process. Each file call of the boundary makes
+// one around itself and only around itself, since a library the system
+// loads meanwhile would otherwise come from the 64-bit folder. Elsewhere it
+// does nothing. The last error stays as the call left it.
+class CRealFileNames
+{
+public:
+    CRealFileNames();
+    ~CRealFileNames();
+    CRealFileNames(const CRealFileNames&) = delete;
+    CRealFileNames& operator=(const CRealFileNames&) = delete;
+
+private:
+    void* m_pEarlier = nullptr;
+    bool m_bSwitchedOff = false;
+};
+
 // The file calls with UTF-8 names that the package library, the packaging
 // tool and the setup make: the wide calls on the NT family, the ANSI ones
 // through ToCodePage on Windows 9x. These four the POSIX layer offers too.

@@ -61,6 +61,77 @@ std::string FromCodePage(const char* text, size_t length)
     return Narrow(wide);
 }
 
+namespace
+{
+using SwitchRedirectionFn = BOOL(WINAPI*)(PVOID*);
+using RestoreRedirectionFn = BOOL(WINAPI*)(PVOID);
+
+// kernel32's function of that name where the system has it (Windows XP x64
+// and later); null elsewhere.
+template <class Function>
+Function Kernel32Export(const char* name)
+{
+    const HMODULE kernel32 = ::GetModuleHandleA("kernel32.dll");
+    return kernel32 ? reinterpret_cast<Function>(reinterpret_cast<void (*)()>(::GetProcAddress(kernel32, name)))
+                    : nullptr;
+}
+
+// The two redirection switches, only in a WOW64 process.
+struct RedirectionSwitches
+{
+    SwitchRedirectionFn off = nullptr;
+    RestoreRedirectionFn restore = nullptr;
+
+    RedirectionSwitches()
+    {
+        if (!RunsUnderWow64())
+            return;
+        off = Kernel32Export<SwitchRedirectionFn>("Wow64DisableWow64FsRedirection");
+        restore = Kernel32Export<RestoreRedirectionFn>("Wow64RevertWow64FsRedirection");
+        if (!off || !restore)
+            off = nullptr;
+    }
+
+    static const RedirectionSwitches& Get()
+    {
+        static const RedirectionSwitches switches;
+        return switches;
+    }
+};
+} // namespace
+
+bool RunsUnderWow64()
+{
+    static const bool wow64 = [] {
+        if (sizeof(void*) == 8)
+            return false;
+        using IsWow64ProcessFn = BOOL(WINAPI*)(HANDLE, PBOOL);
+        const auto isWow64 = Kernel32Export<IsWow64ProcessFn>("IsWow64Process");
+        BOOL answer = FALSE;
+        return isWow64 && isWow64(::GetCurrentProcess(), &answer) && answer;
+    }();
+    return wow64;
+}
+
+CRealFileNames::CRealFileNames()
+{
+    const RedirectionSwitches& switches = RedirectionSwitches::Get();
+    if (!switches.off)
+        return;
+    const DWORD error = ::GetLastError();
+    m_bSwitchedOff = switches.off(&m_pEarlier) != FALSE;
+    ::SetLastError(error);
+}
+
+CRealFileNames::~CRealFileNames()
+{
+    if (!m_bSwitchedOff)
+        return;
+    const DWORD error = ::GetLastError();
+    RedirectionSwitches::Get().restore(m_pEarlier);
+    ::SetLastError(error);
+}
+
 bool CSystemText::Set(const std::string& text)
 {
     m_bWide = !SystemUsesCodePage();
@@ -78,6 +149,7 @@ bool SetName(CSystemText& name, LPCSTR text) { return name.Set(text ? text : "")
 HANDLE CreateFileU(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security, DWORD disposition,
                    DWORD flags, HANDLE templateFile)
 {
+    const CRealFileNames real;
     CSystemText name;
     if (!SetName(name, path))
         return INVALID_HANDLE_VALUE;
@@ -87,6 +159,7 @@ HANDLE CreateFileU(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES
 
 BOOL DeleteFileU(LPCSTR path)
 {
+    const CRealFileNames real;
     CSystemText name;
     if (!SetName(name, path))
         return FALSE;
@@ -95,6 +168,7 @@ BOOL DeleteFileU(LPCSTR path)
 
 BOOL CreateDirectoryU(LPCSTR path, LPSECURITY_ATTRIBUTES security)
 {
+    const CRealFileNames real;
     CSystemText name;
     if (!SetName(name, path))
         return FALSE;
@@ -103,6 +177,7 @@ BOOL CreateDirectoryU(LPCSTR path, LPSECURITY_ATTRIBUTES security)
 
 BOOL MoveFileExU(LPCSTR existingPath, LPCSTR newPath, DWORD flags)
 {
+    const CRealFileNames real;
     CSystemText from;
     CSystemText to;
     if (!SetName(from, existingPath) || (newPath && !SetName(to, newPath)))
@@ -145,6 +220,7 @@ void SetFoundNames(const WIN32_FIND_DATAA& found, FindDataU& to)
 
 DWORD GetFileAttributesU(const std::string& path)
 {
+    const CRealFileNames real;
     CSystemText name;
     if (!name.Set(path))
         return INVALID_FILE_ATTRIBUTES;
@@ -153,6 +229,7 @@ DWORD GetFileAttributesU(const std::string& path)
 
 BOOL SetFileAttributesU(const std::string& path, DWORD attributes)
 {
+    const CRealFileNames real;
     CSystemText name;
     if (!name.Set(path))
         return FALSE;
@@ -161,6 +238,7 @@ BOOL SetFileAttributesU(const std::string& path, DWORD attributes)
 
 BOOL GetFileAttributesExU(const std::string& path, WIN32_FILE_ATTRIBUTE_DATA& data)
 {
+    const CRealFileNames real;
     CSystemText name;
     if (!name.Set(path))
         return FALSE;
@@ -170,6 +248,7 @@ BOOL GetFileAttributesExU(const std::string& path, WIN32_FILE_ATTRIBUTE_DATA& da
 
 BOOL MoveFileU(const std::string& from, const std::string& to)
 {
+    const CRealFileNames real;
     CSystemText source;
     CSystemText target;
     if (!source.Set(from) || !target.Set(to))
@@ -179,6 +258,7 @@ BOOL MoveFileU(const std::string& from, const std::string& to)
 
 BOOL RemoveDirectoryU(const std::string& path)
 {
+    const CRealFileNames real;
     CSystemText name;
     if (!name.Set(path))
         return FALSE;
@@ -187,6 +267,7 @@ BOOL RemoveDirectoryU(const std::string& path)
 
 BOOL CopyFileU(const std::string& from, const std::string& to, BOOL failIfExists)
 {
+    const CRealFileNames real;
     CSystemText source;
     CSystemText target;
     if (!source.Set(from) || !target.Set(to))
@@ -197,6 +278,7 @@ BOOL CopyFileU(const std::string& from, const std::string& to, BOOL failIfExists
 
 HANDLE FindFirstFileU(const std::string& pattern, FindDataU& data)
 {
+    const CRealFileNames real;
     CSystemText name;
     if (!name.Set(pattern))
         return INVALID_HANDLE_VALUE;
@@ -223,6 +305,7 @@ HANDLE FindFirstFileU(const std::string& pattern, FindDataU& data)
 
 BOOL FindNextFileU(HANDLE find, FindDataU& data)
 {
+    const CRealFileNames real;
     if (!SystemUsesCodePage())
     {
         WIN32_FIND_DATAW found;
