@@ -3,6 +3,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "core/InstallEvents.h"
 #include "core/InstallProgress.h"
@@ -38,8 +39,16 @@ public:
     // The setup program's own folder, with its trailing backslash: the
     // packages lie there.
     std::string m_strSourceDir;
+    // The system folder as the system names it (System32): the 64-bit one
+    // on 64-bit Windows, for either build.
     std::string m_strSystemDir;
     std::string m_strWindowsDir;
+    // The folder each entry of the runtime package goes into (by catalog
+    // index; "" for an entry that is no file): the system folder of the
+    // file's own machine type, learned before the run changes anything
+    // (PlanPayload). Empty until then.
+    std::vector<std::string> m_arrRuntimeFolders;
+    bool m_bPayloadPlanned = false;
 
     // Set when the run upgrades an installed copy, with the build it
     // recorded (0 when it recorded none): what an undo leaves installed.

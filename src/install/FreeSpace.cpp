@@ -52,22 +52,34 @@ std::string VolumeRoot(const std::string& existingFolder)
     return GetVolumePathNameU(existingFolder, root) ? root : RootOf(existingFolder);
 }
 
-// The sizes of a package's File entries; none when it cannot be read.
-std::vector<ULONGLONG> PackageFileSizes(const std::string& path)
+// The demands of a package's File entries, by the folder each goes into
+// (folders[index] where the list names one, else folder, which a message
+// names as shown); only folder's, without files, when it cannot be read.
+void AddPackageDemands(const std::string& path, const std::string& folder, const std::string& shown,
+                       const std::vector<std::string>& folders, std::vector<FolderDemand>& demands)
 {
-    std::vector<ULONGLONG> sizes;
+    // The package's own folder always has its demand, first.
+    const size_t first = demands.size();
+    demands.push_back({folder, shown, {}});
     CPackageFile package(FALSE);
     if (!package.Open(path.c_str(), FALSE))
-        return sizes;
+        return;
     const CPackageCatalog catalog = package.GetCatalog();
     for (int i = 0; i < catalog.GetCount(); ++i)
     {
         const CPackageCatalogEntry entry = catalog.GetAt(i);
-        if (entry.GetKind() == entryFile)
-            sizes.push_back(entry.GetUncompressedSize());
+        if (entry.GetKind() != entryFile)
+            continue;
+        const size_t index = static_cast<size_t>(i);
+        const std::string& target = index < folders.size() && !folders[index].empty() ? folders[index] : folder;
+        size_t demand = first;
+        while (demand < demands.size() && demands[demand].folder != target)
+            ++demand;
+        if (demand == demands.size())
+            demands.push_back({target, target, {}});
+        demands[demand].fileSizes.push_back(entry.GetUncompressedSize());
     }
     package.Close();
-    return sizes;
 }
 
 // The demands on one volume, summed.
@@ -114,14 +126,15 @@ std::vector<FolderDemand> InstallationDemands(const CSetupContext& context)
 {
     const std::string& install = context.m_strInstallPath;
     std::vector<FolderDemand> demands;
-    demands.push_back({ApplicationFolder(context), install,
-                       PackageFileSizes(context.m_strSourceDir + ApplicationPackageName(context))});
+    AddPackageDemands(context.m_strSourceDir + ApplicationPackageName(context), ApplicationFolder(context), install,
+                      {}, demands);
     // The installed copy itself is not copied again (InstallSetupProgram).
     const std::string program = RunningProgramPath();
     if (CompareNamesU(program, install + INSTALLED_SETUP_PROGRAM) != 0)
         demands.push_back({install + INSTALLED_SETUP_FOLDER, install, {FileSize(program)}});
-    demands.push_back({context.m_strSystemDir, context.m_strSystemDir,
-                       PackageFileSizes(context.m_strSourceDir + RuntimePackageName(context))});
+    // Each runtime library in the system folder of its kind.
+    AddPackageDemands(context.m_strSourceDir + RuntimePackageName(context), context.m_strSystemDir,
+                      context.m_strSystemDir, context.m_arrRuntimeFolders, demands);
     return demands;
 }
 

@@ -10,6 +10,7 @@
 #include "framework/SystemCalls.h"
 #include "install/BootReplacementQueue.h"
 #include "install/EntryNameText.h"
+#include "install/PayloadPlacement.h"
 #include "install/ReplaceDecision.h"
 #include "package/EntryName.h"
 #include "package/PackageFile.h"
@@ -89,24 +90,22 @@ struct ProgressRelay
 class CPackageWalk
 {
 public:
-    CPackageWalk(CSetupContext& context, CPackageFile& package, const std::string& packageName,
-                 const std::string& destination)
-        : m_context(context), m_package(package), m_strPackageName(packageName), m_strDestination(destination),
-          m_installer(context)
+    CPackageWalk(CSetupContext& context, CPackageFile& package, const std::string& packageName)
+        : m_context(context), m_package(package), m_strPackageName(packageName), m_installer(context)
     {
     }
 
+    // Installs the entry below destination (with its trailing backslash).
     // False when the installation is to stop; the reason was shown.
-    bool InstallEntry(int index, const CPackageCatalogEntry& entry);
+    bool InstallEntry(int index, const CPackageCatalogEntry& entry, const std::string& destination);
 
 private:
-    bool CreateEntryFolders(const std::string& name, bool wholeName);
+    bool CreateEntryFolders(const std::string& destination, const std::string& name, bool wholeName);
     bool Refuse(const std::string& message);
 
     CSetupContext& m_context;
     CPackageFile& m_package;
     const std::string& m_strPackageName;
-    const std::string& m_strDestination;
     CFileInstaller m_installer;
     // The folders of entries made (or found) in this package.
     std::set<std::string> m_entryFolders;
@@ -118,7 +117,7 @@ bool CPackageWalk::Refuse(const std::string& message)
     return false;
 }
 
-bool CPackageWalk::InstallEntry(int index, const CPackageCatalogEntry& entry)
+bool CPackageWalk::InstallEntry(int index, const CPackageCatalogEntry& entry, const std::string& destination)
 {
     std::string name;
     const bool converted = EntryNameToPath(entry.GetName(), name);
@@ -133,7 +132,7 @@ bool CPackageWalk::InstallEntry(int index, const CPackageCatalogEntry& entry)
         // is written.
         return Refuse(FormatResMessage(IDS_PACKAGE_CORRUPT, {m_strPackageName.c_str()}));
     }
-    const std::string target = m_strDestination + name;
+    const std::string target = destination + name;
     // Neither the file nor its removal could be done by name later: refused
     // before anything of it is written.
     if (Utf16LengthOf(target) >= MAX_PATH)
@@ -143,7 +142,7 @@ bool CPackageWalk::InstallEntry(int index, const CPackageCatalogEntry& entry)
     std::string spelled;
     if (SystemUsesCodePage() && !ToCodePage(target, spelled))
         return Refuse(FormatResMessage(IDS_TARGET_NAME_NOT_SPELLABLE, {target.c_str()}));
-    if (!CreateEntryFolders(name, kind == entryDirectory))
+    if (!CreateEntryFolders(destination, name, kind == entryDirectory))
         return false;
     if (kind != entryFile)
         return true;
@@ -153,7 +152,7 @@ bool CPackageWalk::InstallEntry(int index, const CPackageCatalogEntry& entry)
     return true;
 }
 
-bool CPackageWalk::CreateEntryFolders(const std::string& name, bool wholeName)
+bool CPackageWalk::CreateEntryFolders(const std::string& destination, const std::string& name, bool wholeName)
 {
     // Every folder on the way to the entry, from the destination down: the
     // name's components up to its last one (a file's), or all of them (a
@@ -162,7 +161,7 @@ bool CPackageWalk::CreateEntryFolders(const std::string& name, bool wholeName)
     {
         if (end == std::string::npos && !wholeName)
             return true;
-        const std::string folder = m_strDestination + name.substr(0, end);
+        const std::string folder = destination + name.substr(0, end);
         if (m_entryFolders.insert(folder).second)
         {
             const bool made = CreateDirectoryU(folder.c_str(), nullptr) != FALSE;
@@ -197,12 +196,31 @@ bool InstallPackages(CSetupContext& context)
     // The bar shows the share of both packages gone through.
     progress.SetProgressTotal(FileSize(context.m_strSourceDir + RuntimePackageName(context)) +
                               FileSize(context.m_strSourceDir + ApplicationPackageName(context)));
-    if (!InstallPackage(context, RuntimePackageName(context), context.m_strSystemDir))
+    // Each runtime library goes into the system folder of its own kind.
+    if (!context.m_bPayloadPlanned && !PlanPayload(context))
+        return false;
+    if (!InstallPackage(context, RuntimePackageName(context), PackageDestination{context.m_strSystemDir,
+                                                                                 context.m_arrRuntimeFolders}))
         return false;
     return InstallPackage(context, ApplicationPackageName(context), ApplicationFolder(context));
 }
 
-bool InstallPackage(CSetupContext& context, const std::string& packageName, std::string destination)
+bool InstallPackage(CSetupContext& context, const std::string& packageName, const std::string& destination)
+{
+    return InstallPackage(context, packageName, PackageDestination{destination, {}});
+}
+
+namespace
+{
+std::string WithSeparator(std::string folder)
+{
+    if (folder.empty() || folder.back() != '\\')
+        folder += '\\';
+    return folder;
+}
+} // namespace
+
+bool InstallPackage(CSetupContext& context, const std::string& packageName, const PackageDestination& destination)
 {
     const std::string path = context.m_strSourceDir + packageName;
     CPackageFile package(FALSE);
@@ -221,17 +239,18 @@ bool InstallPackage(CSetupContext& context, const std::string& packageName, std:
         return false;
     }
 
-    if (destination.empty() || destination.back() != '\\')
-        destination += '\\';
+    const std::string commonFolder = WithSeparator(destination.folder);
 
     ProgressRelay relay{context.Progress()};
     package.SetProgressProc(ProgressRelay::Report, &relay);
     ULONGLONG entriesEnd = 0;
-    CPackageWalk walk(context, package, packageName, destination);
+    CPackageWalk walk(context, package, packageName);
     for (int i = 0; i < catalog.GetCount(); ++i)
     {
         const CPackageCatalogEntry entry = catalog.GetAt(i);
-        if (!walk.InstallEntry(i, entry))
+        const size_t index = static_cast<size_t>(i);
+        const bool ownFolder = index < destination.perEntry.size() && !destination.perEntry[index].empty();
+        if (!walk.InstallEntry(i, entry, ownFolder ? WithSeparator(destination.perEntry[index]) : commonFolder))
         {
             package.Close();
             // Replacements of this package waiting for its end are dropped.

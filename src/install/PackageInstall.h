@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 class CSetupContext;
 
@@ -23,8 +24,16 @@ ULONGLONG FileSize(const std::string& path);
 // looked for in the setup's own folder. False when the installation is to
 // stop: the reason was shown.
 bool InstallPackages(CSetupContext& context);
+// Where a package's entries go: one folder for all, or where the list has
+// one for the entry's catalog index, that one.
+struct PackageDestination
+{
+    std::string folder;
+    std::vector<std::string> perEntry;
+};
 // Installs one package from the setup's folder into destination.
-bool InstallPackage(CSetupContext& context, const std::string& packageName, std::string destination);
+bool InstallPackage(CSetupContext& context, const std::string& packageName, const std::string& destination);
+bool InstallPackage(CSetupContext& context, const std::string& packageName, const PackageDestination& destination);
 // Makes the boot-time replacements that wait for their package's end take
 // effect (WININIT.INI on Windows 9x) and asks for the restart; message 20026
 // and false when they cannot be written.

@@ -7,6 +7,7 @@
 #include "install/FreeSpace.h"
 #include "install/OleRegistration.h"
 #include "install/PackageInstall.h"
+#include "install/PayloadPlacement.h"
 #include "install/SetupProgramCopy.h"
 #include "registry/ProductRecords.h"
 #include "registry/UninstallEntry.h"
@@ -45,9 +46,9 @@ bool RunInstallSteps(CSetupContext& context)
 
 bool RunInstall(CSetupContext& context)
 {
-    // Before anything is written: a drive without room for the
-    // installation stops it while nothing is changed.
-    if (!CheckFreeSpace(context) || !BeginJournal(context))
+    // Before anything is written: a file this Windows cannot run, or a drive
+    // without room for the installation, stops it while nothing is changed.
+    if (!PlanPayload(context) || !CheckFreeSpace(context) || !BeginJournal(context))
         return false;
     if (!RunInstallSteps(context))
     {

@@ -26,6 +26,8 @@ constexpr char KEY[] = "key";
 constexpr char KEY_NOT_KEPT[] = "key-not-kept";
 constexpr char BOOT[] = "boot";
 constexpr char CONTROL[] = "control";
+// A registration that never ran: nothing of it to unregister.
+constexpr char CONTROL_NOT_RUN[] = "control-not-run";
 constexpr char COMMIT[] = "commit";
 
 bool IsGone(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
@@ -72,6 +74,8 @@ struct RollbackState
     std::set<std::string> cancelled;
     // Set-aside names that were other files' (their notes are void).
     std::set<std::string> takenAsides;
+    // Controls whose registration never ran.
+    std::set<std::string> controlsNotRun;
     // Controls to register again once their earlier files are back.
     std::vector<std::string> reregister;
     std::vector<std::string> failures;
@@ -188,11 +192,19 @@ void UndoRecord(const JournalRecord& record, RollbackState& state)
         else
             state.Failed(IDS_UNDO_REPLACEMENT_STAYS, f[1]);
     }
+    else if (kind == CONTROL_NOT_RUN && f.size() == 1)
+    {
+        state.controlsNotRun.insert(f[0]);
+    }
     else if (kind == CONTROL && f.size() == 2)
     {
+        // A registration that never ran changed nothing: neither is there
+        // anything to unregister nor an earlier registration to make again.
+        if (state.controlsNotRun.count(f[0]))
+            return;
         if (PathExistsU(f[0]))
         {
-            if (UnregisterServerModule(f[0]))
+            if (UnregisterServerModule(f[0]) == ServerCallResult::Done)
                 state.Undone("OLE control unregistered: " + f[0]);
             else
                 state.FailedWith(IDS_UNDO_CONTROL_STAYS, {f[0].c_str()});
@@ -370,6 +382,11 @@ bool CUndoJournal::NoteControlRegistration(const std::string& path)
     return Note({CONTROL, {path, earlier ? "1" : "0"}}, true);
 }
 
+bool CUndoJournal::CancelControlRegistration(const std::string& path)
+{
+    return Note({CONTROL_NOT_RUN, {path}}, false);
+}
+
 bool CUndoJournal::MadeFile(const std::string& path) const
 {
     bool made = false;
@@ -413,14 +430,14 @@ void CUndoJournal::Commit(CSetupContext& context)
 
 std::vector<std::string> CUndoJournal::Rollback(CSetupContext& context)
 {
-    RollbackState state{context, m_bNT, {}, {}, {}, {}};
+    RollbackState state{context, m_bNT, {}, {}, {}, {}, {}};
     for (auto record = m_records.rbegin(); record != m_records.rend(); ++record)
         UndoRecord(*record, state);
     for (const std::string& control : state.reregister)
     {
         if (!PathExistsU(control))
             continue;
-        if (RegisterServerModule(control))
+        if (RegisterServerModule(control) == ServerCallResult::Done)
             state.Undone("OLE control registered again: " + control);
         else
             state.FailedWith(IDS_UNDO_CONTROL_NOT_REGISTERED, {control.c_str()});

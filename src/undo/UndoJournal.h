@@ -96,6 +96,9 @@ public:
     // undo, and registered again once everything else is undone when its
     // file was there before the run.
     bool NoteControlRegistration(const std::string& path);
+    // The registration noted last never ran (the control could not be
+    // loaded): there is nothing of it to unregister.
+    bool CancelControlRegistration(const std::string& path);
 
     // Whether the run made the file at path itself (noted as new).
     bool MadeFile(const std::string& path) const;
