@@ -210,10 +210,10 @@ std::string ShellFolder(int csidl)
 const char SAMPLE_CONTROL_U_CLASS_KEY[] = "CLSID\\{F8853CCA-EC03-4FEE-8E74-B1CC05ECD521}";
 const char SAMPLE_CONTROL_A_CLASS_KEY[] = "CLSID\\{FFFBE08E-984B-4262-A79D-E4AE18205B23}";
 
-std::string RegistryDefaultValue(HKEY root, const std::string& subKey)
+std::string RegistryDefaultValue(HKEY root, const std::string& subKey, REGSAM view)
 {
     unique_hkey key;
-    if (::RegOpenKeyExA(root, subKey.c_str(), 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS)
+    if (::RegOpenKeyExA(root, subKey.c_str(), 0, KEY_QUERY_VALUE | view, key.put()) != ERROR_SUCCESS)
         return std::string();
     char value[1024];
     DWORD size = sizeof value;

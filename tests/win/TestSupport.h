@@ -145,7 +145,8 @@ std::string ShellFolder(int csidl);
 extern const char SAMPLE_CONTROL_U_CLASS_KEY[];
 extern const char SAMPLE_CONTROL_A_CLASS_KEY[];
 // The default value of a key; "" when the key or the value is missing.
-std::string RegistryDefaultValue(HKEY root, const std::string& subKey);
+// view: 0, or KEY_WOW64_32KEY / KEY_WOW64_64KEY for one of the two views.
+std::string RegistryDefaultValue(HKEY root, const std::string& subKey, REGSAM view = 0);
 
 bool FileExists(const std::string& path);
 bool FolderExists(const std::string& path);
