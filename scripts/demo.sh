@@ -13,8 +13,10 @@ root="$PWD"
 
 bash scripts/install-deps.sh
 cmake --preset mingw64 >/dev/null
-cmake --build --preset mingw64 -j"$(nproc)" --target driver fixture_payload
+cmake --build --preset mingw64 -j"$(nproc)" --target driver fixture_payload fixture_other_payload
 payload="$root/build/mingw64/tests/fixtures/payload"
+# Windows 9x runs 32-bit programs only: its packages take the 32-bit payload.
+payload32="$root/build/mingw64/tests/fixtures/other/fixtures/payload"
 
 # The application's folder, with subfolders as a real one has (and an empty
 # one, which its package keeps); the other three are the sample payload's.
@@ -27,7 +29,7 @@ echo "Lumiro-Hilfe: Leser starten, Skript öffnen, Wiedergabe drücken." > "$tre
 medium="$root/build/demo-medium"
 rm -rf "$medium"
 bash scripts/make-medium.sh --apps-nt "$tree" --rtdll-nt "$payload/RTDLL_NT" \
-  --apps-95 "$payload/APPS_95" --rtdll-95 "$payload/RTDLL_95" "$medium"
+  --apps-95 "$payload32/APPS_95" --rtdll-95 "$payload32/RTDLL_95" "$medium"
 
 export LUMIRO_WINE_ROOT="$root/build/mingw64/wine"
 export LUMIRO_SOURCE_DIR="$root"

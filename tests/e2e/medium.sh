@@ -6,15 +6,17 @@
 # install-location and log switches. It installs without a window and ends
 # with 0; every file has its folder's contents and SOURCE_DATE_EPOCH as its
 # time, and the entry in Windows' list of programs is the one the manifest
-# tells winget to look for. Then, removed again, the same medium installs
-# under Windows 98 from its empty runtime package and its 9x application one.
+# tells winget to look for. Then, removed again, the i686 build's medium
+# installs under Windows 98 from its empty runtime package and its 9x
+# application one, of 32-bit files (the x86_64 build never runs on Windows
+# 9x: its medium carries the same 32-bit 9x package for the 32-bit build).
 . "$(dirname "$0")/e2e-lib.sh"
 e2e_begin
 epoch=1700000000
 made="$E2E_OUT/medium"
 SOURCE_DATE_EPOCH=$epoch python3 "$LUMIRO_SOURCE_DIR/tools/medium/make_medium.py" \
   --setup "${MEDIUM_SETUP:?}" --lumpack "${HOST_LUMPACK:?}" \
-  --apps-nt "$E2E_PAYLOAD/APPS_NT" --rtdll-nt "$E2E_PAYLOAD/RTDLL_NT" --apps-95 "$E2E_PAYLOAD/APPS_95" \
+  --apps-nt "$E2E_PAYLOAD/APPS_NT" --rtdll-nt "$E2E_PAYLOAD/RTDLL_NT" --apps-95 "${E2E_PAYLOAD_32:?}/APPS_95" \
   "$made" > "$E2E_OUT/make-medium.txt"
 zip=("$made"/Lumiro-*.zip)
 python3 -m zipfile -e "${zip[0]}" "$(c_drive winget/medium)"
@@ -54,10 +56,14 @@ check "the entry is the key the manifest's ProductCode names" \
   reg_key_exists "${UNINSTALL_ENTRY%\\*}\\$(manifest_value AppsAndFeaturesEntries 0 ProductCode)"
 driver startwith 'C:\winget\medium\setup.exe' '/UNINSTALL /S' nowindow exit 0
 
+check "the medium command names the 9x package's files as 32-bit" \
+  grep -qE '^APPS_95\.PKG: .*: 3 32-bit \(x86\) images$' "$E2E_OUT/make-medium.txt"
+[ "$E2E_BITS" = 32 ] || exit 0
+
 # Windows 98 reads RTDLL_95.PKG, which holds nothing, and APPS_95.PKG.
 e2e_windows_version win98
 driver startwith 'C:\winget\medium\setup.exe' '/S /DIR="C:\Lumiro95" /LOG="C:\winget\win98.log"' nowindow exit 0
-for file in "$E2E_PAYLOAD"/APPS_95/*; do
+for file in "$E2E_PAYLOAD_32"/APPS_95/*; do
   check "Lumiro95/Programs/$(basename "$file") has the folder's contents" \
     cmp -s "$file" "$(c_drive Lumiro95/Programs)/$(basename "$file")"
 done

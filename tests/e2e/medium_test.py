@@ -8,6 +8,8 @@ Read from the environment (tests/e2e/CMakeLists.txt sets them):
   SETUP_DEBUG_BUILD  the build's setup.exe with debug information
   HOST_LUMPACK       the build machine's lumpack
   E2E_PAYLOAD        the sample payload's four folders
+  E2E_PAYLOAD_32     the same of 32-bit files (the 9x packages are made of them)
+  E2E_PAYLOAD_64     the same of 64-bit files
   TOOL_PREFIX        the MinGW binutils' prefix, e.g. /usr/bin/x86_64-w64-mingw32-
 """
 import hashlib
@@ -34,6 +36,8 @@ SETUP = os.environ["MEDIUM_SETUP"]
 SETUP_DEBUG_BUILD = os.environ["SETUP_DEBUG_BUILD"]
 LUMPACK = os.environ["HOST_LUMPACK"]
 PAYLOAD = os.environ["E2E_PAYLOAD"]
+PAYLOAD_32 = os.environ["E2E_PAYLOAD_32"]
+PAYLOAD_64 = os.environ["E2E_PAYLOAD_64"]
 TOOLS = os.environ["TOOL_PREFIX"]
 PACKAGES = ["RTDLL_NT.PKG", "APPS_NT.PKG", "RTDLL_95.PKG", "APPS_95.PKG"]
 EPOCH = 1_700_000_000
@@ -104,7 +108,8 @@ class MediumTest(unittest.TestCase):
         self.inputs = {}
         for name in ("APPS_NT", "RTDLL_NT", "APPS_95", "RTDLL_95"):
             self.inputs[name] = self.path("in", name)
-            shutil.copytree(os.path.join(PAYLOAD, name), self.inputs[name])
+            # Windows 9x runs 32-bit programs only.
+            shutil.copytree(os.path.join(PAYLOAD_32 if name.endswith("_95") else PAYLOAD, name), self.inputs[name])
         os.makedirs(self.path("in", "APPS_NT", "Help", "Empty"))
         with open(self.path("in", "APPS_NT", "Help", "index.txt"), "w") as f:
             f.write("help")
@@ -180,6 +185,17 @@ class MediumTest(unittest.TestCase):
             self.assertEqual(digest, sums.get(name, digest), name)
             self.assertRegex(stdout, r"(?m)^%s  %s " % (digest, re.escape(name)), "the hash is printed")
 
+    def test_it_says_the_machine_type_of_each_packages_files(self):
+        stdout = self.made()
+        for name, folder in sorted(self.inputs.items()):
+            images = sorted(os.listdir(os.path.join(PAYLOAD_32 if name.endswith("_95") else PAYLOAD, name)))
+            # The sample folders hold images of one kind, as objdump reads it;
+            # the application's folder also the help file.
+            kind = "64-bit (x64)" if "x86-64" in binutil("objdump", "-f", os.path.join(folder, images[0])) \
+                else "32-bit (x86)"
+            text = "%d %s images" % (len(images), kind) + (", 1 data file" if name == "APPS_NT" else "")
+            self.assertRegex(stdout, r"(?m)^%s\.PKG: .*, from .*: %s$" % (name, re.escape(text)))
+
     def test_a_folder_not_given_makes_an_empty_package(self):
         # (into a folder whose parents are made as well)
         out = os.path.join("new", "deeper", "out")
@@ -241,6 +257,11 @@ class MediumTest(unittest.TestCase):
             f.write(b"an earlier medium's")
         with open(self.path("a-file"), "w") as f:
             f.write("not a folder")
+        os.makedirs(self.path("x64-95"))
+        shutil.copy(os.path.join(PAYLOAD_64, "RTDLL_NT", "LumRtl.dll"), self.path("x64-95"))
+        os.makedirs(self.path("arm"))
+        with open(self.path("arm", "arm.dll"), "wb") as f:
+            f.write(b"MZ" + b"\0" * 0x3A + struct.pack("<I", 0x40) + b"PE\0\0" + struct.pack("<H", 0xAA64))
         refused_names = {"CON.txt": "device", "readme.": "ends with a dot"}
         for name in refused_names:
             os.makedirs(self.path("bad-" + name))
@@ -261,6 +282,10 @@ class MediumTest(unittest.TestCase):
             ("an address that is no web address", "out", apps, ("--url", "ftp://x/y.zip"), EPOCH,
              "not an http or https address", True),
             ("an output below a file", os.path.join("a-file", "out"), apps, (), EPOCH, "not a folder", True),
+            ("a 64-bit program for Windows 9x", "out", {"RTDLL_95": self.path("x64-95")}, (), EPOCH,
+             "is a 64-bit program, which Windows 9x cannot run", True),
+            ("a program for another processor", "out", {"APPS_NT": self.path("arm")}, (), EPOCH,
+             "is built for another processor (machine 0xaa64)", True),
         ]
         for what, out, folders, extra, epoch, message, checked in cases:
             for check in (False, True) if checked else (False,):

@@ -33,7 +33,7 @@ import time
 import zipfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from pe_image import PeImage  # noqa: E402
+from pe_image import PeImage, machine_of_file  # noqa: E402
 
 PRODUCT = "Lumiro"
 PUBLISHER = "Corvane"
@@ -131,7 +131,7 @@ def check_output(out, folders):
                           % (out, ", ".join(held)))
 
 
-def make_package(lumpack, name, folder, dirs, staging):
+def make_package(lumpack, name, folder, dirs, staging, machines):
     source = folder if folder is not None else os.path.join(staging, ".empty")
     if folder is None:
         os.mkdir(source)
@@ -146,7 +146,8 @@ def make_package(lumpack, name, folder, dirs, staging):
         print("%s: empty, no folder given" % name)
     else:
         # lumpack's line without the path it was given: "N entries, compressed".
-        print("%s: %s, from %s" % (name, result.stdout.strip().rpartition(": ")[2], folder))
+        print("%s: %s, from %s: %s" % (name, result.stdout.strip().rpartition(": ")[2], folder,
+                                      describe_machines(machines)))
 
 
 def zip_time(path, sde):
@@ -253,6 +254,35 @@ def move_into(staging, out, names):
     os.rmdir(staging)
 
 
+def payload_machines(option, folder):
+    """What kinds of executable images a package's folder holds, as
+    {kind: count}, with "data" for the files that are none. Refuses what no
+    Windows could run: a 64-bit image in a Windows 9x package, and an image
+    for a processor Windows setups do not serve."""
+    kinds = {}
+    for root, dirs, files in os.walk(folder):
+        dirs.sort()
+        for name in sorted(files):
+            path = os.path.join(root, name)
+            try:
+                kind = machine_of_file(path)
+            except OSError as e:
+                raise Refused("%s: cannot be read: %s" % (path, e.strerror))
+            if kind is not None and kind.startswith("machine "):
+                raise Refused("%s %s: %s is built for another processor (%s)" % (option, folder, path, kind))
+            if kind == "64-bit (x64)" and option.endswith("-95"):
+                raise Refused("%s %s: %s is a 64-bit program, which Windows 9x cannot run" % (option, folder, path))
+            kinds[kind or "data"] = kinds.get(kind or "data", 0) + 1
+    return kinds
+
+
+def describe_machines(kinds):
+    parts = ["%d %s" % (count, "data file%s" % ("" if count == 1 else "s") if kind == "data"
+                        else "%s image%s" % (kind, "" if count == 1 else "s"))
+             for kind, count in sorted(kinds.items())]
+    return ", ".join(parts) if parts else "no files"
+
+
 def check_arguments(args):
     """Everything that can be refused before setup.exe and lumpack are
     looked at (scripts/make-medium.sh asks this before it builds them)."""
@@ -261,6 +291,7 @@ def check_arguments(args):
                if getattr(args, option) is not None]
     for option, folder in folders:
         check_folder(option, folder)
+    args.machines = {option: payload_machines(option, folder) for option, folder in folders}
     if args.url is not None and not args.url.lower().startswith(("https://", "http://")):
         raise Refused("--url %s: not an http or https address" % args.url)
     out = os.path.abspath(args.output)
@@ -305,7 +336,8 @@ def make_medium(args):
         os.umask(umask)
         os.chmod(staging, 0o777 & ~umask)
         for name, option, dirs in PACKAGES:
-            make_package(args.lumpack, name, getattr(args, option), dirs, staging)
+            make_package(args.lumpack, name, getattr(args, option), dirs, staging,
+                         args.machines.get("--" + option.replace("_", "-"), {}))
         shutil.copyfile(args.setup, os.path.join(staging, "setup.exe"))
         medium = names[:5]
         write_zip(os.path.join(staging, zip_name), staging, medium, sde)

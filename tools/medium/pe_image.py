@@ -103,3 +103,30 @@ class PeImage:
             raise ValueError("the version resource has no fixed file information")
         ms, ls = _u32(self.data, fixed + 8), _u32(self.data, fixed + 12)
         return "%d.%d.%d.%d" % (ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF)
+
+
+# The machine names a payload file is told by, as the setup tells them.
+KINDS = {0x014C: "32-bit (x86)", 0x8664: "64-bit (x64)"}
+
+
+def machine_of_file(path):
+    """The machine of a file from its PE header: "32-bit (x86)", "64-bit
+    (x64)", "machine 0x...." for another processor, or None for a file that
+    is no executable image (data, or too short or damaged to tell), as the
+    setup judges it."""
+    with open(path, "rb") as f:
+        head = f.read(4096)
+        if len(head) < 0x40 or head[:2] != b"MZ":
+            return None
+        pe = struct.unpack_from("<I", head, 0x3C)[0]
+        if pe < 0x40 or pe > 1024 * 1024:
+            return None
+        if pe + 6 > len(head):
+            f.seek(0)
+            head = f.read(pe + 6)
+            if pe + 6 > len(head):
+                return None
+    if head[pe:pe + 4] != b"PE\0\0":
+        return None
+    machine = struct.unpack_from("<H", head, pe + 4)[0]
+    return KINDS.get(machine, "machine 0x%04x" % machine)
