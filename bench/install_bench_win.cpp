@@ -35,9 +35,10 @@
 #include "core/SetupContext.h"
 #include "core/UserPrompts.h"
 #include "framework/Handles.h"
+#include "core/VersionData.h"
 #include "install/PackageInstall.h"
-#include "install/VersionData.h"
 #include "package/PackageFile.h"
+#include "run/RunParts.h"
 
 namespace
 {
@@ -803,6 +804,7 @@ int main(int argc, char** argv)
 
     CSilentPrompts prompts;
     CSetupContext context;
+    CRunParts parts(context);
     context.SetPrompts(&prompts);
     context.m_strSourceDir = root + "\\media\\";
 

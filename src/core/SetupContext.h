@@ -1,7 +1,6 @@
 #pragma once
 #include <windows.h>
 
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -10,15 +9,18 @@
 #include "core/UserPrompts.h"
 
 class IBootReplacementQueue;
+class IChangeJournal;
+class IControlRegistrar;
 class IFolderDaclWriter;
-class CUndoJournal;
 
 // The state of one run of the setup, handed by reference to every step: the
 // platform, the folders the run works with, the memory of the replace
 // question, whether a restart is needed, and the seams through which the
 // steps ask, report and queue (prompts, progress, events, the boot-time
-// replacement queue). A step never reaches for a window or a global; a test
-// makes its own context with scratch folders and recorders.
+// replacement queue, the journal). A step never reaches for a window or a
+// global; a test makes its own context with scratch folders and recorders.
+// The context makes no object of the steps or the journal: it only holds
+// the seams that the run's composition (src/run) wires in.
 class CSetupContext
 {
 public:
@@ -66,27 +68,30 @@ public:
     BOOL m_bReplaceCancelled = FALSE;
 
     // The seams. Each may be set to an object the caller owns (null restores
-    // the default): prompts default to answering every question with its
-    // default button, progress and events to listening to nothing, and the
-    // boot-time queue to the platform's own (delayed moves on the NT family,
-    // WININIT.INI in the Windows folder on Windows 9x), made at its first use.
+    // the default). Prompts default to answering every question with its
+    // default button, progress and events to listening to nothing. The
+    // others are made where a run is put together (CRunParts, src/run), never
+    // here; until then they refuse, with ERROR_INVALID_FUNCTION, so that no
+    // step changes anything that could not be undone.
     IUserPrompts& Prompts() const;
     void SetPrompts(IUserPrompts* prompts) { m_pPrompts = prompts; }
     IInstallProgress& Progress() const;
     void SetProgress(IInstallProgress* progress) { m_pProgress = progress; }
     IInstallEvents& Events() const;
     void SetEvents(IInstallEvents* events) { m_pEvents = events; }
-    IBootReplacementQueue& BootQueue();
+    // What the run changed and how to undo it: every step notes its changes
+    // here before it makes them.
+    IChangeJournal& Journal() const;
+    void SetJournal(IChangeJournal* journal) { m_pJournal = journal; }
+    // The replacements of files in use at the next start of Windows.
+    IBootReplacementQueue& BootQueue() const;
     void SetBootQueue(IBootReplacementQueue* queue) { m_pBootQueue = queue; }
-    // Hands the folder-rights step's lists to the folders (the system's
-    // SetSecurityInfo by default).
+    // Hands the folder-rights step's lists to the folders.
     IFolderDaclWriter& DaclWriter() const;
     void SetDaclWriter(IFolderDaclWriter* writer) { m_pDaclWriter = writer; }
-
-    // What the run changed and how to undo it: every step notes its changes
-    // here before it makes them. Made at its first use; the run starts
-    // keeping it on disk (CUndoJournal::Begin).
-    CUndoJournal& Journal();
+    // Registers the OLE control, in a process of its kind.
+    IControlRegistrar& Controls() const;
+    void SetControls(IControlRegistrar* controls) { m_pControls = controls; }
 
     // Shows a message through the prompts; returns the button pressed.
     int ShowMessage(const std::string& text, UINT type);
@@ -97,8 +102,8 @@ private:
     IUserPrompts* m_pPrompts = nullptr;
     IInstallProgress* m_pProgress = nullptr;
     IInstallEvents* m_pEvents = nullptr;
+    IChangeJournal* m_pJournal = nullptr;
     IBootReplacementQueue* m_pBootQueue = nullptr;
     IFolderDaclWriter* m_pDaclWriter = nullptr;
-    std::unique_ptr<IBootReplacementQueue> m_pPlatformQueue;
-    std::unique_ptr<CUndoJournal> m_pJournal;
+    IControlRegistrar* m_pControls = nullptr;
 };

@@ -14,11 +14,11 @@
 #include "framework/Handles.h"
 #include "framework/SystemCalls.h"
 #include "framework/SystemLibrary.h"
-#include "install/BootReplacementQueue.h"
+#include "core/BootReplacementQueue.h"
 #include "install/WriteBehind.h"
 #include "package/PackageFile.h"
 #include "resources/resource.h"
-#include "undo/UndoJournal.h"
+#include "core/ChangeJournal.h"
 
 namespace
 {
@@ -173,7 +173,7 @@ FileWriteResult CFileWriter::WriteNewFileFromPackage(CPackageFile& package, cons
 FileWriteResult CFileWriter::Write(CPackageFile& package, const CPackageCatalogEntry& entry, int index,
                                    const std::string& targetPath, bool mayReplace)
 {
-    CUndoJournal& journal = m_context.Journal();
+    IChangeJournal& journal = m_context.Journal();
     std::string tempPath;
     unique_hfile file = CreateTemporaryFile(targetPath, tempPath);
     if (!file)

@@ -1,7 +1,7 @@
 // The access rights of the installation's folders: on Windows 5.1 and 6.1,
 // ordinary users get full control of the data folders, and the install
 // folder gets fixed entries for users, administrators and the system.
-#include "install/FolderDaclWriter.h"
+#include "install/FolderRights.h"
 
 #include <aclapi.h>
 

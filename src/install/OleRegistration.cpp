@@ -12,7 +12,7 @@
 #include "framework/Handles.h"
 #include "framework/SystemCalls.h"
 #include "resources/resource.h"
-#include "undo/UndoJournal.h"
+#include "core/ChangeJournal.h"
 
 const char* ControlFileName(const CSetupContext& context) { return context.IsNT() ? "UiCtlsU.ocx" : "UiCtlsA.ocx"; }
 
@@ -20,10 +20,10 @@ bool RegisterOleControls(CSetupContext& context)
 {
     context.Progress().SetStage(IDS_STAGE_OLE_CONTROLS, 0);
     const std::string control = context.m_strInstallPath + "\\Programs\\" + ControlFileName(context);
-    CUndoJournal& journal = context.Journal();
+    IChangeJournal& journal = context.Journal();
     if (!journal.NoteControlRegistration(control))
         return ShowJournalFailure(context);
-    switch (RegisterServerModule(control))
+    switch (context.Controls().Register(control))
     {
     case ServerCallResult::Done:
         context.Events().ControlRegistered(control);

@@ -1,6 +1,8 @@
 #pragma once
 #include <string>
 
+#include "core/ControlRegistrar.h"
+
 class CSetupContext;
 
 // The platform's build of the application's OLE control, in the install
@@ -8,18 +10,9 @@ class CSetupContext;
 // Windows 9x.
 const char* ControlFileName(const CSetupContext& context);
 
-// Registers the platform's control; message 20079 and false when it does not
-// register.
+// Registers the platform's control through the context's registrar; message
+// 20079 and false when it does not register.
 bool RegisterOleControls(CSetupContext& context);
-
-// How a call of a control's self-registration function ended.
-enum class ServerCallResult
-{
-    Done,     // the function answered exactly S_OK
-    Declined, // it ran and answered anything else (S_FALSE too)
-    NotRun,   // the module could not be loaded, has no such function, or the
-              // process that would call it could not start: nothing changed
-};
 
 // Calls the module's DllRegisterServer or DllUnregisterServer. A module of
 // this program's own kind is loaded here; one of the other kind (a 32-bit
@@ -28,3 +21,14 @@ enum class ServerCallResult
 // (which, as the system's tool does, counts every success code as done).
 ServerCallResult RegisterServerModule(const std::string& modulePath);
 ServerCallResult UnregisterServerModule(const std::string& modulePath);
+
+// The system's way, through the two functions above.
+class CSystemControlRegistrar : public IControlRegistrar
+{
+public:
+    ServerCallResult Register(const std::string& modulePath) override { return RegisterServerModule(modulePath); }
+    ServerCallResult Unregister(const std::string& modulePath) override
+    {
+        return UnregisterServerModule(modulePath);
+    }
+};

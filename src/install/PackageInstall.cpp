@@ -8,7 +8,7 @@
 #include "core/Messages.h"
 #include "core/SetupContext.h"
 #include "framework/SystemCalls.h"
-#include "install/BootReplacementQueue.h"
+#include "core/BootReplacementQueue.h"
 #include "install/EntryNameText.h"
 #include "install/PayloadPlacement.h"
 #include "install/ReplaceDecision.h"
@@ -16,7 +16,7 @@
 #include "package/PackageFile.h"
 #include "portable/Utf8.h"
 #include "resources/resource.h"
-#include "undo/UndoJournal.h"
+#include "core/ChangeJournal.h"
 
 const char* RuntimePackageName(const CSetupContext& context)
 {

@@ -9,7 +9,7 @@
 #include "framework/Handles.h"
 #include "framework/ResourceStrings.h"
 #include "framework/SystemCalls.h"
-#include "install/VersionData.h"
+#include "core/VersionData.h"
 #include "package/PackageCatalog.h"
 #include "resources/resource.h"
 

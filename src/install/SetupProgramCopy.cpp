@@ -7,7 +7,7 @@
 #include "framework/SystemCalls.h"
 #include "registry/UninstallEntry.h"
 #include "resources/resource.h"
-#include "undo/UndoJournal.h"
+#include "core/ChangeJournal.h"
 
 std::string RunningProgramPath()
 {
@@ -28,7 +28,7 @@ bool InstallSetupProgram(CSetupContext& context)
         return false;
     // The copy goes into a temporary file first; an earlier copy is set aside
     // (the undo puts it back) only once the new one is whole.
-    CUndoJournal& journal = context.Journal();
+    IChangeJournal& journal = context.Journal();
     const std::string temporary = folder + "\\setup.$$$";
     const bool earlierCopy = GetFileAttributesU(target) != INVALID_FILE_ATTRIBUTES;
     if (!(earlierCopy ? journal.NoteTemporaryFile(temporary) : journal.NoteNewFile(target, temporary)))

@@ -2,7 +2,7 @@
 #include <string>
 #include <vector>
 
-#include "install/BootReplacementQueue.h"
+#include "core/BootReplacementQueue.h"
 
 // Windows 9x's queue: each replacement becomes two "[rename]" lines with
 // short paths ("NUL=<target>", "<target>=<temporary file>"), which Commit

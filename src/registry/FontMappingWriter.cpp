@@ -2,9 +2,9 @@
 
 #include "core/SetupContext.h"
 #include "registry/FontMappingTables.h"
-#include "registry/RegistryKey.h"
+#include "framework/RegistryKey.h"
 #include "resources/resource.h"
-#include "undo/UndoJournal.h"
+#include "core/ChangeJournal.h"
 
 #include <string>
 

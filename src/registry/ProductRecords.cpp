@@ -5,10 +5,10 @@
 #include "core/SetupContext.h"
 #include "package/PackageFormat.h"
 #include "registry/FontMappingWriter.h"
-#include "registry/RegistryKey.h"
+#include "framework/RegistryKey.h"
 #include "registry/UninstallEntry.h"
 #include "resources/resource.h"
-#include "undo/UndoJournal.h"
+#include "core/ChangeJournal.h"
 
 void SetReportedValue(CSetupContext& context, CRegistryKey& key, const char* keyPath, const char* value,
                       const std::string& text)

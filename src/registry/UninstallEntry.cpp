@@ -5,10 +5,10 @@
 #include <cstdio>
 
 #include "core/SetupContext.h"
-#include "install/VersionData.h"
+#include "core/VersionData.h"
 #include "registry/ProductRecords.h"
-#include "registry/RegistryKey.h"
-#include "undo/UndoJournal.h"
+#include "framework/RegistryKey.h"
+#include "core/ChangeJournal.h"
 
 namespace
 {

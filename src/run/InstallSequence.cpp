@@ -3,7 +3,7 @@
 #include "core/Messages.h"
 #include "core/SetupContext.h"
 #include "framework/ResourceStrings.h"
-#include "install/FolderDaclWriter.h"
+#include "install/FolderRights.h"
 #include "install/FreeSpace.h"
 #include "install/OleRegistration.h"
 #include "install/PackageInstall.h"
@@ -14,20 +14,20 @@
 #include "resources/resource.h"
 #include "shell/InstallFolders.h"
 #include "shell/Shortcuts.h"
-#include "undo/UndoJournal.h"
+#include "run/RunParts.h"
 
 namespace
 {
 // Starts keeping the run's journal on disk, so that a run that is killed is
 // undone at the next start; false, after its message, when it cannot.
-bool BeginJournal(CSetupContext& context)
+bool BeginJournal(CSetupContext& context, CUndoJournal& journal)
 {
     CUndoJournal::RunInfo run;
     run.upgrade = context.m_bUpgrade;
     run.build = context.m_nInstalledBuild;
     run.installPath = context.m_strInstallPath;
     const std::string path = CUndoJournal::PathIn(context.m_strWindowsDir);
-    if (context.Journal().Begin(path, run))
+    if (journal.Begin(path, run))
         return true;
     const std::string reason = GetLastErrorText();
     context.ShowMessage(FormatResMessage(IDS_JOURNAL_FAILED, {path.c_str(), reason.c_str()}), MB_OK);
@@ -44,18 +44,18 @@ bool RunInstallSteps(CSetupContext& context)
 }
 } // namespace
 
-bool RunInstall(CSetupContext& context)
+bool RunInstall(CSetupContext& context, CRunParts& parts)
 {
     // Before anything is written: a file this Windows cannot run, or a drive
     // without room for the installation, stops it while nothing is changed.
-    if (!PlanPayload(context) || !CheckFreeSpace(context) || !BeginJournal(context))
+    if (!PlanPayload(context) || !CheckFreeSpace(context) || !BeginJournal(context, parts.Journal()))
         return false;
     if (!RunInstallSteps(context))
     {
-        UndoInstallation(context);
+        UndoInstallation(context, parts);
         return false;
     }
-    context.Journal().Commit(context);
+    parts.Journal().Commit(parts.Seams());
     SetFolderAccessRights(context);
     return true;
 }
@@ -81,11 +81,11 @@ std::string DescribeUndo(const CUndoJournal::RunInfo& run, const std::vector<std
     return FormatResMessage(IDS_UNDONE_UPGRADE, {build.c_str()});
 }
 
-void UndoInstallation(CSetupContext& context)
+void UndoInstallation(CSetupContext& context, CRunParts& parts)
 {
-    CUndoJournal& journal = context.Journal();
+    CUndoJournal& journal = parts.Journal();
     const CUndoJournal::RunInfo run = journal.Run();
-    const std::vector<std::string> failures = journal.Rollback(context);
+    const std::vector<std::string> failures = journal.Rollback(parts.Seams());
     // What was queued for the restart has been taken back with the rest.
     context.m_bRebootNeeded = false;
     context.ShowMessage(DescribeUndo(run, failures), MB_OK);

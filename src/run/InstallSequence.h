@@ -4,6 +4,7 @@
 
 #include "undo/UndoJournal.h"
 
+class CRunParts;
 class CSetupContext;
 
 // The install sequence: the check that the drives have room for it (before
@@ -17,14 +18,14 @@ class CSetupContext;
 // is undone and the run's end said (UndoInstallation). On success the journal
 // is committed: the earlier copies set aside go. The folder rights report
 // nothing and do not decide the result.
-bool RunInstall(CSetupContext& context);
+bool RunInstall(CSetupContext& context, CRunParts& parts);
 // The components stage: it announces itself and has nothing else to do.
 bool RegisterComponents(CSetupContext& context);
 
-// Undoes what the context's journal noted and shows (through the prompts,
+// Undoes what the run's journal noted and shows (through the prompts,
 // so also in the log) what is left: the earlier build as it was, nothing of a
 // new installation, or the items that could not be undone.
-void UndoInstallation(CSetupContext& context);
+void UndoInstallation(CSetupContext& context, CRunParts& parts);
 // The words after an undo of the run: "Lumiro (Build N) is as it was before"
 // for an upgrade, "nothing was left" for a new installation, or the list of
 // items that stay as the run left them.

@@ -3,7 +3,7 @@
 #include "core/SetupContext.h"
 #include "package/PackageFormat.h"
 #include "registry/ProductRecords.h"
-#include "registry/RegistryKey.h"
+#include "framework/RegistryKey.h"
 #include "shell/InstallPathCheck.h"
 
 bool FindInstalledCopyFolder(std::string& path)

@@ -9,14 +9,14 @@
 #include "resources/resource.h"
 #include "run/InstallLog.h"
 #include "run/InstallSequence.h"
-#include "undo/UndoJournal.h"
+#include "run/RunParts.h"
 
-void RecoverInterruptedRun(CSetupContext& context, CInstallLog& log)
+void RecoverInterruptedRun(CSetupContext& context, CRunParts& parts, CInstallLog& log)
 {
     const std::string path = CUndoJournal::PathIn(context.m_strWindowsDir);
     if (GetFileAttributesU(path) == INVALID_FILE_ATTRIBUTES)
         return;
-    CUndoJournal& journal = context.Journal();
+    CUndoJournal& journal = parts.Journal();
     if (!journal.Load(path))
     {
         // A journal that is no journal of ours cannot be undone; it goes, so
@@ -33,11 +33,11 @@ void RecoverInterruptedRun(CSetupContext& context, CInstallLog& log)
     {
         log.Write("The last run finished its installation but not its clean-up: the earlier copies it set aside "
                   "are deleted now.");
-        journal.Commit(context);
+        journal.Commit(parts.Seams());
         return;
     }
     log.Write("The last run was interrupted: its changes are undone from " + path + ".");
     const CUndoJournal::RunInfo run = journal.Run();
-    const std::vector<std::string> failures = journal.Rollback(context);
+    const std::vector<std::string> failures = journal.Rollback(parts.Seams());
     context.ShowMessage(LoadResString(IDS_RECOVERED) + DescribeUndo(run, failures), MB_OK);
 }

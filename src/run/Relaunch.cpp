@@ -5,7 +5,7 @@
 #include "core/SetupContext.h"
 #include "framework/Handles.h"
 #include "framework/SystemCalls.h"
-#include "install/BootReplacementQueue.h"
+#include "core/BootReplacementQueue.h"
 #include "resources/resource.h"
 #include "run/ExitCodes.h"
 #include "run/RunGuard.h"

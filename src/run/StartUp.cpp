@@ -6,7 +6,7 @@
 #include "core/SetupContext.h"
 #include "framework/Handles.h"
 #include "framework/SystemCalls.h"
-#include "registry/RegistryKey.h"
+#include "framework/RegistryKey.h"
 #include "install/SetupProgramCopy.h"
 #include "resources/resource.h"
 #include "run/ExitCodes.h"
@@ -108,7 +108,7 @@ bool RestartWindows(CSetupContext& context)
     return false;
 }
 
-bool PrepareRun(CSetupContext& context, const SetupOptions& options, CInstallLog& log, CRunGuard& guard,
+bool PrepareRun(CSetupContext& context, CRunParts& parts, const SetupOptions& options, CInstallLog& log, CRunGuard& guard,
                 int& exitCode)
 {
     exitCode = EXIT_FAILED;
@@ -132,7 +132,7 @@ bool PrepareRun(CSetupContext& context, const SetupOptions& options, CInstallLog
     // From here on this process does the run itself, alone: it holds the
     // guard, and no hand-over is pending. A run that was killed is undone
     // before this one does anything.
-    RecoverInterruptedRun(context, log);
+    RecoverInterruptedRun(context, parts, log);
     if (!CreateSecureKey(context))
     {
         log.Failure("Setup cannot create the key HKLM\\Software\\Secure\\Corvane: administrative rights are needed.");

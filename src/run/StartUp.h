@@ -3,6 +3,7 @@
 
 class CSetupContext;
 class CInstallLog;
+class CRunParts;
 class CRunGuard;
 struct SetupOptions;
 
@@ -34,5 +35,5 @@ bool RestartWindows(CSetupContext& context);
 // of the setup, the hand-over to a copy in the temporary folder (which does
 // the run, and whose exit code ends this one); then the secure key. False
 // when this run is over: exitCode tells how it ended.
-bool PrepareRun(CSetupContext& context, const SetupOptions& options, CInstallLog& log, CRunGuard& guard,
+bool PrepareRun(CSetupContext& context, CRunParts& parts, const SetupOptions& options, CInstallLog& log, CRunGuard& guard,
                 int& exitCode);

@@ -19,7 +19,7 @@
 
 namespace
 {
-int Install(CSetupContext& context, const SetupOptions& options, CInstallLog& log)
+int Install(CSetupContext& context, CRunParts& parts, const SetupOptions& options, CInstallLog& log)
 {
     const InstalledCopy copy = FindInstalledCopy();
     const std::string build = std::to_string(copy.build);
@@ -56,7 +56,7 @@ int Install(CSetupContext& context, const SetupOptions& options, CInstallLog& lo
     }
     log.Write("Install path: " + context.m_strInstallPath);
 
-    if (!RunInstall(context))
+    if (!RunInstall(context, parts))
         return context.m_bReplaceCancelled ? EXIT_LEFT : EXIT_FAILED;
     if (context.m_bRebootNeeded)
     {
@@ -80,7 +80,7 @@ int Uninstall(CSetupContext& context, CInstallLog& log)
 }
 } // namespace
 
-int RunUnattended(CSetupContext& context, const SetupOptions& options, CInstallLog& log)
+int RunUnattended(CSetupContext& context, CRunParts& parts, const SetupOptions& options, CInstallLog& log)
 {
     // Nobody sees the run: every message and question is answered with its
     // default button and written to the log.
@@ -94,8 +94,8 @@ int RunUnattended(CSetupContext& context, const SetupOptions& options, CInstallL
 
     int exitCode = EXIT_FAILED;
     CRunGuard guard; // held until the run's end
-    if (PrepareRun(context, options, log, guard, exitCode))
-        exitCode = options.uninstall ? Uninstall(context, log) : Install(context, options, log);
+    if (PrepareRun(context, parts, options, log, guard, exitCode))
+        exitCode = options.uninstall ? Uninstall(context, log) : Install(context, parts, options, log);
 
     context.SetPrompts(nullptr);
     context.SetProgress(nullptr);

@@ -2,6 +2,7 @@
 
 class CSetupContext;
 class CInstallLog;
+class CRunParts;
 struct SetupOptions;
 
 // A whole run without any window or question (/S): installation (or, with
@@ -14,4 +15,4 @@ struct SetupOptions;
 //   1603  failed: the first failure's message is in the log;
 //   1618  another setup is running: nothing is changed;
 //   1638  a newer build is installed: nothing is changed.
-int RunUnattended(CSetupContext& context, const SetupOptions& options, CInstallLog& log);
+int RunUnattended(CSetupContext& context, CRunParts& parts, const SetupOptions& options, CInstallLog& log);

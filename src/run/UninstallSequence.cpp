@@ -5,7 +5,7 @@
 #include "framework/ResourceStrings.h"
 #include "install/TreeRemoval.h"
 #include "registry/ProductRecords.h"
-#include "registry/RegistryKey.h"
+#include "framework/RegistryKey.h"
 #include "resources/resource.h"
 #include "shell/InstallPathCheck.h"
 #include "shell/Shortcuts.h"

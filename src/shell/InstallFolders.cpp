@@ -6,7 +6,7 @@
 #include "core/SetupContext.h"
 #include "framework/SystemCalls.h"
 #include "resources/resource.h"
-#include "undo/UndoJournal.h"
+#include "core/ChangeJournal.h"
 
 #include <cstring>
 #include <vector>

@@ -14,7 +14,7 @@
 #include "framework/ResourceStrings.h"
 #include "framework/SystemCalls.h"
 #include "resources/resource.h"
-#include "undo/UndoJournal.h"
+#include "core/ChangeJournal.h"
 
 namespace
 {
@@ -110,7 +110,7 @@ bool CreateShortcut(CSetupContext& context, const std::string& folder)
     const std::string link = LinkPath(folder);
     // An earlier link is set aside, not overwritten, so that an undo can put
     // it back.
-    CUndoJournal& journal = context.Journal();
+    IChangeJournal& journal = context.Journal();
     if (journal.PrepareToWrite(link) && SaveShellLink(link, target, LoadResString(IDS_SHORTCUT_NAME)))
     {
         context.Events().LinkCreated(link, target);

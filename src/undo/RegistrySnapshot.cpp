@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "registry/RegistryKey.h"
+#include "framework/RegistryKey.h"
 #include "undo/JournalFile.h"
 
 namespace

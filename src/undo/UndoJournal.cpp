@@ -3,11 +3,12 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "core/BootReplacementQueue.h"
+#include "core/ControlRegistrar.h"
+#include "core/InstallEvents.h"
+#include "core/InstallProgress.h"
 #include "core/Messages.h"
-#include "core/SetupContext.h"
 #include "framework/SystemCalls.h"
-#include "install/BootReplacementQueue.h"
-#include "install/OleRegistration.h"
 #include "resources/resource.h"
 #include "undo/RegistrySnapshot.h"
 
@@ -68,7 +69,7 @@ std::string FolderOf(const std::string& path)
 // What one rollback collects on its way back.
 struct RollbackState
 {
-    CSetupContext& context;
+    const UndoSeams& seams;
     bool nt;
     // Targets whose note of a new file was cancelled later in the run.
     std::set<std::string> cancelled;
@@ -80,12 +81,12 @@ struct RollbackState
     std::vector<std::string> reregister;
     std::vector<std::string> failures;
 
-    void Undone(const std::string& what) { context.Events().ChangeUndone(what); }
+    void Undone(const std::string& what) { seams.events.ChangeUndone(what); }
     // The item that stays as the run left it: the line says which and where.
     void FailedWith(UINT messageId, const std::vector<const char*>& args)
     {
         failures.push_back(FormatResMessage(messageId, args));
-        context.Events().UndoFailed(failures.back());
+        seams.events.UndoFailed(failures.back());
     }
     void Failed(UINT messageId, const std::string& item)
     {
@@ -125,7 +126,7 @@ void UndoRecord(const JournalRecord& record, RollbackState& state)
         }
         else if (!cancelled && PathExistsU(target))
         {
-            state.context.Progress().SetStatusText(target);
+            state.seams.progress.SetStatusText(target);
             if (RemoveFile(target))
                 state.Undone("file removed: " + target);
             else
@@ -147,7 +148,7 @@ void UndoRecord(const JournalRecord& record, RollbackState& state)
         // No set-aside file (the rename never happened), or another's.
         if (state.takenAsides.count(aside) || !PathExistsU(aside))
             return;
-        state.context.Progress().SetStatusText(target);
+        state.seams.progress.SetStatusText(target);
         if (PutBack(aside, target, state.nt))
         {
             if (!f[2].empty())
@@ -187,7 +188,7 @@ void UndoRecord(const JournalRecord& record, RollbackState& state)
     }
     else if (kind == BOOT && f.size() == 2)
     {
-        if (state.context.BootQueue().Withdraw(f[0], f[1]))
+        if (state.seams.queue.Withdraw(f[0], f[1]))
             state.Undone("replacement at the next start of Windows withdrawn: " + f[1]);
         else
             state.Failed(IDS_UNDO_REPLACEMENT_STAYS, f[1]);
@@ -204,7 +205,7 @@ void UndoRecord(const JournalRecord& record, RollbackState& state)
             return;
         if (PathExistsU(f[0]))
         {
-            if (UnregisterServerModule(f[0]) == ServerCallResult::Done)
+            if (state.seams.controls.Unregister(f[0]) == ServerCallResult::Done)
                 state.Undone("OLE control unregistered: " + f[0]);
             else
                 state.FailedWith(IDS_UNDO_CONTROL_STAYS, {f[0].c_str()});
@@ -402,12 +403,12 @@ bool CUndoJournal::MadeFile(const std::string& path) const
     return made;
 }
 
-void CUndoJournal::Commit(CSetupContext& context)
+void CUndoJournal::Commit(const UndoSeams& seams)
 {
     // From here on the run counts as done, also for a next start that finds
     // this journal: it only finishes the deletions below.
     Note({COMMIT, {}}, true);
-    IBootReplacementQueue& queue = context.BootQueue();
+    IBootReplacementQueue& queue = seams.queue;
     std::set<std::string> taken;
     for (const JournalRecord& record : m_records)
         if (record.kind == ASIDE_TAKEN && record.fields.size() == 1)
@@ -421,23 +422,23 @@ void CUndoJournal::Commit(CSetupContext& context)
         // A set-aside program that is still running (or a library still
         // loaded) goes at the next start of Windows.
         if (!RemoveFile(aside) && queue.QueueDeletion(aside))
-            context.Events().DeletionQueued(aside);
+            seams.events.DeletionQueued(aside);
     }
     if (queue.HasPending())
         queue.Commit();
     Forget();
 }
 
-std::vector<std::string> CUndoJournal::Rollback(CSetupContext& context)
+std::vector<std::string> CUndoJournal::Rollback(const UndoSeams& seams)
 {
-    RollbackState state{context, m_bNT, {}, {}, {}, {}, {}};
+    RollbackState state{seams, m_bNT, {}, {}, {}, {}, {}};
     for (auto record = m_records.rbegin(); record != m_records.rend(); ++record)
         UndoRecord(*record, state);
     for (const std::string& control : state.reregister)
     {
         if (!PathExistsU(control))
             continue;
-        if (RegisterServerModule(control) == ServerCallResult::Done)
+        if (seams.controls.Register(control) == ServerCallResult::Done)
             state.Undone("OLE control registered again: " + control);
         else
             state.FailedWith(IDS_UNDO_CONTROL_NOT_REGISTERED, {control.c_str()});
@@ -455,29 +456,4 @@ void CUndoJournal::Forget()
     m_strLoadedPath.clear();
     m_records.clear();
     m_savedKeys.clear();
-}
-
-std::string JournalFailureMessage(CSetupContext& context)
-{
-    const std::string reason = GetLastErrorText();
-    const std::string& path = context.Journal().Path();
-    return FormatResMessage(IDS_JOURNAL_FAILED, {path.c_str(), reason.c_str()});
-}
-
-bool ShowJournalFailure(CSetupContext& context)
-{
-    context.ShowMessage(JournalFailureMessage(context), MB_OK);
-    return false;
-}
-
-bool NoteFolderMade(CSetupContext& context, const std::string& folder)
-{
-    if (!context.Journal().NoteFolderMade(folder))
-    {
-        ShowJournalFailure(context);
-        RemoveDirectoryU(folder);
-        return false;
-    }
-    context.Events().FolderMade(folder);
-    return true;
 }

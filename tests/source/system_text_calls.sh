@@ -13,7 +13,7 @@ cd "${1:?source folder}" || exit 2
 # The layer: the conversions and the wrappers, the registry wrapper (each
 # call in its wide and its ANSI form) and the tree removal's walk for
 # Windows 9x, which has only the ANSI calls.
-boundary='^(src/portable/SystemText_win32\.cpp|src/portable/ErrorText_win32\.cpp|src/framework/SystemCalls\.cpp|src/registry/RegistryKey\.cpp|src/install/TreeRemoval\.cpp):'
+boundary='^(src/portable/SystemText_win32\.cpp|src/portable/ErrorText_win32\.cpp|src/framework/SystemCalls\.cpp|src/framework/RegistryKey\.cpp|src/install/TreeRemoval\.cpp):'
 # ANSI calls that take no text of a user's: a resource or an icon by its
 # number, a window's long values, messages without text, the version, an
 # access list of SIDs, a constant privilege or module name.

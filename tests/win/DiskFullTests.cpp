@@ -59,7 +59,7 @@ protected:
 
     CScratchFolder scratch;
     const std::string folder = "X:\\lumiro";
-    CSetupContext context;
+    CTestContext context;
     CScriptedPrompts prompts;
 };
 } // namespace

@@ -59,6 +59,7 @@ protected:
         context.SetPrompts(&prompts);
         context.SetProgress(&progress);
         context.m_strWindowsDir = windows.Path();
+        context.SetBootQueue(&queue);
         context.m_strSourceDir = scratch / "media\\";
         ::CreateDirectoryA((scratch / "media").c_str(), nullptr);
         ::CreateDirectoryA(folder.c_str(), nullptr);
@@ -87,9 +88,8 @@ protected:
                FileWriteResult::Failed;
     }
 
-    // The "[rename]" lines waiting in the platform's queue, which the context
-    // makes (for its Windows folder) at its first use.
-    std::vector<std::string>& Lines() { return dynamic_cast<CWininitQueue&>(context.BootQueue()).m_arrBootRenames; }
+    // The "[rename]" lines waiting in the queue of Windows 9x.
+    std::vector<std::string>& Lines() { return queue.m_arrBootRenames; }
 
     void Package(const std::string& name, const std::vector<TestEntry>& entries)
     {
@@ -109,7 +109,8 @@ protected:
     CScratchFolder scratch;
     CScratchFolder windows;
     const std::string folder = scratch / "Lumiro Programs";
-    CSetupContext context;
+    CTestContext context;
+    CWininitQueue queue{windows.Path()};
     CScriptedPrompts prompts;
     CRecordingProgress progress;
     CPackageFile package;
@@ -360,6 +361,7 @@ TEST_F(Win9xWriterTest, WininitThatCannotBeWrittenIsReportedAndStopsTheInstallat
     const std::string target = folder + "\\HeldLibrary.dll";
     ASSERT_TRUE(WriteTextFile(target, OLD_CONTENTS));
     context.m_strWindowsDir = scratch / "No Windows Folder";
+    queue = CWininitQueue(context.m_strWindowsDir);
     Package("APPS_95.PKG", {FileEntry(L"HeldLibrary.dll", NEW_CONTENTS)});
     prompts.replaceAnswers = {ReplaceAnswer::Yes};
     CFileHolder holder;
@@ -393,7 +395,7 @@ TEST_F(Win9xWriterTest, TargetThatMayBeRenamedIsSetAsideAndPutBackByAnUndo)
     EXPECT_TRUE(Lines().empty());
     EXPECT_EQ(FilesMatching(folder, "$old*.tmp").size(), 1u);
     holder.Release();
-    EXPECT_EQ(context.Journal().Rollback(context), std::vector<std::string>{});
+    EXPECT_EQ(context.Rollback(), std::vector<std::string>{});
 
     EXPECT_TRUE(prompts.shown.empty());
     EXPECT_EQ(ReadTextFile(target), OLD_CONTENTS);
@@ -418,7 +420,7 @@ TEST_F(Win9xWriterTest, AnUndoTakesTheLinesOfAHeldFileBackOutOfWininit)
     ASSERT_FALSE(shortTarget.empty());
     ASSERT_NE(Wininit().find("NUL=" + shortTarget), std::string::npos);
 
-    EXPECT_EQ(context.Journal().Rollback(context), std::vector<std::string>{});
+    EXPECT_EQ(context.Rollback(), std::vector<std::string>{});
     EXPECT_EQ(Wininit(), "[rename]\r\nNUL=C:\\OTHER.TMP\r\n[later]\r\nx=1\r\n");
     EXPECT_EQ(ReadTextFile(target), OLD_CONTENTS);
     EXPECT_TRUE(TemporaryFiles(folder).empty());

@@ -10,7 +10,7 @@
 #include "TestPackages.h"
 #include "TestSupport.h"
 #include "core/SetupContext.h"
-#include "install/BootReplacementQueue.h"
+#include "core/BootReplacementQueue.h"
 #include "install/FileWriter.h"
 #include "undo/UndoJournal.h"
 #include "package/PackageFile.h"
@@ -41,7 +41,7 @@ protected:
     }
 
     CScratchFolder scratch;
-    CSetupContext context;
+    CTestContext context;
     CScriptedPrompts prompts;
     CPackageFile package;
     std::string packagePath;
@@ -234,7 +234,7 @@ TEST_F(FileWriterTest, TargetInUseThatMayBeRenamedIsSetAsideAndReplacedAtOnce)
             ASSERT_TRUE(holder.Hold(asidePath, CFileHolder::Sharing::None));
         }
 
-        context.Journal().Commit(context);
+        context.Commit();
         const std::vector<std::string> after = ReadPendingRenames();
         WritePendingRenames(before);
         holder.Release();
@@ -278,7 +278,7 @@ TEST_F(FileWriterTest, AnUndoLeavesEveryTargetAsItWas)
     ASSERT_TRUE(Write(2, held));
     ASSERT_EQ(ReadPendingRenames().size(), before.size() + 2);
     ASSERT_EQ(ReadTextFile(replaced), NEW_CONTENTS);
-    const std::vector<std::string> failures = context.Journal().Rollback(context);
+    const std::vector<std::string> failures = context.Rollback();
     const std::vector<std::string> after = ReadPendingRenames();
     WritePendingRenames(before);
     holder.Release();

@@ -14,7 +14,7 @@
 #include "TestSupport.h"
 #include "core/Platform.h"
 #include "core/SetupContext.h"
-#include "install/FolderDaclWriter.h"
+#include "install/FolderRights.h"
 
 namespace
 {
@@ -109,7 +109,7 @@ protected:
     }
 
     CScratchFolder scratch{"rights"};
-    CSetupContext context;
+    CTestContext context;
     CRecordingDaclWriter writer;
 };
 } // namespace

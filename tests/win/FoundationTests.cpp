@@ -14,9 +14,9 @@
 #include "core/SetupContext.h"
 #include "framework/OleSession.h"
 #include "framework/ResourceStrings.h"
-#include "install/FolderDaclWriter.h"
+#include "core/FolderDaclWriter.h"
 #include "package/PackageFile.h"
-#include "registry/RegistryKey.h"
+#include "framework/RegistryKey.h"
 #include "registry/UninstallEntry.h"
 #include "resources/resource.h"
 #include "run/InstallSequence.h"
@@ -96,7 +96,7 @@ TEST(Platform, IsWindowsNtFollowsThePlatformTheSystemReports)
 
 TEST(Platform, FoldersAreTheProgramsOwnTheWindowsAndTheSystemFolder)
 {
-    CSetupContext context;
+    CTestContext context;
     ASSERT_TRUE(DetermineFolders(context));
     char module[MAX_PATH];
     const std::string modulePath(module, ::GetModuleFileNameA(nullptr, module, MAX_PATH));
@@ -118,7 +118,7 @@ TEST(Platform, FolderThatDoesNotFitItsBufferEndsTheRunWithAMessage)
     const DWORD moduleLength = ::GetModuleFileNameA(nullptr, module, MAX_PATH);
     for (const DWORD bufferLength : {DWORD(3), moduleLength})
     {
-        CSetupContext context;
+        CTestContext context;
         CScriptedPrompts prompts;
         context.SetPrompts(&prompts);
         EXPECT_FALSE(DetermineFolders(context, bufferLength));
@@ -140,7 +140,7 @@ protected:
     }
 
     CScratchFolder scratch;
-    CSetupContext context;
+    CTestContext context;
     CScriptedPrompts prompts;
     CRecordingProgress progress;
 };
@@ -220,7 +220,7 @@ TEST_F(InstallFoldersTest, InstallSequenceStopsAtStepOneWhenAFolderFails)
     const std::string folder = scratch / "file\\Lumiro";
     context.m_strInstallPath = folder;
     DetermineFolders(context);
-    EXPECT_FALSE(RunInstall(context));
+    EXPECT_FALSE(RunInstall(context, context.Parts()));
     EXPECT_EQ(progress.stage, "Creating folders");
     EXPECT_EQ(progress.stages, std::vector<std::string>{"Creating folders"});
     ASSERT_EQ(prompts.shown.size(), 2u);
@@ -343,7 +343,7 @@ protected:
 
     COleSession ole;
     CScratchFolder scratch{"sequence"};
-    CSetupContext context;
+    CTestContext context;
     CScriptedPrompts prompts;
     CRecordingProgress progress;
     CRefusingDaclWriter rights;
@@ -359,7 +359,7 @@ TEST_F(InstallSequenceTest, RunsTheStepsInOrderAndARefusedFolderRightDoesNotFail
     ASSERT_TRUE(::CopyFileA(FixtureFile("payload\\APPS_NT\\UiCtlsU.ocx").c_str(),
                             (scratch / "Lumiro\\Programs\\UiCtlsU.ocx").c_str(), FALSE));
 
-    ASSERT_TRUE(RunInstall(context));
+    ASSERT_TRUE(RunInstall(context, context.Parts()));
     EXPECT_EQ(progress.stages,
               (std::vector<std::string>{"Creating folders", "Installing files", "Configuring software.",
                                         "Creating shortcuts", "Registering components", "Registering OLE Controls"}));
@@ -381,7 +381,7 @@ TEST_F(InstallSequenceTest, AControlThatFailsToRegisterEndsTheSequenceAfterItsMe
     const std::string journal = CUndoJournal::PathIn(context.m_strWindowsDir);
     const std::string desktopLink = ShellFolder(CSIDL_COMMON_DESKTOPDIRECTORY) + "\\Lumiro.lnk";
     ::DeleteFileA(desktopLink.c_str());
-    EXPECT_FALSE(RunInstall(context));
+    EXPECT_FALSE(RunInstall(context, context.Parts()));
     EXPECT_FALSE(CRegistryKey().Open(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, KEY_READ)) << "no entry for a failed installation";
     EXPECT_EQ(progress.stage, "Registering OLE Controls");
     ASSERT_EQ(prompts.shown.size(), 2u);

@@ -48,7 +48,7 @@ protected:
     }
 
     CScratchFolder scratch;
-    CSetupContext context;
+    CTestContext context;
     CScriptedPrompts prompts;
     CRecordingProgress progress;
 };
@@ -154,7 +154,7 @@ TEST_F(SmallDriveTest, ADestinationWithoutRoomStopsTheInstallationBeforeAnything
         const ULONGLONG needed =
             onInstallFolder ? Clusters(large) + Clusters(3) + Clusters(program) : Clusters(large);
 
-        EXPECT_FALSE(RunInstall(context));
+        EXPECT_FALSE(RunInstall(context, context.Parts()));
 
         ASSERT_EQ(prompts.shown.size(), 1u);
         EXPECT_EQ(prompts.shown[0].text, RefusalText(onInstallFolder ? c.installPath : c.systemDir, needed));

@@ -33,7 +33,7 @@ protected:
     std::string PlatformControl() const { return programs + (RunsAsNt() ? "\\UiCtlsU.ocx" : "\\UiCtlsA.ocx"); }
 
     CScratchFolder scratch{"ole"};
-    CSetupContext context;
+    CTestContext context;
     CScriptedPrompts prompts;
     CRecordingProgress progress;
     const std::string programs = scratch / "Lumiro\\Programs";

@@ -42,7 +42,7 @@ protected:
     }
 
     CScratchFolder scratch;
-    CSetupContext context;
+    CTestContext context;
     CScriptedPrompts prompts;
     CRecordingProgress progress;
 };

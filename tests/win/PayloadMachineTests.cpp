@@ -172,7 +172,7 @@ protected:
     }
 
     CScratchFolder scratch{"plan"};
-    CSetupContext context;
+    CTestContext context;
     CScriptedPrompts prompts;
     const std::string folder32 = SystemFolderFor(ImageMachine::X86);
     const std::string folder64 = SystemFolderFor(ImageMachine::X64);
@@ -240,7 +240,7 @@ TEST_F(PayloadPlanTest, PackagesThatCannotBeReadAreLeftToTheStepsThatInstallThem
 TEST(OtherBitnessControlTest, RegistersThroughItsKindsRegsvr32OrFailsWithNothingToUnregister)
 {
     CScratchFolder scratch("ole-other");
-    CSetupContext context;
+    CTestContext context;
     CScriptedPrompts prompts;
     CRecordingEvents events;
     context.SetPrompts(&prompts);
@@ -266,6 +266,6 @@ TEST(OtherBitnessControlTest, RegistersThroughItsKindsRegsvr32OrFailsWithNothing
     EXPECT_FALSE(RegisterOleControls(context));
     ASSERT_EQ(prompts.shown.size(), 1u);
     EXPECT_EQ(prompts.shown[0].text, "Failed to register OLE control \"" + control + "\"");
-    EXPECT_TRUE(context.Journal().Rollback(context).empty());
+    EXPECT_TRUE(context.Rollback().empty());
     EXPECT_TRUE(events.notUndone.empty());
 }

@@ -14,7 +14,7 @@
 #include "registry/FontMappingWriter.h"
 #include "registry/FontMappingTables.h"
 #include "registry/ProductRecords.h"
-#include "registry/RegistryKey.h"
+#include "framework/RegistryKey.h"
 #include "registry/UninstallEntry.h"
 
 namespace
@@ -87,7 +87,7 @@ protected:
 
     std::string installPath = "D:\\Programs\\Lumiro";
     CRecordingProgress progress;
-    CSetupContext context;
+    CTestContext context;
 };
 } // namespace
 

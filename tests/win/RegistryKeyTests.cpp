@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "TestSupport.h"
-#include "registry/RegistryKey.h"
+#include "framework/RegistryKey.h"
 
 namespace
 {

@@ -84,7 +84,7 @@ protected:
     static bool Written(const std::string& target) { return ReadTextFile(target) == NEW_CONTENTS; }
 
     CScratchFolder scratch;
-    CSetupContext context;
+    CTestContext context;
     CScriptedPrompts prompts;
     int packages = 0;
     FileOutcome lastOutcome = FileOutcome::Failed;
@@ -291,7 +291,7 @@ TEST_F(ReplaceDecisionTest, CancelStopsThePackageAndYesToAllCarriesIntoTheNextPa
 
     // A new run: No keeps d.dll and goes on, Cancel at e.dll ends the walk
     // before f.dll, which is never written.
-    CSetupContext run;
+    CTestContext run;
     CScriptedPrompts runPrompts;
     run.SetPrompts(&runPrompts);
     run.SetProgress(&progress);

@@ -10,7 +10,7 @@
 #include "app/DlgInstalling.h"
 #include "core/SetupContext.h"
 #include "registry/ProductRecords.h"
-#include "registry/RegistryKey.h"
+#include "framework/RegistryKey.h"
 #include "resources/resource.h"
 #include "ui/DlgInstallPath.h"
 #include "ui/DlgLicense.h"
@@ -110,7 +110,7 @@ protected:
         ASSERT_TRUE(WriteTextFile(folder + "\\Programs\\" + name, "MZ"));
     }
 
-    CSetupContext context;
+    CTestContext context;
     CScriptedPrompts prompts;
 };
 

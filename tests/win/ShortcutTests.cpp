@@ -88,7 +88,7 @@ protected:
 
     COleSession ole;
     CScratchFolder scratch{"shortcuts"};
-    CSetupContext context;
+    CTestContext context;
     CScriptedPrompts prompts;
     CRecordingProgress progress;
     std::vector<std::string> links;      // Programs menu, desktop: where this platform keeps them

@@ -12,7 +12,7 @@
 #include "TestSupport.h"
 #include "framework/Handles.h"
 #include "framework/SystemCalls.h"
-#include "registry/RegistryKey.h"
+#include "framework/RegistryKey.h"
 #include "shell/InstallPathCheck.h"
 
 namespace

@@ -5,7 +5,7 @@
 #include "framework/Handles.h"
 #include "framework/ResourceStrings.h"
 #include "framework/SystemCalls.h"
-#include "registry/RegistryKey.h"
+#include "framework/RegistryKey.h"
 
 #include <gtest/gtest.h>
 

@@ -10,7 +10,9 @@
 #include "core/InstallEvents.h"
 #include "core/InstallProgress.h"
 #include "core/UserPrompts.h"
-#include "install/BootReplacementQueue.h"
+#include "core/BootReplacementQueue.h"
+#include "core/SetupContext.h"
+#include "run/RunParts.h"
 
 // Records every change of the progress window's two lines.
 class CRecordingProgress : public IInstallProgress
@@ -153,3 +155,20 @@ bool FolderExists(const std::string& path);
 // Writes a file with the given contents; false on failure.
 bool WriteTextFile(const std::string& path, const std::string& contents);
 std::string ReadTextFile(const std::string& path);
+
+// A run's context with the objects a run is put together with (the journal,
+// the platform's queue, the folder-rights writer, the control registrar), for
+// a test to run steps and sequences on; a test may set stand-ins over them.
+class CTestContext : public CSetupContext
+{
+public:
+    CTestContext() : m_parts(*this) {}
+
+    CRunParts& Parts() { return m_parts; }
+    CUndoJournal& UndoJournal() { return m_parts.Journal(); }
+    std::vector<std::string> Rollback() { return m_parts.Journal().Rollback(m_parts.Seams()); }
+    void Commit() { m_parts.Journal().Commit(m_parts.Seams()); }
+
+private:
+    CRunParts m_parts;
+};

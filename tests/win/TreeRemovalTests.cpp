@@ -29,7 +29,7 @@ protected:
     }
 
     CScratchFolder scratch;
-    CSetupContext context;
+    CTestContext context;
     CScriptedPrompts prompts;
 };
 

@@ -8,7 +8,7 @@
 #include "TestPackages.h"
 #include "TestSupport.h"
 #include "core/SetupContext.h"
-#include "registry/RegistryKey.h"
+#include "framework/RegistryKey.h"
 #include "undo/JournalFile.h"
 #include "undo/RegistrySnapshot.h"
 #include "undo/UndoJournal.h"
@@ -71,7 +71,7 @@ protected:
     ~UndoJournalTest() override { DeleteRegistryTree(HKEY_LOCAL_MACHINE, SCRATCH_KEY); }
 
     CScratchFolder scratch;
-    CSetupContext context;
+    CTestContext context;
     CRecordingEvents events;
 };
 } // namespace
@@ -181,8 +181,8 @@ TEST_F(UndoJournalTest, AJournalReadBackUndoesAKilledRunOrFinishesACommittedOne)
         ASSERT_TRUE(WriteTextFile(replaced, "earlier"));
         SetString(SCRATCH_KEY, "Kept", "earlier");
         {
-            CSetupContext run;
-            CUndoJournal& journal = run.Journal();
+            CTestContext run;
+            CUndoJournal& journal = run.UndoJournal();
             ASSERT_TRUE(journal.Begin(journalPath, {true, 2092, "C:\\Lumiro"}));
             ASSERT_TRUE(::CreateDirectoryA(folder.c_str(), nullptr));
             ASSERT_TRUE(journal.NoteFolderMade(folder));
@@ -195,7 +195,7 @@ TEST_F(UndoJournalTest, AJournalReadBackUndoesAKilledRunOrFinishesACommittedOne)
             SetString(SCRATCH_KEY, "Kept", "changed");
             SetString(std::string(SCRATCH_KEY) + "\\Below", "New", "new");
             if (committed)
-                journal.Commit(run);
+                journal.Commit(run.Parts().Seams());
             else
                 ASSERT_TRUE(CopyFileA(journalPath.c_str(), (journalPath + ".left").c_str(), FALSE));
         }
@@ -208,7 +208,7 @@ TEST_F(UndoJournalTest, AJournalReadBackUndoesAKilledRunOrFinishesACommittedOne)
             EXPECT_FALSE(next.Committed());
             EXPECT_TRUE(next.Run().upgrade);
             EXPECT_EQ(next.Run().build, 2092u);
-            EXPECT_EQ(next.Rollback(context), std::vector<std::string>{});
+            EXPECT_EQ(next.Rollback(context.Parts().Seams()), std::vector<std::string>{});
             EXPECT_FALSE(FolderExists(folder));
             EXPECT_EQ(ReadTextFile(replaced), "earlier");
             CRegistryKey key;
@@ -236,7 +236,7 @@ TEST_F(UndoJournalTest, AnItemThatCannotBeUndoneIsNamedWithWhereItIsAndTheRestIs
     const std::string replaced = scratch / "replaced.txt";
     const std::string made = scratch / "made.txt";
     ASSERT_TRUE(WriteTextFile(replaced, "earlier"));
-    CUndoJournal& journal = context.Journal();
+    CUndoJournal& journal = context.UndoJournal();
     ASSERT_TRUE(journal.NoteNewFile(made));
     ASSERT_TRUE(WriteTextFile(made, "new"));
     std::string aside;
@@ -246,7 +246,7 @@ TEST_F(UndoJournalTest, AnItemThatCannotBeUndoneIsNamedWithWhereItIsAndTheRestIs
     CFileHolder holder;
     ASSERT_TRUE(holder.Hold(replaced));
 
-    const std::vector<std::string> failures = journal.Rollback(context);
+    const std::vector<std::string> failures = journal.Rollback(context.Parts().Seams());
     holder.Release();
     ASSERT_EQ(failures.size(), 1u);
     EXPECT_EQ(failures[0].rfind("\"" + replaced + "\" could not be put back; its earlier version is kept as \"" +

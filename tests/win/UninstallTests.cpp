@@ -14,7 +14,7 @@
 #include "core/SetupContext.h"
 #include "framework/Handles.h"
 #include "registry/ProductRecords.h"
-#include "registry/RegistryKey.h"
+#include "framework/RegistryKey.h"
 #include "resources/resource.h"
 
 namespace
@@ -75,7 +75,7 @@ protected:
     CScratchFolder scratch;
     // The application whose main window the uninstall window becomes.
     CSetupVantrelApp app;
-    CSetupContext context;
+    CTestContext context;
     CLogReadingPrompts prompts;
 };
 } // namespace

@@ -4,7 +4,7 @@
 
 #include "TestSupport.h"
 #include "framework/Handles.h"
-#include "install/VersionData.h"
+#include "core/VersionData.h"
 
 namespace
 {

@@ -40,7 +40,7 @@ protected:
     CScratchFolder windows;
     // Windows 9x's queue on the scratch Windows folder.
     CWininitQueue queue;
-    CSetupContext context;
+    CTestContext context;
     CScriptedPrompts prompts;
 };
 

@@ -13,6 +13,7 @@
 #include "run/InstallLog.h"
 #include "run/InstallSequence.h"
 #include "run/RunGuard.h"
+#include "run/RunParts.h"
 #include "run/SetupOptions.h"
 #include "run/StartUp.h"
 #include "run/UnattendedRun.h"
@@ -60,7 +61,9 @@ BOOL CSetupVantrelApp::InitInstance()
     OpenLog(log, options, windows);
     LogStart(log, commandLine);
 
+    // The run's composition: its context and the objects wired into it.
     CSetupContext context;
+    CRunParts parts(context);
     if (!options.Valid())
     {
         // /? or a switch not understood: the list of switches, shown only
@@ -74,11 +77,11 @@ BOOL CSetupVantrelApp::InitInstance()
     }
     else if (options.silent)
     {
-        m_nExitCode = RunUnattended(context, options, log);
+        m_nExitCode = RunUnattended(context, parts, options, log);
     }
     else
     {
-        m_nExitCode = RunWithWindows(context, options, log);
+        m_nExitCode = RunWithWindows(context, parts, options, log);
     }
     log.Exit(m_nExitCode);
     return m_nExitCode == EXIT_DONE || m_nExitCode == EXIT_RESTART_NEEDED ? TRUE : FALSE;
@@ -104,7 +107,8 @@ void CSetupVantrelApp::OpenLog(CInstallLog& log, const SetupOptions& options, IU
     log.Open(options.hasLog ? options.log : defaultPath);
 }
 
-int CSetupVantrelApp::RunWithWindows(CSetupContext& context, const SetupOptions& options, CInstallLog& log)
+int CSetupVantrelApp::RunWithWindows(CSetupContext& context, CRunParts& parts, const SetupOptions& options,
+                                     CInstallLog& log)
 {
     CWindowPrompts windows;
     CLoggingPrompts prompts(windows, log, true);
@@ -114,7 +118,7 @@ int CSetupVantrelApp::RunWithWindows(CSetupContext& context, const SetupOptions&
     // Held until the run's end: no other setup runs meanwhile.
     CRunGuard guard;
     int exitCode = EXIT_FAILED;
-    if (!PrepareRun(context, options, log, guard, exitCode))
+    if (!PrepareRun(context, parts, options, log, guard, exitCode))
         return exitCode;
 
     // /UNINSTALL goes straight to the uninstall window.
@@ -125,7 +129,7 @@ int CSetupVantrelApp::RunWithWindows(CSetupContext& context, const SetupOptions&
         return UninstallExitCode(RunUninstall(context, &log));
 
     log.Write("Install path: " + context.m_strInstallPath);
-    if (!InstallInProgressWindow(context, log))
+    if (!InstallInProgressWindow(context, parts, log))
         return context.m_bReplaceCancelled ? EXIT_LEFT : EXIT_FAILED;
     return FinishInstallation(context, options);
 }
@@ -156,7 +160,7 @@ CSetupVantrelApp::SetupChoice CSetupVantrelApp::ChooseInstallation(CSetupContext
     return SetupChoice::Install;
 }
 
-bool CSetupVantrelApp::InstallInProgressWindow(CSetupContext& context, CInstallLog& log)
+bool CSetupVantrelApp::InstallInProgressWindow(CSetupContext& context, CRunParts& parts, CInstallLog& log)
 {
     DLG_Installing window;
     if (!window.Create(nullptr))
@@ -168,7 +172,7 @@ bool CSetupVantrelApp::InstallInProgressWindow(CSetupContext& context, CInstallL
     CLoggingProgress progress(window, log);
     context.SetProgress(&progress);
 
-    const bool installed = RunInstall(context);
+    const bool installed = RunInstall(context, parts);
 
     // What follows (the completion message, the restart question) is owned
     // by the active window, not by the progress window that is going away.

@@ -7,6 +7,7 @@
 
 class CSetupContext;
 class CInstallLog;
+class CRunParts;
 class IUserPrompts;
 struct SetupOptions;
 
@@ -34,13 +35,13 @@ private:
         Uninstall,
     };
     // The run with windows; returns the exit code.
-    int RunWithWindows(CSetupContext& context, const SetupOptions& options, CInstallLog& log);
+    int RunWithWindows(CSetupContext& context, CRunParts& parts, const SetupOptions& options, CInstallLog& log);
     // The main dialog and, for a new installation, the licence agreement and
     // the install-path dialog (preset with /DIR when given).
     SetupChoice ChooseInstallation(CSetupContext& context, const SetupOptions& options);
     // Runs the install sequence in the progress window; false when the
     // window cannot be made or a step failed (it showed why).
-    bool InstallInProgressWindow(CSetupContext& context, CInstallLog& log);
+    bool InstallInProgressWindow(CSetupContext& context, CRunParts& parts, CInstallLog& log);
     // The end of a successful installation: the restart question (not with
     // /NORESTART) or the completion message; returns the exit code.
     int FinishInstallation(CSetupContext& context, const SetupOptions& options);

@@ -8,7 +8,7 @@
 #include "framework/SystemCalls.h"
 #include "package/PackageFormat.h"
 #include "registry/ProductRecords.h"
-#include "registry/RegistryKey.h"
+#include "framework/RegistryKey.h"
 #include "resources/resource.h"
 #include "run/InstalledCopy.h"
 

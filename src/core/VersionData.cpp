@@ -1,4 +1,4 @@
-#include "install/VersionData.h"
+#include "core/VersionData.h"
 
 #include <cstdio>
 #include <cstring>

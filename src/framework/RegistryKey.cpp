@@ -1,4 +1,4 @@
-#include "registry/RegistryKey.h"
+#include "framework/RegistryKey.h"
 
 #include "framework/SystemLibrary.h"
 #include "portable/SystemText.h"

@@ -1,4 +1,4 @@
-#include "install/BootReplacementQueue.h"
+#include "install/DelayedMoveQueue.h"
 
 #include <windows.h>
 
@@ -6,7 +6,7 @@
 
 #include "framework/SystemCalls.h"
 #include "install/WininitRenames.h"
-#include "registry/RegistryKey.h"
+#include "framework/RegistryKey.h"
 
 namespace
 {

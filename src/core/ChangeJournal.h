@@ -1,0 +1,71 @@
+#pragma once
+#include <string>
+
+class CSetupContext;
+
+// What a run changes on the machine, noted before each change is made, so
+// that a run that fails, is cancelled or is killed can be undone. The steps
+// note their changes through this seam; the undo journal (src/undo) keeps
+// the notes and undoes them.
+class IChangeJournal
+{
+public:
+    virtual ~IChangeJournal() = default;
+
+    // A temporary file the run made: deleted on undo.
+    virtual bool NoteTemporaryFile(const std::string& temp) = 0;
+    // A file the run is about to make at target, by renaming temp there (or
+    // directly, when temp is ""). On undo temp is deleted when it is still
+    // there; otherwise target is, unless CancelNewFile followed.
+    virtual bool NoteNewFile(const std::string& target, const std::string& temp = std::string()) = 0;
+    // target was there after all: the rename did not happen, and the note of
+    // NoteNewFile no longer stands.
+    virtual bool CancelNewFile(const std::string& target) = 0;
+    // Renames the existing file target aside in its folder, where it stays
+    // until the run ends (its new name in aside, when given); false, with the
+    // reason as the last error, when it cannot be renamed (in use, for
+    // instance): target is then untouched.
+    virtual bool SetAside(const std::string& target, std::string* aside = nullptr) = 0;
+    // Before a file is written at target by a call that overwrites (the
+    // shell's links, a copy): an existing file is set aside, a missing one
+    // noted as new. False, with the reason as the last error, when it cannot
+    // be set aside or a folder stands there.
+    virtual bool PrepareToWrite(const std::string& target) = 0;
+    // A folder the run made (noted right after it was made).
+    virtual bool NoteFolderMade(const std::string& folder) = 0;
+    // A registry key below HKEY_LOCAL_MACHINE that the run is about to write
+    // or delete: its tree as it is now is kept, the first time in the run
+    // (also for a key below one kept already). False, with the registry's
+    // error as the last error, when it cannot be read.
+    virtual bool SaveRegistryKey(const std::string& subKey) = 0;
+    // The replacement of target by temp that the run queues for the next
+    // start of Windows: withdrawn on undo.
+    virtual bool NoteBootReplacement(const std::string& temp, const std::string& target) = 0;
+    // The OLE control at path about to register itself: unregistered on
+    // undo, and registered again once everything else is undone when its
+    // file was there before the run.
+    virtual bool NoteControlRegistration(const std::string& path) = 0;
+    // The registration noted last never ran (the control could not be
+    // loaded): there is nothing of it to unregister.
+    virtual bool CancelControlRegistration(const std::string& path) = 0;
+
+    // Whether the run made the file at path itself (noted as new).
+    virtual bool MadeFile(const std::string& path) const = 0;
+    // Whether a note could not be written to the journal file (the run then
+    // stops: what it would change could not be undone).
+    virtual bool Failed() const = 0;
+
+    // The journal's file, for messages ("" while it is kept in memory).
+    virtual const std::string& Path() const = 0;
+};
+
+// The message that a note could not be written to the journal (20174, with
+// the reason of the last error); ShowJournalFailure shows it and gives false:
+// the change the note was for is not made, and the installation stops.
+std::string JournalFailureMessage(CSetupContext& context);
+bool ShowJournalFailure(CSetupContext& context);
+
+// After the run made a folder: notes it in the journal and tells the
+// context's events. When the note cannot be written the folder goes again,
+// the failure is shown, and the result is false.
+bool NoteFolderMade(CSetupContext& context, const std::string& folder);
