@@ -3,40 +3,15 @@
 
 #include <new>
 
-#include "framework/SystemLibrary.h"
+#include "framework/SlimSync.h"
 #include "package/FileIo.h"
 
-namespace
-{
-// The slim lock and condition variables, taken from kernel32 at run time: a
-// static import would keep the setup from loading on Windows 9x and XP.
-struct SyncFunctions
-{
-    void(WINAPI* acquire)(PSRWLOCK);
-    void(WINAPI* release)(PSRWLOCK);
-    BOOL(WINAPI* sleep)(PCONDITION_VARIABLE, PSRWLOCK, DWORD, ULONG);
-    void(WINAPI* wake)(PCONDITION_VARIABLE);
-
-    bool Available() const { return acquire && release && sleep && wake; }
-};
-
-const SyncFunctions& Sync()
-{
-    static const SyncFunctions functions = {
-        Kernel32Function<void(WINAPI*)(PSRWLOCK)>("AcquireSRWLockExclusive"),
-        Kernel32Function<void(WINAPI*)(PSRWLOCK)>("ReleaseSRWLockExclusive"),
-        Kernel32Function<BOOL(WINAPI*)(PCONDITION_VARIABLE, PSRWLOCK, DWORD, ULONG)>("SleepConditionVariableSRW"),
-        Kernel32Function<void(WINAPI*)(PCONDITION_VARIABLE)>("WakeConditionVariable"),
-    };
-    return functions;
-}
-} // namespace
 
 CWriteBehindSink::~CWriteBehindSink() { Finish(); }
 
 bool CWriteBehindSink::Start()
 {
-    if (!Sync().Available())
+    if (!CSlimSync::Available())
     {
         ::SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
         return false;
@@ -53,10 +28,9 @@ bool CWriteBehindSink::Start()
 
 void CWriteBehindSink::WaitForFreeSlot()
 {
-    Sync().acquire(&m_lock);
+    CSlimSync::CLock lock(m_lock);
     while (m_nFilled == SLOTS)
-        Sync().sleep(&m_slotFreed, &m_lock, INFINITE, 0);
-    Sync().release(&m_lock);
+        lock.Wait(m_slotFreed);
 }
 
 void CWriteBehindSink::HandOver(DWORD nCount)
@@ -64,10 +38,11 @@ void CWriteBehindSink::HandOver(DWORD nCount)
     m_arrCounts[m_nSlot] = nCount;
     m_bLent = false;
     m_nSlot = (m_nSlot + 1) % SLOTS;
-    Sync().acquire(&m_lock);
-    ++m_nFilled;
-    Sync().release(&m_lock);
-    Sync().wake(&m_slotFilled);
+    {
+        CSlimSync::CLock lock(m_lock);
+        ++m_nFilled;
+    }
+    CSlimSync::WakeOne(m_slotFilled);
 }
 
 BYTE* CWriteBehindSink::LendBuffer(DWORD& nSize)
@@ -126,10 +101,11 @@ void CWriteBehindSink::WriteLoop()
 {
     for (int slot = 0;; slot = (slot + 1) % SLOTS)
     {
-        Sync().acquire(&m_lock);
-        while (m_nFilled == 0)
-            Sync().sleep(&m_slotFilled, &m_lock, INFINITE, 0);
-        Sync().release(&m_lock);
+        {
+            CSlimSync::CLock lock(m_lock);
+            while (m_nFilled == 0)
+                lock.Wait(m_slotFilled);
+        }
         const DWORD count = m_arrCounts[slot];
         if (count == 0)
             return;
@@ -139,9 +115,10 @@ void CWriteBehindSink::WriteLoop()
             const DWORD error = ::GetLastError();
             ::InterlockedExchange(&m_nError, static_cast<LONG>(error ? error : ERROR_WRITE_FAULT));
         }
-        Sync().acquire(&m_lock);
-        --m_nFilled;
-        Sync().release(&m_lock);
-        Sync().wake(&m_slotFreed);
+        {
+            CSlimSync::CLock lock(m_lock);
+            --m_nFilled;
+        }
+        CSlimSync::WakeOne(m_slotFreed);
     }
 }
