@@ -1,4 +1,6 @@
 #pragma once
+#include <windows.h>
+
 #include <string>
 
 class CSetupContext;
@@ -54,6 +56,22 @@ public:
     // Whether a note could not be written to the journal file (the run then
     // stops: what it would change could not be undone).
     virtual bool Failed() const = 0;
+
+    // ---- Files the run writes itself ----
+    // A new file the run is about to create at target (refusing a file that
+    // is there), and then, once it has, that the file is the run's own: an
+    // undo deletes it (and one left empty by a run killed in between).
+    virtual bool NoteCreate(const std::string& target) = 0;
+    virtual bool NoteCreated(const std::string& target) = 0;
+    // Keeps the earlier contents of the existing small file at target, open
+    // as file (for reading; from its start, at most limit bytes), with its
+    // times, to be written back over it on undo. Not flushed: nothing may
+    // overwrite the file before Sync has made the kept contents durable.
+    virtual bool SaveContents(const std::string& target, HANDLE file, DWORD limit, const FILETIME& creation,
+                              const FILETIME& lastWrite) = 0;
+    // Makes every note and every kept contents so far durable, with one
+    // flush of each file: the group commit of a batch of changes.
+    virtual bool Sync() = 0;
 
     // The journal's file, for messages ("" while it is kept in memory).
     virtual const std::string& Path() const = 0;

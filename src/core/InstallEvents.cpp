@@ -12,6 +12,7 @@ const char* DescribeFileOutcome(FileOutcome outcome)
     case FileOutcome::KeptCancelled: return "kept (answered Cancel)";
     case FileOutcome::QueuedForRestart: return "queued for restart";
     case FileOutcome::Failed: return "failed";
+    case FileOutcome::Deferred: return "to be replaced";
     }
     return "failed";
 }

@@ -12,6 +12,7 @@ enum class FileOutcome
     KeptCancelled,      // ... or Cancel: the installation stops
     QueuedForRestart,   // the target is in use: replaced at the next start of Windows
     Failed,             // not installed; the reason was shown
+    Deferred,           // to be replaced with its batch: its outcome comes then
 };
 
 // The words for an outcome, as the log writes them ("written new", "kept

@@ -31,6 +31,13 @@ public:
     bool NoteBootReplacement(const std::string&, const std::string&) override { return Refuse(); }
     bool NoteControlRegistration(const std::string&) override { return Refuse(); }
     bool CancelControlRegistration(const std::string&) override { return Refuse(); }
+    bool NoteCreate(const std::string&) override { return Refuse(); }
+    bool NoteCreated(const std::string&) override { return Refuse(); }
+    bool SaveContents(const std::string&, HANDLE, DWORD, const FILETIME&, const FILETIME&) override
+    {
+        return Refuse();
+    }
+    bool Sync() override { return Refuse(); }
     bool MadeFile(const std::string&) const override { return false; }
     bool Failed() const override { return true; }
     const std::string& Path() const override { return m_strPath; }

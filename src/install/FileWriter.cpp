@@ -15,6 +15,7 @@
 #include "framework/SystemCalls.h"
 #include "framework/SystemLibrary.h"
 #include "core/BootReplacementQueue.h"
+#include "install/DurableWrites.h"
 #include "install/WriteBehind.h"
 #include "package/PackageFile.h"
 #include "resources/resource.h"
@@ -161,17 +162,66 @@ void CFileWriter::ShowFailure(const std::string& text)
 FileWriteResult CFileWriter::WriteFileFromPackage(CPackageFile& package, const CPackageCatalogEntry& entry,
                                                   int index, const std::string& targetPath)
 {
-    return Write(package, entry, index, targetPath, true);
+    return Write(package, entry, index, targetPath);
 }
 
 FileWriteResult CFileWriter::WriteNewFileFromPackage(CPackageFile& package, const CPackageCatalogEntry& entry,
                                                      int index, const std::string& targetPath)
 {
-    return Write(package, entry, index, targetPath, false);
+    IChangeJournal& journal = m_context.Journal();
+    // Written under its own name, without a temporary file and its rename:
+    // the journal knows of it before it exists (and, once it does, that it
+    // is the run's), so an undo or the next start after a kill removes it,
+    // half-written or whole.
+    if (!journal.NoteCreate(targetPath))
+    {
+        ShowFailure(JournalFailureMessage(m_context));
+        return FileWriteResult::Failed;
+    }
+    unique_hfile file(CreateFileU(targetPath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file)
+    {
+        const DWORD error = ::GetLastError();
+        // There after all (made since the caller looked): decided on again.
+        if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS)
+            return FileWriteResult::TargetExists;
+        const std::string reason = GetLastErrorText();
+        ShowFailure(FormatResMessage(IDS_FILE_CREATE_FAILED, {targetPath.c_str(), reason.c_str()}));
+        return FileWriteResult::Failed;
+    }
+    auto fail = [&](UINT messageId) {
+        const std::string reason = GetLastErrorText();
+        file.reset();
+        // Nothing half-written stays.
+        DeleteFileU(targetPath.c_str());
+        ShowFailure(FormatResMessage(messageId, {reason.c_str()}));
+        return FileWriteResult::Failed;
+    };
+    if (!journal.NoteCreated(targetPath))
+    {
+        file.reset();
+        DeleteFileU(targetPath.c_str());
+        ShowFailure(JournalFailureMessage(m_context));
+        return FileWriteResult::Failed;
+    }
+    if (!ExtractEntry(package, entry, index, file.get()))
+        return fail(IsDiskFull(::GetLastError()) ? IDS_FILE_WRITE_FAILED : IDS_PACKAGE_READ_FAILED);
+    const PackageFileInfo info = entry.GetFileInfo();
+    if (!::SetFileTime(file.get(), &info.ftCreation, nullptr, &info.ftLastWrite))
+        return fail(IDS_FILE_WRITE_FAILED);
+    Finished(std::move(file), targetPath);
+    return FileWriteResult::Written;
+}
+
+void CFileWriter::Finished(unique_hfile file, const std::string& path)
+{
+    if (m_pDurable)
+        m_pDurable->Hand(std::move(file), path);
 }
 
 FileWriteResult CFileWriter::Write(CPackageFile& package, const CPackageCatalogEntry& entry, int index,
-                                   const std::string& targetPath, bool mayReplace)
+                                   const std::string& targetPath)
 {
     IChangeJournal& journal = m_context.Journal();
     std::string tempPath;
@@ -183,9 +233,10 @@ FileWriteResult CFileWriter::Write(CPackageFile& package, const CPackageCatalogE
         return FileWriteResult::Failed;
     }
 
-    // The journal's note that the temporary file becomes the target, taken
-    // back once it turns out that it does not: an undo must never delete a
-    // target that was there before the run.
+    // The journal's note that the temporary file becomes the target, made
+    // only where the target turns out to be gone; taken back if it does not
+    // take the name: an undo must never delete a target that was there
+    // before the run.
     bool newTargetNoted = false;
     auto dropNewTarget = [&] {
         if (newTargetNoted && journal.CancelNewFile(targetPath))
@@ -210,12 +261,9 @@ FileWriteResult CFileWriter::Write(CPackageFile& package, const CPackageCatalogE
     };
 
     // Noted before a byte of it is written, so that an undo (also one at the
-    // next start, after the run was killed) removes it: as the new target it
-    // becomes, or, where the caller found a target to replace, as a
-    // temporary file (the target is set aside below).
-    if (!(mayReplace ? journal.NoteTemporaryFile(tempPath) : journal.NoteNewFile(targetPath, tempPath)))
+    // next start, after the run was killed) removes it.
+    if (!journal.NoteTemporaryFile(tempPath))
         return failWith(JournalFailureMessage(m_context));
-    newTargetNoted = !mayReplace;
 
     if (!ExtractEntry(package, entry, index, file.get()))
         return fail(IsDiskFull(::GetLastError()) ? IDS_FILE_WRITE_FAILED : IDS_PACKAGE_READ_FAILED);
@@ -225,42 +273,25 @@ FileWriteResult CFileWriter::Write(CPackageFile& package, const CPackageCatalogE
 
     // Gives the temporary file the target's name where no file has it, never
     // replacing one: through the open handle where the system can (under
-    // Wine that saves a search of the folder for the source), else by name.
-    // No flush is owed before: a target that existed stays whole aside until
-    // the run ends, and a run cut short, even by a power cut, is undone from
-    // the journal, its new files with it.
+    // Wine that saves a search of the folder for the source), else by name,
+    // once it is on the disk. No flush is owed before: the earlier target
+    // stays whole aside until the run ends, and a run cut short, even by a
+    // power cut, is undone from the journal.
     const SetFileInformationByHandleProc renameThroughHandle =
         m_context.IsNT() && IsAbsoluteDrivePath(targetPath) ? RenameThroughHandleFunction() : nullptr;
     auto takeTargetName = [&] {
-        bool renamed;
         if (renameThroughHandle)
         {
-            renamed = RenameOpenFile(renameThroughHandle, file.get(), targetPath);
+            if (!RenameOpenFile(renameThroughHandle, file.get(), targetPath))
+                return false;
+            Finished(std::move(file), targetPath);
+            return true;
         }
-        else
-        {
-            file.reset();
-            renamed = MoveFileU(tempPath, targetPath) != FALSE;
-        }
-        const DWORD error = ::GetLastError();
+        if (m_pDurable)
+            ::FlushFileBuffers(file.get());
         file.reset();
-        ::SetLastError(error);
-        return renamed;
+        return MoveFileU(tempPath, targetPath) != FALSE;
     };
-
-    if (!mayReplace)
-    {
-        if (takeTargetName())
-            return FileWriteResult::Written;
-        if (::GetLastError() != ERROR_ALREADY_EXISTS)
-            return fail(IDS_RENAME_FAILED);
-        // The target appeared after the caller found it absent: it is no new
-        // file of the run's, and the caller decides again.
-        if (!dropNewTarget())
-            return failWith(JournalFailureMessage(m_context));
-        DeleteFileU(tempPath.c_str());
-        return FileWriteResult::TargetExists;
-    }
 
     // The existing target is set aside in its folder, where it stays until
     // the run ends (an undo puts it back), and the new file takes its name.

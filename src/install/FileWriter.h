@@ -1,9 +1,12 @@
 #pragma once
 #include <string>
 
+#include "framework/Handles.h"
+
 class CSetupContext;
 class CPackageFile;
 class CPackageCatalogEntry;
+class CDurableWrites;
 
 // How writing one file ended.
 enum class FileWriteResult
@@ -14,23 +17,31 @@ enum class FileWriteResult
     TargetExists, // (a new file only) the target appeared before the rename
 };
 
-// Writes package entries to files: the data go into a new temporary file in
-// the target's own folder, which takes the entry's time stamps and only then
-// the target's name. A target that cannot be replaced (in use) is queued for
+// Writes package entries to files, each with the entry's time stamps: a new
+// file under its own name, a replacement into a new temporary file in the
+// target's own folder that takes the target's name once the target is set
+// aside. A target that cannot be replaced (in use) is queued for
 // the next start of Windows through the context's boot-time queue. Every
 // failure is shown through the context's prompts, and no temporary file of a
 // failed write stays.
 class CFileWriter
 {
 public:
-    explicit CFileWriter(CSetupContext& context) : m_context(context) {}
+    // Each file written whole goes to durable, when given, to be on the disk
+    // before the run is committed.
+    explicit CFileWriter(CSetupContext& context, CDurableWrites* durable = nullptr)
+        : m_context(context), m_pDurable(durable)
+    {
+    }
 
-    // Writes the entry over whatever the target is.
+    // Writes the entry over whatever the target is: into a temporary file
+    // that takes the target's name once the target is set aside.
     FileWriteResult WriteFileFromPackage(CPackageFile& package, const CPackageCatalogEntry& entry, int index,
                                          const std::string& targetPath);
-    // Writes a file whose target was found absent: as WriteFileFromPackage,
-    // but a target that exists by the time of the rename is left alone and
-    // reported, so that the replace decision is made for it.
+    // Writes a file whose target was found absent, under the target's own
+    // name (the journal notes it before it is made and once it is); a target
+    // that exists by then is left alone and reported, so that the replace
+    // decision is made for it.
     FileWriteResult WriteNewFileFromPackage(CPackageFile& package, const CPackageCatalogEntry& entry, int index,
                                             const std::string& targetPath);
     // Queues the temporary file to replace the target at the next start of
@@ -43,10 +54,13 @@ public:
 
 private:
     FileWriteResult Write(CPackageFile& package, const CPackageCatalogEntry& entry, int index,
-                          const std::string& targetPath, bool mayReplace);
+                          const std::string& targetPath);
+    // A file written whole: to be made durable, or closed.
+    void Finished(unique_hfile file, const std::string& path);
     // Shows a failure and keeps its text.
     void ShowFailure(const std::string& text);
 
     CSetupContext& m_context;
+    CDurableWrites* m_pDurable;
     std::string m_strLastFailure;
 };

@@ -73,35 +73,69 @@ CFolderNames::Listing& CFolderNames::ListingOf(const std::string& folder)
         if (!UpperAscii(data.name, upper))
         {
             listing.names.clear();
+            listing.files.clear();
             return listing;
         }
-        listing.names.insert(upper);
+        const size_t index = listing.files.size();
+        listing.files.push_back({data.name, data.attributes, data.size, data.creation, data.lastWrite});
+        listing.names.emplace(upper, index);
         if (!data.shortName.empty() && UpperAscii(data.shortName, upper))
-            listing.names.insert(upper);
+            listing.names.emplace(upper, index);
     } while (FindNextFileU(find.get(), data));
     listing.complete = ::GetLastError() == ERROR_NO_MORE_FILES;
     if (!listing.complete)
+    {
         listing.names.clear();
+        listing.files.clear();
+    }
     return listing;
 }
 
-bool CFolderNames::MayExist(const std::string& path)
+CFolderNames::Answer CFolderNames::Look(const std::string& path, ListedFile& file)
 {
     std::string folder, name, upper;
-    if (!SplitPath(path, folder, name) || !IsPlainName(name) || !UpperAscii(name, upper))
-        return true;
+    if (!SplitPath(path, folder, name) || !UpperAscii(name, upper))
+        return Answer::Unknown;
     const Listing& listing = ListingOf(folder);
-    return !listing.complete || listing.names.count(upper) != 0;
+    if (!listing.complete)
+        return Answer::Unknown;
+    const auto found = listing.names.find(upper);
+    if (found != listing.names.end())
+    {
+        file = listing.files[found->second];
+        return Answer::Present;
+    }
+    // A name the system may take for another one is absent only by a test
+    // on the disk.
+    return IsPlainName(name) ? Answer::Absent : Answer::Unknown;
 }
 
 void CFolderNames::Add(const std::string& path)
+{
+    ListedFile file;
+    std::string folder;
+    SplitPath(path, folder, file.name);
+    file.attributes = FILE_ATTRIBUTE_NORMAL;
+    Add(path, file);
+}
+
+void CFolderNames::Add(const std::string& path, const ListedFile& file)
 {
     std::string folder, name, upper;
     if (!SplitPath(path, folder, name) || !UpperAscii(name, upper))
         return;
     const auto found = m_folders.find(FolderKey(folder));
-    if (found != m_folders.end() && found->second.complete)
-        found->second.names.insert(upper);
+    if (found == m_folders.end() || !found->second.complete)
+        return;
+    Listing& listing = found->second;
+    const auto known = listing.names.find(upper);
+    if (known != listing.names.end())
+    {
+        listing.files[known->second] = file;
+        return;
+    }
+    listing.names.emplace(upper, listing.files.size());
+    listing.files.push_back(file);
 }
 
 void CFolderNames::Clear() { m_folders.clear(); }

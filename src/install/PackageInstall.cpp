@@ -98,6 +98,9 @@ public:
     // Installs the entry below destination (with its trailing backslash).
     // False when the installation is to stop; the reason was shown.
     bool InstallEntry(int index, const CPackageCatalogEntry& entry, const std::string& destination);
+    // The end of the package: the replacements waiting are written and
+    // every file is on the disk; false after its message.
+    bool Finish() { return m_installer.FinishPackage(); }
 
 private:
     bool CreateEntryFolders(const std::string& destination, const std::string& name, bool wholeName);
@@ -261,6 +264,11 @@ bool InstallPackage(CSetupContext& context, const std::string& packageName, cons
         relay.CatchUp(entriesEnd);
     }
     package.Close();
+    if (!walk.Finish())
+    {
+        context.BootQueue().Discard();
+        return false;
+    }
     relay.CatchUp(FileSize(path));
 
     // The package's replacements that wait for its end (WININIT.INI on

@@ -4,8 +4,11 @@
 #include <string>
 
 #include "core/InstallEvents.h"
+#include "framework/Handles.h"
+#include "install/DurableWrites.h"
 #include "install/FileWriter.h"
 #include "install/FolderNames.h"
+#include "install/ReplacementBatch.h"
 
 class CSetupContext;
 class CPackageFile;
@@ -19,39 +22,60 @@ class CPackageCatalogEntry;
 class CFileInstaller
 {
 public:
-    explicit CFileInstaller(CSetupContext& context) : m_context(context), m_writer(context) {}
+    explicit CFileInstaller(CSetupContext& context)
+        : m_context(context), m_writer(context, &m_durable), m_batch(context, m_durable)
+    {
+    }
 
     // Installs the entry at the target path, or keeps what is there; the
-    // outcome says which. The installation goes on unless it is Failed (the
-    // reason was shown) or KeptCancelled.
+    // outcome says which (Deferred: it is replaced with its batch, which
+    // reports it). The installation goes on unless it is Failed (the reason
+    // was shown) or KeptCancelled.
     FileOutcome InstallFileFromPackage(CPackageFile& package, const CPackageCatalogEntry& entry, int index,
                                        const std::string& targetPath);
-    // Asks whether an existing file without version information is replaced
-    // by the entry; true to replace. False keeps the file; the installation
-    // stops when the context's m_bReplaceCancelled has been set.
+    // Asks whether an existing file without version information (last
+    // written at lastWrite) is replaced by the entry; true to replace. False
+    // keeps the file; the installation stops when the context's
+    // m_bReplaceCancelled has been set.
+    bool AskReplaceFile(const CPackageCatalogEntry& entry, const std::string& targetPath, const FILETIME& lastWrite);
+    // The same, the last-write time read from the disk (a failure to read it
+    // is shown, and the question asked with the zero date).
     bool AskReplaceFile(const CPackageCatalogEntry& entry, const std::string& targetPath);
 
     // A new package: the listings of its folders are read afresh.
     void StartPackage() { m_folderNames.Clear(); }
     // Records that a folder now exists, for a listing already read.
     void NoteFolder(const std::string& path) { m_folderNames.Add(path); }
+    // The end of a package: the replacements waiting are written and every
+    // file written is on the disk. False, after its message, when not.
+    bool FinishPackage();
 
     CFileWriter& Writer() { return m_writer; }
 
 private:
     FileOutcome Decide(CPackageFile& package, const CPackageCatalogEntry& entry, int index,
-                       const std::string& targetPath);
-    // Writes over an existing target: replaced, queued or failed.
+                       const std::string& requestedPath);
+    // Writes over the existing target (open as file, when it could be opened
+    // for writing): in place with a batch, or set aside by the writer.
     FileOutcome Replace(CPackageFile& package, const CPackageCatalogEntry& entry, int index,
-                        const std::string& targetPath);
+                        const std::string& targetPath, unique_hfile file, const ListedFile& existing);
+    // What the disk says of a path the listing cannot answer for.
+    CFolderNames::Answer LookOnDisk(const std::string& path, ListedFile& file);
+    bool FailWith(const std::string& message);
 
     CSetupContext& m_context;
+    CDurableWrites m_durable;
     CFileWriter m_writer;
+    CReplacementBatch m_batch;
     // Listings of the destination folders for the existence test; emptied
     // at the start of every package.
     CFolderNames m_folderNames;
+    // The target as the disk names it (its long name), for the outcome.
+    std::string m_strTarget;
     // The message shown for a failure the decision itself found.
     std::string m_strFailure;
+    // Whether the outcome was reported already (by the batch).
+    bool m_bReported = false;
 };
 
 // Whether the installation goes on after a file's outcome.

@@ -19,6 +19,16 @@
 
 namespace
 {
+// The answers of nobody: every message box its default button, and the
+// replace question, whose default is Yes, answered Yes to all at its first
+// asking, so that every later file without version information is replaced
+// without a question.
+class CUnattendedAnswers : public CDefaultAnswerPrompts
+{
+public:
+    ReplaceAnswer AskReplaceFile(const std::string&) override { return ReplaceAnswer::YesToAll; }
+};
+
 int Install(CSetupContext& context, CRunParts& parts, const SetupOptions& options, CInstallLog& log)
 {
     const InstalledCopy copy = FindInstalledCopy();
@@ -84,7 +94,7 @@ int RunUnattended(CSetupContext& context, CRunParts& parts, const SetupOptions& 
 {
     // Nobody sees the run: every message and question is answered with its
     // default button and written to the log.
-    CDefaultAnswerPrompts answers;
+    CUnattendedAnswers answers;
     CLoggingPrompts prompts(answers, log, false);
     CNoProgress nobody;
     CLoggingProgress progress(nobody, log);

@@ -34,6 +34,8 @@ public:
     // Appends the record; false, with the reason as the last error, when it
     // could not be written (or, for a durable one, flushed).
     bool Append(const JournalRecord& record, bool durable);
+    // Flushes what was appended to the disk.
+    bool Flush() { return ::FlushFileBuffers(m_file.get()) != FALSE; }
     // Closes and deletes the journal; false when it could not be deleted.
     bool Remove();
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 
 #include "core/BootReplacementQueue.h"
 #include "core/ControlRegistrar.h"
@@ -30,6 +31,54 @@ constexpr char CONTROL[] = "control";
 // A registration that never ran: nothing of it to unregister.
 constexpr char CONTROL_NOT_RUN[] = "control-not-run";
 constexpr char COMMIT[] = "commit";
+// A file the run creates itself, before and after it has.
+constexpr char CREATE[] = "create";
+constexpr char CREATED[] = "created";
+// The undo data file, and a file's earlier contents kept in it.
+constexpr char DATA[] = "data";
+constexpr char CONTENTS[] = "contents";
+
+std::string TimeText(const FILETIME& time)
+{
+    return std::to_string((static_cast<ULONGLONG>(time.dwHighDateTime) << 32) | time.dwLowDateTime);
+}
+
+FILETIME TimeOf(const std::string& text)
+{
+    const ULONGLONG value = std::strtoull(text.c_str(), nullptr, 10);
+    return FILETIME{static_cast<DWORD>(value & 0xFFFFFFFF), static_cast<DWORD>(value >> 32)};
+}
+
+// The undo data's file beside the journal.
+std::string DataPathOf(const std::string& journalPath)
+{
+    const std::string suffix = ".journal";
+    if (journalPath.size() > suffix.size() &&
+        journalPath.compare(journalPath.size() - suffix.size(), suffix.size(), suffix) == 0)
+        return journalPath.substr(0, journalPath.size() - suffix.size()) + ".undo";
+    return journalPath + ".undo";
+}
+
+// Writes bytes over the whole of the file at path (made when it is missing),
+// with its times as they were.
+bool WriteBack(const std::string& path, const std::string& bytes, const FILETIME& creation,
+               const FILETIME& lastWrite)
+{
+    const unique_hfile file(CreateFileU(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
+        return false;
+    DWORD written = 0;
+    if (!bytes.empty() &&
+        !::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr))
+        return false;
+    if (written != bytes.size())
+    {
+        ::SetLastError(ERROR_WRITE_FAULT);
+        return false;
+    }
+    return ::SetEndOfFile(file.get()) && ::SetFileTime(file.get(), &creation, nullptr, &lastWrite);
+}
 
 bool IsGone(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
 
@@ -69,12 +118,24 @@ std::string FolderOf(const std::string& path)
 // What one rollback collects on its way back.
 struct RollbackState
 {
+    RollbackState(const UndoSeams& undoSeams, bool isNT, const CUndoData& undoData,
+                  std::function<std::string(const std::string&)> nameAside)
+        : seams(undoSeams), nt(isNT), data(undoData), asideName(std::move(nameAside))
+    {
+    }
+
     const UndoSeams& seams;
     bool nt;
+    // The undo data of the run, and how a file that cannot take its earlier
+    // contents back gets a name beside it for them.
+    const CUndoData& data;
+    std::function<std::string(const std::string&)> asideName;
     // Targets whose note of a new file was cancelled later in the run.
     std::set<std::string> cancelled;
     // Set-aside names that were other files' (their notes are void).
     std::set<std::string> takenAsides;
+    // Targets the run created itself.
+    std::set<std::string> created;
     // Controls whose registration never ran.
     std::set<std::string> controlsNotRun;
     // Controls to register again once their earlier files are back.
@@ -132,6 +193,55 @@ void UndoRecord(const JournalRecord& record, RollbackState& state)
             else
                 state.Failed(IDS_UNDO_FILE_STAYS, target);
         }
+    }
+    else if (kind == CREATED && f.size() == 1)
+    {
+        state.created.insert(f[0]);
+    }
+    else if (kind == CREATE && f.size() == 1)
+    {
+        const std::string& target = f[0];
+        const bool cancelled = state.cancelled.erase(target) != 0;
+        const bool created = state.created.erase(target) != 0;
+        // Without its second note the file may be another's that turned up
+        // first: only an empty one, as the run leaves it right after
+        // creating it, is taken for the run's.
+        WIN32_FILE_ATTRIBUTE_DATA info;
+        const bool empty = GetFileAttributesExU(target, info) && info.nFileSizeHigh == 0 && info.nFileSizeLow == 0 &&
+                           !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+        if (!cancelled && (created ? PathExistsU(target) : empty))
+        {
+            state.seams.progress.SetStatusText(target);
+            if (RemoveFile(target))
+                state.Undone("file removed: " + target);
+            else
+                state.Failed(IDS_UNDO_FILE_STAYS, target);
+        }
+    }
+    else if (kind == CONTENTS && f.size() == 6)
+    {
+        const std::string& target = f[0];
+        SavedBytes saved;
+        saved.offset = std::strtoull(f[1].c_str(), nullptr, 10);
+        saved.length = std::strtoul(f[2].c_str(), nullptr, 10);
+        saved.crc = std::strtoul(f[3].c_str(), nullptr, 16);
+        std::string bytes;
+        // Contents a power cut took before they were flushed: the file was
+        // never overwritten, since nothing is before its batch is flushed.
+        if (!state.data.Read(saved, bytes))
+            return;
+        state.seams.progress.SetStatusText(target);
+        if (WriteBack(target, bytes, TimeOf(f[4]), TimeOf(f[5])))
+        {
+            state.Undone("file put back: " + target);
+            return;
+        }
+        const std::string reason = ReasonText();
+        const std::string aside = state.asideName(target);
+        if (WriteBack(aside, bytes, TimeOf(f[4]), TimeOf(f[5])))
+            state.FailedWith(IDS_UNDO_ASIDE_KEPT, {target.c_str(), aside.c_str(), reason.c_str()});
+        else
+            state.FailedWith(IDS_UNDO_CONTENTS_LOST, {target.c_str(), reason.c_str()});
     }
     else if (kind == CANCEL_NEW && f.size() == 1)
     {
@@ -253,6 +363,10 @@ bool CUndoJournal::Load(const std::string& path)
             m_run.build = std::strtoul(record.fields[1].c_str(), nullptr, 10);
             m_run.installPath = record.fields[2];
         }
+        else if (record.kind == DATA && record.fields.size() == 1 && !m_data.Open(record.fields[0]))
+        {
+            return false;
+        }
     }
     return true;
 }
@@ -265,12 +379,64 @@ bool CUndoJournal::Committed() const
 
 bool CUndoJournal::Note(JournalRecord record, bool durable)
 {
-    if (m_file.IsOpen() && !m_file.Append(record, durable))
+    if (m_file.IsOpen())
+    {
+        // A durable note flushes what was written before it too.
+        if (!m_file.Append(record, durable))
+        {
+            m_bFailed = true;
+            return false;
+        }
+        m_bUnsynced = !durable;
+    }
+    m_records.push_back(std::move(record));
+    return true;
+}
+
+bool CUndoJournal::NoteCreate(const std::string& target) { return Note({CREATE, {target}}, false); }
+
+bool CUndoJournal::NoteCreated(const std::string& target) { return Note({CREATED, {target}}, false); }
+
+bool CUndoJournal::SaveContents(const std::string& target, HANDLE file, DWORD limit, const FILETIME& creation,
+                                const FILETIME& lastWrite)
+{
+    // The data file is made at the first file kept, beside the journal.
+    if (m_file.IsOpen() && m_data.Path().empty())
+    {
+        const std::string path = DataPathOf(m_file.Path());
+        if (!Note({DATA, {path}}, false))
+            return false;
+        if (!m_data.Create(path))
+        {
+            m_bFailed = true;
+            return false;
+        }
+    }
+    SavedBytes saved;
+    if (!m_data.Append(file, limit, saved))
+    {
+        // A file that cannot be read is no failure of the journal's: the
+        // caller replaces it another way.
+        return false;
+    }
+    char crc[16];
+    std::snprintf(crc, sizeof crc, "%08lX", static_cast<unsigned long>(saved.crc));
+    return Note({CONTENTS,
+                 {target, std::to_string(saved.offset), std::to_string(saved.length), crc, TimeText(creation),
+                  TimeText(lastWrite)}},
+                false);
+}
+
+bool CUndoJournal::Sync()
+{
+    // The kept contents first: a note on the disk whose bytes are not would
+    // be taken for a file never overwritten, which holds until Sync returns.
+    if (!m_data.Flush() || (m_file.IsOpen() && m_bUnsynced && !m_file.Flush()))
     {
         m_bFailed = true;
         return false;
     }
-    m_records.push_back(std::move(record));
+    m_bUnsynced = false;
     return true;
 }
 
@@ -297,9 +463,7 @@ bool CUndoJournal::SetAside(const std::string& target, std::string* asideName)
         // search of the folder first, which under Wine costs as much as the
         // rename. Should one have it after all, the note is taken back and
         // the next name tried.
-        char name[32];
-        std::snprintf(name, sizeof name, "\\$old%04X%04u.tmp", m_nAsideTag, m_nextAside++);
-        const std::string aside = folder + name;
+        const std::string aside = folder + AsideName();
         if (asideName)
             *asideName = aside;
         if (!Note({ASIDE, {target, aside, cleared ? std::to_string(cleared) : ""}}, true))
@@ -329,6 +493,13 @@ bool CUndoJournal::SetAside(const std::string& target, std::string* asideName)
         ::SetLastError(error);
         return false;
     }
+}
+
+std::string CUndoJournal::AsideName()
+{
+    char name[32];
+    std::snprintf(name, sizeof name, "\\$old%04X%04u.tmp", m_nAsideTag, m_nextAside++);
+    return name;
 }
 
 bool CUndoJournal::PrepareToWrite(const std::string& target)
@@ -395,7 +566,7 @@ bool CUndoJournal::MadeFile(const std::string& path) const
     {
         if (record.fields.empty() || record.fields[0] != path)
             continue;
-        if (record.kind == NEW_FILE)
+        if (record.kind == NEW_FILE || record.kind == CREATED)
             made = true;
         else if (record.kind == CANCEL_NEW)
             made = false;
@@ -424,6 +595,10 @@ void CUndoJournal::Commit(const UndoSeams& seams)
         if (!RemoveFile(aside) && queue.QueueDeletion(aside))
             seams.events.DeletionQueued(aside);
     }
+    // The earlier contents kept for an undo go with the journal.
+    const std::string data = m_data.Path();
+    if (!m_data.Remove() && queue.QueueDeletion(data))
+        seams.events.DeletionQueued(data);
     if (queue.HasPending())
         queue.Commit();
     Forget();
@@ -431,7 +606,9 @@ void CUndoJournal::Commit(const UndoSeams& seams)
 
 std::vector<std::string> CUndoJournal::Rollback(const UndoSeams& seams)
 {
-    RollbackState state{seams, m_bNT, {}, {}, {}, {}, {}};
+    RollbackState state(seams, m_bNT, m_data, [this](const std::string& target) {
+        return FolderOf(target) + AsideName();
+    });
     for (auto record = m_records.rbegin(); record != m_records.rend(); ++record)
         UndoRecord(*record, state);
     for (const std::string& control : state.reregister)
@@ -449,6 +626,10 @@ std::vector<std::string> CUndoJournal::Rollback(const UndoSeams& seams)
 
 void CUndoJournal::Forget()
 {
+    // The undo data before the journal that names it: a journal whose data
+    // went is one whose files all are as it leaves them.
+    m_data.Remove();
+    m_bUnsynced = false;
     if (m_file.IsOpen())
         m_file.Remove();
     else if (!m_strLoadedPath.empty())

@@ -7,6 +7,7 @@
 
 #include "core/ChangeJournal.h"
 #include "undo/JournalFile.h"
+#include "undo/UndoData.h"
 
 class IBootReplacementQueue;
 class IControlRegistrar;
@@ -28,9 +29,13 @@ struct UndoSeams
 // What one installation run changes on the machine, each change noted before
 // it is made, so that a run that fails, is cancelled or is killed can be
 // undone and the machine left as it was:
-//  - a file the run replaces is renamed aside in its own folder
-//    ("$oldTTTTNNNN.tmp", never copied), put back on undo and deleted on
-//    success;
+//  - a small file the run replaces has its earlier contents kept in the
+//    undo data (one file written sequentially beside the journal), written
+//    back on undo; the file is overwritten in place only once a batch of
+//    such notes is flushed (Sync);
+//  - a large file, or one that cannot be opened for writing (a running
+//    program), is renamed aside in its own folder ("$oldTTTTNNNN.tmp"), put
+//    back on undo and deleted on success;
 //  - a file, temporary file or folder it makes is removed on undo;
 //  - a registry key it writes keeps its earlier tree, restored on undo;
 //  - a replacement queued for the next start of Windows is withdrawn;
@@ -89,6 +94,11 @@ public:
     bool NoteBootReplacement(const std::string& temp, const std::string& target) override;
     bool NoteControlRegistration(const std::string& path) override;
     bool CancelControlRegistration(const std::string& path) override;
+    bool NoteCreate(const std::string& target) override;
+    bool NoteCreated(const std::string& target) override;
+    bool SaveContents(const std::string& target, HANDLE file, DWORD limit, const FILETIME& creation,
+                      const FILETIME& lastWrite) override;
+    bool Sync() override;
     bool MadeFile(const std::string& path) const override;
     bool Failed() const override { return m_bFailed; }
 
@@ -105,12 +115,18 @@ public:
 
 private:
     bool Note(JournalRecord record, bool durable);
+    // A name of this run's own for a file set aside ("\\$oldTTTTNNNN.tmp").
+    std::string AsideName();
     void Forget();
 
     bool m_bNT;
     RunInfo m_run;
     std::vector<JournalRecord> m_records;
     CJournalFile m_file;
+    // The earlier contents of the files overwritten in place.
+    CUndoData m_data;
+    // Notes written since the last flush of the journal.
+    bool m_bUnsynced = false;
     // A journal read from the disk (Load), deleted by path at its end.
     std::string m_strLoadedPath;
     // The registry keys kept so far (lower case).

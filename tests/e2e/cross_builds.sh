@@ -75,8 +75,8 @@ echo "older LumRtl.dll" > "$(c_drive windows/syswow64/LumRtl.dll)"
 echo "older ReaderRes.dll" > "$(c_drive Lumiro/Programs/ReaderRes.dll)"
 record_installed_build 2092
 driver startwith 'C:\media\setup.exe' '' "${UPGRADE[@]}" \
-  window 'Replace File' click 'Replace File' 1 \
-  window 'Replace File' kill
+  windowtext 'Replace File' 1007 "$(asking 'C:\windows\syswow64\LumRtl.dll')" click 'Replace File' 1 \
+  windowtext 'Replace File' 1007 "$(asking 'C:\Lumiro\Programs\ReaderRes.dll')" kill
 check "killed: the i686 run had replaced LumRtl.dll in syswow64" \
   cmp -s "$E2E_PAYLOAD/RTDLL_NT/LumRtl.dll" "$(c_drive windows/syswow64/LumRtl.dll)"
 rm -f "$log"

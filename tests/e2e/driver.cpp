@@ -17,6 +17,9 @@
 //   window CAPTION                  wait for a visible window with children
 //   gone CAPTION                    wait until no such window is visible
 //   text CAPTION ID EXPECTED        control ID of the window reads EXPECTED
+//   windowtext CAPTION ID EXPECTED  wait for a visible window CAPTION whose
+//                                   control ID reads EXPECTED (another one of
+//                                   that caption, closing, is passed over)
 //   enabled CAPTION ID 0|1          control ID is disabled (0) or enabled (1)
 //   visible CAPTION ID 0|1          control ID is hidden (0) or shown (1)
 //   checked CAPTION ID 0|1          check box ID is clear (0) or ticked (1)
@@ -324,6 +327,30 @@ bool StepText(const std::string& caption, int id, const std::string& expected)
     } while (::GetTickCount() - start < STEP_TIMEOUT_MS);
     return Fail("text " + caption + "/" + std::to_string(id) + " = \"" + Escape(actual) + "\", expected \"" +
                 Escape(expected) + "\"");
+}
+
+// Waits for a window of the caption whose control reads expected, looking
+// afresh at every poll: the window of an earlier question may still be
+// closing when the next one opens.
+bool StepWindowText(const std::string& caption, int id, const std::string& expected)
+{
+    const DWORD start = ::GetTickCount();
+    std::string actual;
+    do
+    {
+        if (const HWND window = FindVisibleWindow(caption))
+        {
+            actual = WindowText(::GetDlgItem(window, id));
+            if (Matches(actual, expected))
+            {
+                ::Sleep(POLL_MS); // let the window finish its initialisation
+                return Pass("windowtext " + caption + "/" + std::to_string(id) + " = \"" + Escape(actual) + "\"");
+            }
+        }
+        ::Sleep(POLL_MS);
+    } while (::GetTickCount() - start < STEP_TIMEOUT_MS);
+    return Fail("no window \"" + caption + "\" whose " + std::to_string(id) + " reads \"" + Escape(expected) +
+                "\" (last: \"" + Escape(actual) + "\")");
 }
 
 // Waits until state(control) is expected; the window may still be working
@@ -834,6 +861,12 @@ int wmain(int argc, wchar_t** argv)
             const std::string caption = next();
             const int id = std::atoi(next().c_str());
             ok = StepText(caption, id, next());
+        }
+        else if (step == "windowtext")
+        {
+            const std::string caption = next();
+            const int id = std::atoi(next().c_str());
+            ok = StepWindowText(caption, id, next());
         }
         else if (step == "enabled" || step == "visible" || step == "checked")
         {

@@ -230,6 +230,10 @@ UNINSTALL_LOG='Removing Program Files... done.\nRemoving Registry Information...
 # when the window opens, then each stage in order.
 ALL_STAGES='|Creating folders|Installing files|Configuring software.|Creating shortcuts|Registering components|Registering OLE Controls'
 
+# asking PATH: the start of the replace question about the file at PATH (a
+# pattern for the driver's text steps).
+asking() { printf 'Do you wish to replace the file "%s"*' "$1"; }
+
 # install_completes: setup.exe runs a whole new installation into C:\Lumiro
 # without a question, shows every stage in order and ends after the
 # completion message.

@@ -68,9 +68,9 @@ echo "older ReaderRes.dll" > "$(c_drive Lumiro/Programs/ReaderRes.dll)"
 record_installed_build 2092
 rm -f "$log"
 driver startwith 'C:\media\setup.exe' "$log_arg" "${UPGRADE[@]}" \
-  window 'Replace File' click 'Replace File' 1 \
-  window 'Replace File' click 'Replace File' 1 \
-  window 'Replace File' kill
+  windowtext 'Replace File' 1007 "$(asking "$other_windows\\LumRtl.cfg")" click 'Replace File' 1 \
+  windowtext 'Replace File' 1007 "$(asking "$other_windows\\LumRtl.dll")" click 'Replace File' 1 \
+  windowtext 'Replace File' 1007 "$(asking 'C:\Lumiro\Programs\ReaderRes.dll')" kill
 check "killed: LumRtl.dll had been replaced in $other_folder" \
   cmp -s "$other/RTDLL_NT/LumRtl.dll" "$(c_drive "$other_folder/LumRtl.dll")"
 check "killed: the journal names the file in $other_folder" \

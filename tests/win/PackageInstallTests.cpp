@@ -188,13 +188,13 @@ TEST_F(PackageInstallTest, SubfolderEntryIsWrittenBelowTheDestinationAndShowsIts
 
 TEST_F(PackageInstallTest, DestinationEndingInABackslashGetsNoSecondOne)
 {
-    // The folder does not exist, so the writer names the temporary file it
-    // wanted: built from the target path, it shows the single backslash.
+    // The folder does not exist, so the writer names the file it wanted:
+    // built from the target path, it shows the single backslash.
     Package("RTDLL_NT.PKG", {FileEntry(L"LumRtl.dll", "runtime")});
     EXPECT_FALSE(InstallPackage(context, "RTDLL_NT.PKG", scratch / "root\\"));
     ASSERT_EQ(prompts.shown.size(), 1u);
-    EXPECT_EQ(prompts.shown[0].text.rfind("Failed to create the temporary file \"" + scratch / "root\\$tmp0001.tmp\"", 0),
-              0u);
+    EXPECT_EQ(prompts.shown[0].text.rfind("Failed to create the file \"" + scratch / "root\\LumRtl.dll\"", 0), 0u)
+        << prompts.shown[0].text;
 }
 
 TEST_F(PackageInstallTest, EntryNameThatWouldLeaveTheDestinationMakesThePackageCorrupt)

@@ -77,7 +77,11 @@ protected:
         EXPECT_TRUE(WriteTestPackage(packagePath, true, {entry}));
         CPackageFile package;
         EXPECT_TRUE(package.Open(packagePath.c_str(), FALSE));
-        lastOutcome = CFileInstaller(context).InstallFileFromPackage(package, package.GetCatalog().GetAt(0), 0, target);
+        CFileInstaller installer(context);
+        lastOutcome = installer.InstallFileFromPackage(package, package.GetCatalog().GetAt(0), 0, target);
+        // A replacement in place is written with its batch, at the package's end.
+        if (lastOutcome == FileOutcome::Deferred)
+            lastOutcome = installer.FinishPackage() ? FileOutcome::Replaced : FileOutcome::Failed;
         return GoesOn(lastOutcome);
     }
 

@@ -1,0 +1,159 @@
+#include "install/DurableWrites.h"
+
+#include "framework/SlimSync.h"
+#include "framework/SystemCalls.h"
+
+namespace
+{
+// The device name of the volume that holds path ("\\.\C:"), where it has a
+// drive letter; "" elsewhere (a share, a volume mounted at a folder).
+std::string VolumeDeviceOf(const std::string& path)
+{
+    if (path.size() < 3 || path[1] != ':' || path[2] != '\\')
+        return std::string();
+    return std::string("\\\\.\\") + path.substr(0, 2);
+}
+} // namespace
+
+CDurableWrites::~CDurableWrites() { Finish(); }
+
+CDurableWrites::Volume& CDurableWrites::VolumeOf(const std::string& path)
+{
+    const std::string device = VolumeDeviceOf(path);
+    std::string key = device;
+    for (char& c : key)
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    const auto found = m_volumes.find(key);
+    if (found != m_volumes.end())
+        return found->second;
+    Volume& volume = m_volumes[key];
+    // One flush tells whether the system flushes this volume whole for us;
+    // the NT family does for an administrator, Windows 9x and Wine do not.
+    if (!device.empty() && !SystemUsesCodePage())
+    {
+        unique_hfile handle(CreateFileU(device.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
+        if (handle && ::FlushFileBuffers(handle.get()))
+            volume.handle = std::move(handle);
+    }
+    return volume;
+}
+
+void CDurableWrites::Fail(DWORD error, const std::string& path)
+{
+    if (m_nError != 0)
+        return;
+    m_nError = error ? error : ERROR_WRITE_FAULT;
+    m_strFailedPath = path;
+}
+
+void CDurableWrites::FlushAndClose(HANDLE file, const std::string& path)
+{
+    const bool flushed = ::FlushFileBuffers(file) != FALSE;
+    const DWORD error = ::GetLastError();
+    ::CloseHandle(file);
+    if (!flushed && CSlimSync::Available())
+    {
+        CSlimSync::CLock lock(m_lock);
+        Fail(error, path);
+    }
+    else if (!flushed)
+    {
+        Fail(error, path);
+    }
+}
+
+void CDurableWrites::Hand(unique_hfile file, const std::string& path)
+{
+    if (!file)
+        return;
+    Volume& volume = VolumeOf(path);
+    if (volume.handle)
+    {
+        volume.dirty = true;
+        return; // closed here; the volume's flush takes it to the disk
+    }
+    if (!StartThreads())
+    {
+        FlushAndClose(file.release(), path);
+        return;
+    }
+    {
+        CSlimSync::CLock lock(m_lock);
+        m_queue.push_back({file.release(), path});
+    }
+    CSlimSync::WakeOne(m_queued);
+}
+
+bool CDurableWrites::StartThreads()
+{
+    if (!m_threads.empty())
+        return true;
+    if (m_bThreadsFailed || !CSlimSync::Available())
+        return false;
+    for (int i = 0; i < FLUSH_THREADS; ++i)
+    {
+        unique_handle thread(
+            ::CreateThread(nullptr, 64 * 1024, ThreadProc, this, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr));
+        if (!thread)
+            break;
+        m_threads.push_back(std::move(thread));
+    }
+    m_bThreadsFailed = m_threads.empty();
+    return !m_bThreadsFailed;
+}
+
+DWORD WINAPI CDurableWrites::ThreadProc(void* context)
+{
+    static_cast<CDurableWrites*>(context)->FlushLoop();
+    return 0;
+}
+
+void CDurableWrites::FlushLoop()
+{
+    for (;;)
+    {
+        Item item;
+        {
+            CSlimSync::CLock lock(m_lock);
+            while (m_queue.empty() && !m_bStopping)
+                lock.Wait(m_queued);
+            if (m_queue.empty())
+                return;
+            item = std::move(m_queue.front());
+            m_queue.pop_front();
+        }
+        FlushAndClose(item.file, item.path);
+    }
+}
+
+bool CDurableWrites::Finish()
+{
+    if (!m_threads.empty())
+    {
+        {
+            CSlimSync::CLock lock(m_lock);
+            m_bStopping = true;
+        }
+        CSlimSync::WakeAll(m_queued);
+        for (const unique_handle& thread : m_threads)
+            ::WaitForSingleObject(thread.get(), INFINITE);
+        m_threads.clear();
+        m_bStopping = false;
+    }
+    for (auto& entry : m_volumes)
+    {
+        Volume& volume = entry.second;
+        if (volume.handle && volume.dirty)
+        {
+            if (!::FlushFileBuffers(volume.handle.get()))
+                Fail(::GetLastError(), entry.first);
+            volume.dirty = false;
+        }
+    }
+    if (m_nError == 0)
+        return true;
+    ::SetLastError(m_nError);
+    return false;
+}
