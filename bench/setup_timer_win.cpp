@@ -12,7 +12,7 @@
 //   setup_timer_win run COMMAND    starts COMMAND (a whole command line) and
 //                                  stops the clock when it exits
 //
-// Output: "seconds=S exit=CODE peak_private=BYTES probes=N slowest_ms=MS"
+// Output: "seconds=S exit=CODE peak_private=BYTES probes=N unanswered=N slowest_ms=MS"
 // (peak_private: the process's PeakPagefileUsage when the clock stopped;
 // probes and slowest_ms: SendMessageTimeout WM_NULL calls sent to the
 // progress window "Installing" while it was shown, and the slowest answer).
@@ -93,6 +93,7 @@ struct RunResult
     DWORD exitCode = STILL_ACTIVE;
     SIZE_T peakPrivate = 0;
     unsigned probes = 0;
+    unsigned unanswered = 0;
     DWORD slowestProbeMs = 0;
     std::string failure;
 };
@@ -156,8 +157,12 @@ bool WorkSetupWindows(const PROCESS_INFORMATION& process, const CClock& clock, b
             const DWORD before = ::GetTickCount();
             DWORD_PTR answer = 0;
             if (!::SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, PROBE_TIMEOUT_MS, &answer) &&
-                ::IsWindow(window) && result.failure.empty())
-                result.failure = "the progress window did not answer WM_NULL within 200 ms";
+                ::IsWindow(window))
+            {
+                ++result.unanswered;
+                if (result.failure.empty())
+                    result.failure = "the progress window did not answer WM_NULL within 200 ms";
+            }
             const DWORD took = ::GetTickCount() - before;
             ++result.probes;
             if (took > result.slowestProbeMs)
@@ -185,9 +190,9 @@ bool WorkSetupWindows(const PROCESS_INFORMATION& process, const CClock& clock, b
 
 int Report(const RunResult& result)
 {
-    std::printf("seconds=%.3f exit=%lu peak_private=%lu probes=%u slowest_ms=%lu\n", result.seconds,
+    std::printf("seconds=%.3f exit=%lu peak_private=%lu probes=%u unanswered=%u slowest_ms=%lu\n", result.seconds,
                 static_cast<unsigned long>(result.exitCode), static_cast<unsigned long>(result.peakPrivate),
-                result.probes, static_cast<unsigned long>(result.slowestProbeMs));
+                result.probes, result.unanswered, static_cast<unsigned long>(result.slowestProbeMs));
     if (!result.failure.empty())
         std::fprintf(stderr, "setup_timer_win: %s\n", result.failure.c_str());
     return result.failure.empty() && result.seconds >= 0 ? 0 : 1;

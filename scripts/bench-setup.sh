@@ -19,7 +19,13 @@
 #   bash scripts/bench-setup.sh [ROUNDS]     (default 5)
 #
 # SETUP_EXE=path measures that setup.exe instead of the one built here (for
-# figures of an earlier build).
+# figures of an earlier build); SETUP_BEFORE=path measures another one beside
+# it in the same rounds ("before", alternating with the others), for a
+# before/after table from one run. BENCH_FILES=N makes the payload N small
+# files instead of 2,000 (BENCH_LARGE_MIB=0 leaves the large file out), to
+# show how the cost grows with the number of files. BENCH_PROBED=N adds N
+# windowed installations of the payload with the progress window probed by
+# WM_NULL (200 ms) at every poll, counting the probes left unanswered.
 # Installs nsis when it is missing. Prints figures and never fails on a slow
 # machine; not part of the test command. About 2 GiB of scratch space in
 # build/mingw64/wine-bench, removed at the end (the prefix stays for the next
@@ -28,6 +34,10 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 rounds="${1:-5}"
+files="${BENCH_FILES:-2000}"
+large_mib="${BENCH_LARGE_MIB:-128}"
+before="${SETUP_BEFORE:-}"
+probed_runs="${BENCH_PROBED:-0}"
 
 if ! command -v makensis >/dev/null; then
   echo "installing nsis" >&2
@@ -51,13 +61,14 @@ cleanup() {
 }
 trap cleanup EXIT
 rm -rf "$work"
-mkdir -p "$work/payload" "$work/media" "$work/mem4k" "$work/mem512"
+mkdir -p "$work/payload" "$work/media" "$work/media-before" "$work/mem4k" "$work/mem512"
 
 # The payload: deterministic text files and one large file whose second half
 # does not compress.
-python3 - "$work" <<'PY'
+python3 - "$work" "$files" "$large_mib" <<'PY'
 import os, random, sys
 work = sys.argv[1]
+files, large_mib = int(sys.argv[2]), int(sys.argv[3])
 words = b"lumiro prompter script line speed scroll mirror cue page text ".split()
 rng = random.Random(2093)
 def text(size):
@@ -65,8 +76,8 @@ def text(size):
     while len(out) < size:
         out += b" ".join(rng.choice(words) for _ in range(12)) + b"\r\n"
     return bytes(out[:size])
-for i in range(2000):
-    with open(os.path.join(work, "payload", "doc%04d.txt" % i), "wb") as f:
+for i in range(files):
+    with open(os.path.join(work, "payload", "doc%05d.txt" % i), "wb") as f:
         f.write(text(4096))
 chunk = text(1 << 20)
 def large(path, mib):
@@ -75,7 +86,8 @@ def large(path, mib):
             f.write(chunk)
         for _ in range(mib // 2):
             f.write(rng.randbytes(1 << 20))
-large(os.path.join(work, "payload", "large.bin"), 128)
+if large_mib:
+    large(os.path.join(work, "payload", "large.bin"), large_mib)
 with open(os.path.join(work, "mem4k", "small.bin"), "wb") as f:
     f.write(text(4096))
 large(os.path.join(work, "mem512", "large.bin"), 512)
@@ -91,6 +103,10 @@ lumpack="$root/build/linux/tools/lumpack"
 cp "$fixtures/packages/RTDLL_NT.PKG" "$work/media/RTDLL_NT.PKG"
 "$lumpack" create "$work/media/APPS_NT.PKG" "$work/payload" >/dev/null
 cp "${SETUP_EXE:-$root/build/mingw64/src/setup.exe}" "$work/media/setup.exe"
+if [ -n "$before" ]; then
+  cp "$work/media/RTDLL_NT.PKG" "$work/media/APPS_NT.PKG" "$work/media-before/"
+  cp "$before" "$work/media-before/setup.exe"
+fi
 cp "$root/build/mingw64/bench/setup_timer_win.exe" "$work/"
 
 cat > "$work/bench.nsi" <<EOF
@@ -135,6 +151,7 @@ record_seconds() {
 time_one() {
   case "$1" in
     setup) record_seconds setup "$(wine 'C:\bench\setup_timer_win.exe' setup 'C:\bench\media\setup.exe')" ;;
+    before) record_seconds before "$(wine 'C:\bench\setup_timer_win.exe' setup 'C:\bench\media-before\setup.exe')" ;;
     nsis) record_seconds nsis "$(wine 'C:\bench\setup_timer_win.exe' run 'C:\bench\nsis-setup.exe' /S)" ;;
     xcopy) record_seconds xcopy "$(wine 'C:\bench\setup_timer_win.exe' run xcopy 'C:\bench\payload' 'C:\XcopyBench\Programs\' /I /Q /Y)" ;;
   esac
@@ -145,7 +162,13 @@ median() { sort -n "$1" | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) 
 orders=("setup nsis xcopy" "xcopy nsis setup" "nsis setup xcopy" "xcopy setup nsis" "setup xcopy nsis" "nsis xcopy setup")
 for ((r = 0; r < rounds; ++r)); do
   printf 'round %d:' "$((r + 1))"
-  for way in ${orders[$((r % 6))]}; do
+  ways="${orders[$((r % 6))]}"
+  # The earlier build alternates with this one: before it in odd rounds,
+  # after it in even ones.
+  if [ -n "$before" ]; then
+    if ((r % 2)); then ways="${ways/setup/before setup}"; else ways="${ways/setup/setup before}"; fi
+  fi
+  for way in $ways; do
     reset_targets
     time_one "$way"
   done
@@ -156,34 +179,72 @@ echo "load after: $(uptime)"
 
 s=$(median "$work/setup.times"); n=$(median "$work/nsis.times"); x=$(median "$work/xcopy.times")
 echo "medians of $rounds rounds (s): setup.exe $s, NSIS /S $n, xcopy $x"
-awk -v s="$s" -v n="$n" -v x="$x" 'BEGIN { printf "setup / NSIS %.2fx (goal <= 1.0); setup / xcopy %.2fx (goal <= 1.2); NSIS / xcopy %.2fx\n", s / n, s / x, n / x }'
+awk -v s="$s" -v n="$n" -v x="$x" 'BEGIN { printf "setup / NSIS %.2fx (goal <= 0.8); setup / xcopy %.2fx; NSIS / xcopy %.2fx\n", s / n, s / x, n / x }'
+if [ -n "$before" ]; then
+  b=$(median "$work/before.times")
+  awk -v s="$s" -v b="$b" -v n="$n" 'BEGIN { printf "before: setup.exe %.2f s, before / NSIS %.2fx; this one / before %.2fx\n", b, b / n, s / b }'
+fi
 cmp -s "$work/payload/large.bin" "$drive/Lumiro/Programs/large.bin" 2>/dev/null || true
 
 # Over an installed copy: each installer runs once more over what it
 # installed. setup.exe upgrades from build 2092 with /S and replaces every
-# payload file (none has a version), setting each earlier one aside until it
-# succeeds; NSIS writes over its files.
+# payload file (none has a version); NSIS writes over its files.
 time_again() {
   case "$1" in
-    setup)
+    setup | before)
+      local media=media
+      [ "$1" = before ] && media=media-before
       reg64 add 'HKLM\Software\Corvane\Lumiro Install' /v 'Build Number' /t REG_DWORD /d 2092 /f >/dev/null 2>&1
-      record_seconds setup-again "$(wine 'C:\bench\setup_timer_win.exe' run 'C:\bench\media\setup.exe' /S)" ;;
+      record_seconds "$1-again" "$(wine 'C:\bench\setup_timer_win.exe' run "C:\\bench\\$media\\setup.exe" /S)" ;;
     nsis) record_seconds nsis-again "$(wine 'C:\bench\setup_timer_win.exe' run 'C:\bench\nsis-setup.exe' /S)" ;;
   esac
 }
+# install_first WAY: the installation the next timed run goes over.
+install_first() {
+  case "$1" in
+    setup) wine 'C:\bench\setup_timer_win.exe' run 'C:\bench\media\setup.exe' /S >/dev/null ;;
+    before) wine 'C:\bench\setup_timer_win.exe' run 'C:\bench\media-before\setup.exe' /S >/dev/null ;;
+    nsis) wine 'C:\bench\setup_timer_win.exe' run 'C:\bench\nsis-setup.exe' /S >/dev/null ;;
+  esac
+}
+again_ways="setup nsis"
+[ -z "$before" ] || again_ways="setup nsis before"
 for ((r = 0; r < rounds; ++r)); do
   printf 'again %d:' "$((r + 1))"
-  reset_targets
-  wine 'C:\bench\setup_timer_win.exe' run 'C:\bench\media\setup.exe' /S >/dev/null
-  wine 'C:\bench\setup_timer_win.exe' run 'C:\bench\nsis-setup.exe' /S >/dev/null
-  sync
-  if ((r % 2)); then time_again nsis; time_again setup; else time_again setup; time_again nsis; fi
+  ways="$again_ways"
+  ((r % 2)) && ways="$(echo "$ways" | tr ' ' '\n' | tac | tr '\n' ' ')"
+  for way in $ways; do
+    reset_targets
+    install_first "$way"
+    sync
+    time_again "$way"
+  done
   printf '\n'
 done
 reset_targets
 sa=$(median "$work/setup-again.times"); na=$(median "$work/nsis-again.times")
 echo "over an installed copy, medians (s): setup.exe upgrade $sa, NSIS /S again $na"
-awk -v s="$sa" -v n="$na" 'BEGIN { printf "over an installed copy: setup / NSIS %.2fx\n", s / n }'
+awk -v s="$sa" -v n="$na" 'BEGIN { printf "over an installed copy: setup / NSIS %.2fx (goal <= 1.0)\n", s / n }'
+if [ -n "$before" ]; then
+  ba=$(median "$work/before-again.times")
+  awk -v s="$sa" -v b="$ba" -v n="$na" 'BEGIN { printf "before: upgrade %.2f s, before / NSIS %.2fx; this one / before %.2fx\n", b, b / n, s / b }'
+fi
+
+# The progress window of windowed installations of the payload, probed.
+if [ "$probed_runs" -gt 0 ]; then
+  probes=0 unanswered=0 slowest=0
+  for ((r = 0; r < probed_runs; ++r)); do
+    reset_targets
+    line=$(wine 'C:\bench\setup_timer_win.exe' setup --probe 'C:\bench\media\setup.exe' 2>/dev/null | tr -d '\r' | grep '^seconds=') || true
+    p=$(echo "$line" | sed -n 's/.*probes=\([0-9]*\).*/\1/p'); u=$(echo "$line" | sed -n 's/.*unanswered=\([0-9]*\).*/\1/p')
+    w=$(echo "$line" | sed -n 's/.*slowest_ms=\([0-9]*\).*/\1/p')
+    echo "probed installation $((r + 1)): $line"
+    probes=$((probes + ${p:-0})); unanswered=$((unanswered + ${u:-0}))
+    [ "${w:-0}" -gt "$slowest" ] && slowest=$w
+  done
+  reset_targets
+  echo "progress window over $probed_runs windowed installations: $unanswered of $probes probes unanswered within 200 ms; slowest answer $slowest ms"
+fi
 
 # Memory: one 512 MiB entry against one 4 KiB entry, and a run with the
 # progress window probed throughout.

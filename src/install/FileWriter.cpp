@@ -1,7 +1,8 @@
-// Writing one file of a package: the data go into a new temporary file in
-// the target's own folder, which takes the entry's time stamps and only then
-// the target's name. A target that cannot be replaced (in use) is replaced at
-// the next start of Windows.
+// Writing one file of a package, with the entry's time stamps: a new file
+// under its own name; a replacement into a new temporary file in the
+// target's own folder, which takes the target's name once the target is set
+// aside. A target that cannot be replaced (in use) is replaced at the next
+// start of Windows.
 #include "install/FileWriter.h"
 
 #include <windows.h>

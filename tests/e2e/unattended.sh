@@ -42,10 +42,15 @@ check "the log was appended to" test "$(grep -c 'started on Windows' "$log")" = 
 
 record_installed_build 2092
 echo "older contents" > "$(c_drive Apps/Lumiro/Programs/ReaderRes.dll)"
+echo "older contents" > "$(c_drive "$SYSTEM_FOLDER/LumRtl.dll")"
 unattended "/S /DIR=\"C:\\Elsewhere\" $setup_log_arguments" 0
 check "an older build recorded: upgraded in its folder" logged 'Upgrading build 2092 in C:\Apps\Lumiro.'
-check "the replace question got its default answer, Yes" \
+check "the replace question was answered Yes To All" \
   cmp -s "$E2E_PAYLOAD/APPS_NT/ReaderRes.dll" "$(c_drive Apps/Lumiro/Programs/ReaderRes.dll)"
+check "and asked once for the two files without a version" \
+  test "$(log_lines "$log" | grep -c 'Question (unattended): .*\[Yes To All\]')" = 1
+check "the second was replaced without a question" \
+  cmp -s "$E2E_PAYLOAD/RTDLL_NT/LumRtl.dll" "$(c_drive "$SYSTEM_FOLDER/LumRtl.dll")"
 check "the upgrade records the new build" test "$(reg_value "$key" 'Build Number')" = '0x82d'
 check "nothing goes to the folder of /DIR" test ! -e "$(c_drive Elsewhere)"
 
