@@ -48,11 +48,12 @@ void CDurableWrites::Fail(DWORD error, const std::string& path)
     m_strFailedPath = path;
 }
 
-void CDurableWrites::FlushAndClose(HANDLE file, const std::string& path)
+void CDurableWrites::FlushAndClose(HANDLE file, const std::string& path, bool close)
 {
     const bool flushed = ::FlushFileBuffers(file) != FALSE;
     const DWORD error = ::GetLastError();
-    ::CloseHandle(file);
+    if (close)
+        ::CloseHandle(file);
     if (!flushed && CSlimSync::Available())
     {
         CSlimSync::CLock lock(m_lock);
@@ -81,7 +82,7 @@ void CDurableWrites::Hand(unique_hfile file, const std::string& path)
     }
     {
         CSlimSync::CLock lock(m_lock);
-        m_queue.push_back({file.release(), path});
+        m_queue.push_back({file.release(), path, true});
     }
     CSlimSync::WakeOne(m_queued);
 }
@@ -124,34 +125,42 @@ void CDurableWrites::FlushLoop()
             item = std::move(m_queue.front());
             m_queue.pop_front();
         }
-        FlushAndClose(item.file, item.path);
+        FlushAndClose(item.file, item.path, item.close);
     }
 }
 
-bool CDurableWrites::Finish()
+bool CDurableWrites::Finish(const std::function<void()>& idle)
 {
-    if (!m_threads.empty())
+    // The volumes flushed whole are flushed last, after the files still
+    // waiting; by the threads, where there are some, so that the caller can
+    // keep its window answering meanwhile.
+    std::vector<Item> volumes;
+    for (auto& entry : m_volumes)
+    {
+        if (entry.second.handle && entry.second.dirty)
+            volumes.push_back({entry.second.handle.get(), entry.first, false});
+        entry.second.dirty = false;
+    }
+    if (!m_threads.empty() || (!volumes.empty() && StartThreads()))
     {
         {
             CSlimSync::CLock lock(m_lock);
+            m_queue.insert(m_queue.end(), volumes.begin(), volumes.end());
             m_bStopping = true;
         }
+        volumes.clear();
         CSlimSync::WakeAll(m_queued);
+        std::vector<HANDLE> threads;
         for (const unique_handle& thread : m_threads)
-            ::WaitForSingleObject(thread.get(), INFINITE);
+            threads.push_back(thread.get());
+        while (::WaitForMultipleObjects(static_cast<DWORD>(threads.size()), threads.data(), TRUE, idle ? 50 : INFINITE) ==
+               WAIT_TIMEOUT)
+            idle();
         m_threads.clear();
         m_bStopping = false;
     }
-    for (auto& entry : m_volumes)
-    {
-        Volume& volume = entry.second;
-        if (volume.handle && volume.dirty)
-        {
-            if (!::FlushFileBuffers(volume.handle.get()))
-                Fail(::GetLastError(), entry.first);
-            volume.dirty = false;
-        }
-    }
+    for (const Item& volume : volumes)
+        FlushAndClose(volume.file, volume.path, false);
     if (m_nError == 0)
         return true;
     ::SetLastError(m_nError);

@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include <deque>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -28,9 +29,11 @@ public:
     // A file written completely (open for writing), at path: flushed and
     // closed by the time Finish returns.
     void Hand(unique_hfile file, const std::string& path);
-    // Waits until every file handed so far is on the disk. False, with the
-    // reason as the last error, when a flush failed; FailedPath names it.
-    bool Finish();
+    // Waits until every file handed so far is on the disk, calling idle
+    // (when given) about every 50 ms meanwhile, so that a window keeps
+    // answering. False, with the reason as the last error, when a flush
+    // failed; FailedPath names it.
+    bool Finish(const std::function<void()>& idle = nullptr);
     const std::string& FailedPath() const { return m_strFailedPath; }
 
 private:
@@ -45,10 +48,11 @@ private:
     {
         HANDLE file;
         std::string path;
+        bool close; // false: a volume's handle, which stays open
     };
 
     Volume& VolumeOf(const std::string& path);
-    void FlushAndClose(HANDLE file, const std::string& path);
+    void FlushAndClose(HANDLE file, const std::string& path, bool close = true);
     void Fail(DWORD error, const std::string& path);
     bool StartThreads();
     static DWORD WINAPI ThreadProc(void* context);

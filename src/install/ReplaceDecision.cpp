@@ -117,7 +117,8 @@ bool CFileInstaller::FinishPackage()
 {
     if (!m_batch.Flush())
         return false;
-    if (m_durable.Finish())
+    // The progress window keeps answering while the last files go to the disk.
+    if (m_durable.Finish([this] { m_context.Progress().AddProgress(0); }))
         return true;
     const std::string reason = GetLastErrorText();
     m_context.ShowMessage(FormatResMessage(IDS_FILE_FLUSH_FAILED, {m_durable.FailedPath().c_str(), reason.c_str()}),
