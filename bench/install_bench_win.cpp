@@ -767,6 +767,95 @@ bool RunCalls(const std::string& root)
         PrintCalls(byHandle ? "fewer calls, renamed through the handle" : "fewer calls, renamed by name",
                    {&create, &write, &stamp, &close, &rename}, kSmallFiles, seconds);
     }
+    // The calls the setup makes now. A new file: a journal note, the target
+    // created under its own name, a second note, the data, the time stamp,
+    // the flush (on a thread of its own in the setup) and the close. Over an
+    // existing file: opened once, its first bytes read, its contents kept in
+    // the undo data with a note, the new data in memory, then (after one
+    // flush of the batch) written through the same handle, stamped, flushed
+    // and closed.
+    if (!MakeEmptyFolder(destination))
+        return false;
+    const std::string journalPath = root + "\\calls.journal", undoPath = root + "\\calls.undo";
+    for (const bool replacing : {false, true})
+    {
+        CallTime note{"journal note (WriteFile)"}, create{"create the target (CreateFileA, CREATE_NEW)"},
+            open{"open the existing file (CreateFileA, OPEN_EXISTING)"}, head{"first bytes (ReadFile)"},
+            keep{"keep earlier contents (ReadFile + WriteFile to the undo data)"},
+            write{replacing ? "new data into memory (ExtractToSink)" : "write (ExtractToFile)"},
+            overwrite{"overwrite in place (WriteFile + SetEndOfFile)"}, stamp{"time stamp (SetFileTime)"},
+            flush{"flush (FlushFileBuffers)"}, close{"close (CloseHandle)"},
+            group{"group commit per 256 files (2 flushes, per file)"};
+        unique_hfile journal(CreateNewFile(journalPath)), undo(CreateNewFile(undoPath));
+        CPackageFile package;
+        if (!Check(journal.valid() && undo.valid(), "creating", journalPath) ||
+            !Check(package.Open(packagePath.c_str(), FALSE) != FALSE, "opening", packagePath))
+            return false;
+        const CPackageCatalog catalog = package.GetCatalog();
+        const std::string line = std::string("contents\t") + destination + "\\doc0000.txt\t0\t4096\t0\t1\t1\r\n";
+        std::vector<BYTE> earlier(64 * 1024);
+        const CStopwatch wall;
+        for (int i = 0; i < catalog.GetCount(); ++i)
+        {
+            const std::string target = destination + "\\" + files.names[i];
+            const PackageFileInfo info = catalog.GetAt(i).GetFileInfo();
+            bool ok = Timed(note, [&] { return WriteAll(journal.get(), reinterpret_cast<const BYTE*>(line.data()), static_cast<DWORD>(line.size())); });
+            unique_hfile file;
+            if (!replacing)
+            {
+                file.reset(Timed(create, [&] {
+                    return ::CreateFileA(target.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                         FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+                }));
+                ok = ok && file.valid() &&
+                     Timed(note, [&] { return WriteAll(journal.get(), reinterpret_cast<const BYTE*>(line.data()), static_cast<DWORD>(line.size())); }) &&
+                     Timed(write, [&] { return package.ExtractToFile(i, file.get()); }) != FALSE;
+            }
+            else
+            {
+                file.reset(Timed(open, [&] {
+                    return ::CreateFileA(target.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+                }));
+                DWORD read = 0;
+                CByteArray data;
+                ok = ok && file.valid() &&
+                     Timed(head, [&] { return ::ReadFile(file.get(), earlier.data(), 2, &read, nullptr); }) &&
+                     Timed(keep, [&] {
+                         ::SetFilePointer(file.get(), 0, nullptr, FILE_BEGIN);
+                         return ::ReadFile(file.get(), earlier.data(), static_cast<DWORD>(earlier.size()), &read,
+                                           nullptr) &&
+                                WriteAll(undo.get(), earlier.data(), read);
+                     }) &&
+                     Timed(write, [&] { return package.ExtractToMemory(i, data); }) != FALSE &&
+                     Timed(overwrite, [&] {
+                         ::SetFilePointer(file.get(), 0, nullptr, FILE_BEGIN);
+                         return WriteAll(file.get(), data.GetData(), static_cast<DWORD>(data.GetSize())) &&
+                                ::SetEndOfFile(file.get());
+                     });
+                if (ok && i % 256 == 255)
+                    Timed(group, [&] { return ::FlushFileBuffers(undo.get()) && ::FlushFileBuffers(journal.get()); });
+            }
+            ok = ok && Timed(stamp, [&] { return ::SetFileTime(file.get(), &info.ftCreation, nullptr, &info.ftLastWrite); }) &&
+                 Timed(flush, [&] { return ::FlushFileBuffers(file.get()); });
+            if (!Check(ok, replacing ? "overwriting" : "writing", target))
+                return false;
+            Timed(close, [&] { file.reset(); return 0; });
+        }
+        const double seconds = wall.Seconds();
+        package.Close();
+        journal.reset();
+        undo.reset();
+        ::DeleteFileA(journalPath.c_str());
+        ::DeleteFileA(undoPath.c_str());
+        if (replacing)
+            PrintCalls("the setup's calls now, over existing files (the flush on a thread of its own in the setup)",
+                       {&note, &open, &head, &keep, &write, &overwrite, &stamp, &flush, &close, &group}, kSmallFiles,
+                       seconds);
+        else
+            PrintCalls("the setup's calls now, into an empty folder (the flush on a thread of its own in the setup)",
+                       {&note, &create, &write, &stamp, &flush, &close}, kSmallFiles, seconds);
+    }
     DeleteTree(destination);
     DeleteTree(files.folder);
     ::DeleteFileA(packagePath.c_str());
