@@ -63,7 +63,9 @@ protected:
             ASSERT_TRUE(journal.SaveContents(file, handle.get(), 1024 * 1024, creation, lastWrite));
         }
         if (synced)
+        {
             ASSERT_TRUE(journal.Sync());
+        }
         for (int i = 0; i < overwritten; ++i)
             ASSERT_TRUE(Overwrite(files[i], "new contents"));
     }
@@ -119,7 +121,9 @@ TEST_F(InPlaceReplacementTest, ABatchKilledAtAnyMomentIsUndoneToTheEarlierFiles)
         KilledRun(m.synced, m.overwritten);
         ASSERT_TRUE(FileExists(scratch / "run.undo")) << m.moment;
         if (m.powerCutLostTheUndoData)
+        {
             ASSERT_TRUE(WriteTextFile(scratch / "run.undo", ""));
+        }
         EXPECT_EQ(NextStart(), std::vector<std::string>{}) << m.moment;
         ExpectEarlierFiles(m.moment);
     }
