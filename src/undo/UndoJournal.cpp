@@ -154,6 +154,15 @@ struct RollbackState
         const std::string reason = ReasonText();
         FailedWith(messageId, {item.c_str(), reason.c_str()});
     }
+    // Deletes a file the run made.
+    void RemoveRunsFile(const std::string& target)
+    {
+        seams.progress.SetStatusText(target);
+        if (RemoveFile(target))
+            Undone("file removed: " + target);
+        else
+            Failed(IDS_UNDO_FILE_STAYS, target);
+    }
 };
 
 // Puts the set-aside file back under its name, over the run's new file.
@@ -187,11 +196,7 @@ void UndoRecord(const JournalRecord& record, RollbackState& state)
         }
         else if (!cancelled && PathExistsU(target))
         {
-            state.seams.progress.SetStatusText(target);
-            if (RemoveFile(target))
-                state.Undone("file removed: " + target);
-            else
-                state.Failed(IDS_UNDO_FILE_STAYS, target);
+            state.RemoveRunsFile(target);
         }
     }
     else if (kind == CREATED && f.size() == 1)
@@ -210,13 +215,7 @@ void UndoRecord(const JournalRecord& record, RollbackState& state)
         const bool empty = GetFileAttributesExU(target, info) && info.nFileSizeHigh == 0 && info.nFileSizeLow == 0 &&
                            !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
         if (!cancelled && (created ? PathExistsU(target) : empty))
-        {
-            state.seams.progress.SetStatusText(target);
-            if (RemoveFile(target))
-                state.Undone("file removed: " + target);
-            else
-                state.Failed(IDS_UNDO_FILE_STAYS, target);
-        }
+            state.RemoveRunsFile(target);
     }
     else if (kind == CONTENTS && f.size() == 6)
     {
