@@ -26,6 +26,7 @@
 # show how the cost grows with the number of files. BENCH_PROBED=N adds N
 # windowed installations of the payload with the progress window probed by
 # WM_NULL (200 ms) at every poll, counting the probes left unanswered.
+# BENCH_PARTS="again" (any of new, again, memory) runs only those parts.
 # Installs nsis when it is missing. Prints figures and never fails on a slow
 # machine; not part of the test command. About 2 GiB of scratch space in
 # build/mingw64/wine-bench, removed at the end (the prefix stays for the next
@@ -38,6 +39,10 @@ files="${BENCH_FILES:-2000}"
 large_mib="${BENCH_LARGE_MIB:-128}"
 before="${SETUP_BEFORE:-}"
 probed_runs="${BENCH_PROBED:-0}"
+# BENCH_PARTS: which parts run (new installations, over an installed copy,
+# memory), all of them unless given.
+parts="${BENCH_PARTS:-new again memory}"
+part() { [[ " $parts " == *" $1 "* ]]; }
 
 if ! command -v makensis >/dev/null; then
   echo "installing nsis" >&2
@@ -159,6 +164,7 @@ time_one() {
 
 median() { sort -n "$1" | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
+if part new; then
 orders=("setup nsis xcopy" "xcopy nsis setup" "nsis setup xcopy" "xcopy setup nsis" "setup xcopy nsis" "nsis xcopy setup")
 for ((r = 0; r < rounds; ++r)); do
   printf 'round %d:' "$((r + 1))"
@@ -184,6 +190,7 @@ if [ -n "$before" ]; then
   b=$(median "$work/before.times")
   awk -v s="$s" -v b="$b" -v n="$n" 'BEGIN { printf "before: setup.exe %.2f s, before / NSIS %.2fx; this one / before %.2fx\n", b, b / n, s / b }'
 fi
+fi
 cmp -s "$work/payload/large.bin" "$drive/Lumiro/Programs/large.bin" 2>/dev/null || true
 
 # Over an installed copy: each installer runs once more over what it
@@ -207,6 +214,7 @@ install_first() {
     nsis) wine 'C:\bench\setup_timer_win.exe' run 'C:\bench\nsis-setup.exe' /S >/dev/null ;;
   esac
 }
+if part again; then
 again_ways="setup nsis"
 [ -z "$before" ] || again_ways="setup nsis before"
 for ((r = 0; r < rounds; ++r)); do
@@ -229,6 +237,7 @@ if [ -n "$before" ]; then
   ba=$(median "$work/before-again.times")
   awk -v s="$sa" -v b="$ba" -v n="$na" 'BEGIN { printf "before: upgrade %.2f s, before / NSIS %.2fx; this one / before %.2fx\n", b, b / n, s / b }'
 fi
+fi
 
 # The progress window of windowed installations of the payload, probed.
 if [ "$probed_runs" -gt 0 ]; then
@@ -246,6 +255,7 @@ if [ "$probed_runs" -gt 0 ]; then
   echo "progress window over $probed_runs windowed installations: $unanswered of $probes probes unanswered within 200 ms; slowest answer $slowest ms"
 fi
 
+part memory || exit 0
 # Memory: one 512 MiB entry against one 4 KiB entry, and a run with the
 # progress window probed throughout.
 peak() {
