@@ -14,17 +14,17 @@ jobs="$(nproc)"
 step() { printf '\n== %s\n' "$*"; }
 
 step "native build and tests (linux preset)"
-cmake --preset linux >/dev/null
+bash scripts/configure.sh linux >/dev/null
 cmake --build --preset linux -j"$jobs"
 ctest --preset linux -j"$jobs"
 
 step "Windows x86_64 build and tests under Wine (mingw64 preset)"
-cmake --preset mingw64 >/dev/null
+bash scripts/configure.sh mingw64 >/dev/null
 cmake --build --preset mingw64 -j"$jobs"
 ctest --preset mingw64 -j"$jobs"
 
 step "Windows i686 build (mingw32 preset)"
-cmake --preset mingw32 >/dev/null
+bash scripts/configure.sh mingw32 >/dev/null
 cmake --build --preset mingw32 -j"$jobs"
 if ia32="$(bash scripts/ia32-check.sh)"; then
   step "Windows i686 tests under Wine's 32-bit half (mingw32 preset)"
