@@ -13,6 +13,23 @@ if(WIN32)
     ENVIRONMENT "LUMIRO_WINE_ROOT=${LUMIRO_WINE_ROOT}")
 endif()
 
+# lumiro_test_code(<target>...): code that only the tests run (test programs,
+# their helpers, GoogleTest) is built for a quick build rather than for a
+# debugger: no debug information of its own and light optimisation (-O1
+# keeps the warnings that need data flow), and a program leaves out the
+# debug information of the libraries it links. setup.exe, lumpack and the
+# libraries they are made of keep the build type's flags and debug
+# information; test programs link those very libraries.
+function(lumiro_test_code)
+  foreach(target ${ARGN})
+    target_compile_options(${target} PRIVATE $<$<COMPILE_LANGUAGE:C,CXX>:-g0 -O1>)
+    get_target_property(type ${target} TYPE)
+    if(type STREQUAL "EXECUTABLE" OR type STREQUAL "SHARED_LIBRARY")
+      target_link_options(${target} PRIVATE -Wl,--strip-debug)
+    endif()
+  endforeach()
+endfunction()
+
 # lumiro_test_properties(<test>...): what every test of the Windows build needs.
 function(lumiro_test_properties)
   if(WIN32)
@@ -27,6 +44,7 @@ function(lumiro_gtest name)
   cmake_parse_arguments(T "" "" "SOURCES;LIBRARIES" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBRARIES} GTest::gtest GTest::gtest_main)
+  lumiro_test_code(${name})
   if(WIN32)
     # Tests are console programs so that ctest reads their output.
     target_link_options(${name} PRIVATE -mconsole)
