@@ -3,21 +3,39 @@
 #   start:    makes the prefix once (wineboot -i), starts an Xvfb display of the
 #             build tree's own and a persistent wineserver for the test run.
 #   stop:     ends the wineserver and the display.
-#   pristine: copies the untouched prefix to DEST for a test that needs one.
+#   pristine: copies the untouched prefix to DEST for a test that needs one
+#             (copy_prefix).
 set -euo pipefail
 . "$(dirname "$0")/wine-env.sh"
 root="$LUMIRO_WINE_ROOT"
 mkdir -p "$root" "$HOME"
 
-# The Wine halves installed (64-bit only, or with Debian's wine32): a prefix
-# made before wine32 came no longer starts with it ("could not load
-# kernel32.dll"), so a prefix is made anew when they change.
+# The Wine halves installed (64-bit only, or with Debian's wine32) and Wine's
+# version: a prefix made before wine32 came no longer starts with it ("could
+# not load kernel32.dll"), and another Wine would update the prefix's program
+# files at its first start (which copy_prefix links), so a prefix is made anew
+# when either changes.
 wine_halves() {
   local half found=
   for half in /usr/lib/x86_64-linux-gnu/wine /usr/lib/i386-linux-gnu/wine; do
     [ -d "$half" ] && found="$found $half"
   done
-  echo "wine halves:${found:- none}"
+  echo "$(wine --version 2>/dev/null || echo wine), halves:${found:- none}"
+}
+
+# copy_prefix FROM TO: a prefix of its own, as `cp -a` makes it, but for
+# Wine's own program files (about 630 of the 700 MB), which are hard links
+# to FROM's: nothing in a prefix writes into them (a test's programs add and
+# replace files of their own; Wine would only when it updates the prefix,
+# see wine_halves). Every other file, the registry files first of all (Wine
+# rewrites them in place), is a copy of its own, so nothing done in TO
+# reaches FROM. About 0.3 s instead of 2-5 s and 700 MB written per copy.
+copy_prefix() {
+  cp -al "$1" "$2"
+  (cd "$1" && find . -type f ! \( -iname '*.dll' -o -iname '*.exe' -o -iname '*.nls' -o -iname '*.sys' \
+      -o -iname '*.drv' -o -iname '*.ocx' -o -iname '*.cpl' -o -iname '*.acm' -o -iname '*.tlb' -o -iname '*.ds' \
+      -o -iname '*.msstyles' -o -iname '*.com' -o -iname '*.ax' -o -iname '*.icm' \) -print0 |
+    xargs -0 -r cp -a --parents --remove-destination -t "$2")
 }
 
 make_prefix() {
@@ -82,7 +100,7 @@ case "${1:-}" in
     dest="${2:?pristine needs a destination folder}"
     make_prefix
     rm -rf "$dest"
-    cp -a "$root/pristine" "$dest"
+    copy_prefix "$root/pristine" "$dest"
     ;;
   *)
     echo "usage: wine-session.sh start|stop|pristine DEST" >&2

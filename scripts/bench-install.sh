@@ -9,7 +9,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 
-cmake --preset mingw64 >/dev/null
+bash "$root/scripts/configure.sh" mingw64 >/dev/null
 cmake --build --preset mingw64 -j"$(nproc)" --target install_bench_win >/dev/null
 
 export LUMIRO_WINE_ROOT="$root/build/mingw64/wine"

@@ -50,9 +50,9 @@ if ! command -v makensis >/dev/null; then
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q --no-install-recommends nsis >/dev/null
 fi
 
-cmake --preset linux >/dev/null
+bash "$root/scripts/configure.sh" linux >/dev/null
 cmake --build --preset linux -j2 --target lumpack >/dev/null
-cmake --preset mingw64 >/dev/null
+bash "$root/scripts/configure.sh" mingw64 >/dev/null
 cmake --build --preset mingw64 -j2 --target setup setup_timer_win sample_packages >/dev/null
 
 export LUMIRO_WINE_ROOT="$root/build/mingw64/wine-bench"

@@ -34,7 +34,7 @@ clones=("$work/a" "$work/second-clone-with-a-longer-path")
 
 # The application's folders: the sample payload of the first clone, the
 # same input for both media.
-(cd "${clones[0]}" && cmake --preset "$preset" >/dev/null &&
+(cd "${clones[0]}" && bash scripts/configure.sh "$preset" >/dev/null &&
   cmake --build --preset "$preset" -j"$(nproc)" --target fixture_payload >/dev/null)
 payload="${clones[0]}/build/$preset/tests/fixtures/payload"
 

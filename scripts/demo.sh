@@ -12,7 +12,7 @@ cd "$(dirname "$0")/.."
 root="$PWD"
 
 bash scripts/install-deps.sh
-cmake --preset mingw64 >/dev/null
+bash scripts/configure.sh mingw64 >/dev/null
 cmake --build --preset mingw64 -j"$(nproc)" --target driver fixture_payload fixture_other_payload
 payload="$root/build/mingw64/tests/fixtures/payload"
 # Windows 9x runs 32-bit programs only: its packages take the 32-bit payload.

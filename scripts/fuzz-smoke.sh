@@ -9,7 +9,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 seconds=${FUZZ_SECONDS:-30}
 
-cmake --preset fuzz >/dev/null
+bash "$root/scripts/configure.sh" fuzz >/dev/null
 cmake --build --preset fuzz -j2 --target package_fuzz >/dev/null
 
 work=$root/build/fuzz/smoke

@@ -42,7 +42,7 @@ python3 "$tool" --check "${args[@]}"
 build="$root/build/$preset"
 log="$(mktemp)"
 trap 'rm -f "$log"' EXIT
-if ! (cd "$root" && cmake --preset "$preset" && cmake --build --preset "$preset" -j"$(nproc)" \
+if ! (cd "$root" && bash scripts/configure.sh "$preset" && cmake --build --preset "$preset" -j"$(nproc)" \
       --target setup_release host_lumpack) >"$log" 2>&1; then
   cat "$log" >&2
   echo "make-medium: the build of setup.exe or lumpack failed; nothing made" >&2

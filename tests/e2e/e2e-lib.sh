@@ -7,7 +7,9 @@
 set -euo pipefail
 . "${LUMIRO_SOURCE_DIR:?}/cmake/wine-env.sh"
 
-E2E_NAME="$(basename "$0" .sh)"
+# A scenario run in parts side by side sets E2E_PART: each part has a prefix
+# and an output folder of its own.
+E2E_NAME="$(basename "$0" .sh)${E2E_PART:+_$E2E_PART}"
 # The build under test: 64 (x86_64) or 32 (i686). A 32-bit setup.exe on
 # 64-bit Windows puts the runtime libraries into the system folder it sees,
 # syswow64, and its control registers itself in the registry's 32-bit view.

@@ -1,15 +1,16 @@
 // The folder access rights. This Wine takes new access-control lists but does
 // not keep them on folders, so the tests read the list each step hands to the
 // folder, entry by entry. The program runs under the Windows version that
-// LUMIRO_TEST_WINDOWS names (Wine's per-application version, set by its
-// ctest fixture): winxp and win7 take all seven steps, win10 and win98 none.
+// its test names (WindowsVersionUnderTest, with Wine's per-application
+// version set by its ctest fixture): winxp and win7 take all seven steps,
+// win10 and win98 none.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 // sddl.h needs the declarations of windows.h first.
 #include <sddl.h>
 
-#include <cstring>
+#include <stdexcept>
 
 #include "TestSupport.h"
 #include "core/Platform.h"
@@ -30,10 +31,11 @@ constexpr WindowsVersion VERSIONS[] = {
 
 const WindowsVersion& ExpectedVersion()
 {
+    const std::string name = WindowsVersionUnderTest();
     for (const WindowsVersion& version : VERSIONS)
-        if (std::strcmp(version.name, LUMIRO_TEST_WINDOWS) == 0)
+        if (name == version.name)
             return version;
-    throw std::logic_error("unknown LUMIRO_TEST_WINDOWS");
+    throw std::logic_error("no folder rights known for " + name);
 }
 
 // One access-control entry as read back from a list.

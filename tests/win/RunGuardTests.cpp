@@ -1,7 +1,7 @@
 // One run of the setup at a time: the guard a run holds keeps a second one
 // out until it is let go, and a hand-over lets exactly the process it names
-// through. Built twice: as an NT program and under Windows 9x emulation
-// (LUMIRO_TEST_NT 0), where the guard has a plain name.
+// through. Run twice: as an NT program and under Windows 9x emulation
+// (WindowsVersionUnderTest win98), where the guard has a plain name.
 #include <gtest/gtest.h>
 
 #include "TestSupport.h"
@@ -9,7 +9,7 @@
 
 TEST(RunGuard, ItsNameIsSharedByAllSessionsWhereTheSystemKnowsThePrefix)
 {
-    ASSERT_EQ(RunsAsNt(), LUMIRO_TEST_NT != 0) << "the Windows version set for this test program";
+    ASSERT_EQ(RunsAsNt(), WindowsVersionUnderTest() != "win98") << "the Windows version set for this test program";
     EXPECT_EQ(MachineWideName("Lumiro Setup"), RunsAsNt() ? "Global\\Lumiro Setup" : "Lumiro Setup");
 }
 

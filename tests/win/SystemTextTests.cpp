@@ -1,8 +1,8 @@
 // Names in any language through the setup's calls with text: on the NT
 // family every one reaches the system exactly (files, registry, windows) and
 // compares without regard to case as Windows compares names; on Windows 9x
-// (this program built a second time and run under that emulation) a name the
-// code page cannot spell is refused, and nothing of a look-alike is made.
+// (this program run a second time, under that emulation) a name the code
+// page cannot spell is refused, and nothing of a look-alike is made.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -23,14 +23,15 @@ const std::string RUSSIAN = "\xd0\x9f\xd1\x80\xd0\xbe";
 const std::string CHINESE = "\xe6\x9d\x8e\xe6\x98\x8e";
 // Zoë: in code page 1252.
 const std::string IN_CODE_PAGE = "Zo\xc3\xab";
-constexpr char SCRATCH_KEY[] = "Software\\Corvane Text Test";
+// This program's own (it runs under two versions, maybe at the same time).
+const std::string SCRATCH_KEY = "Software\\Corvane Text Test " + ProcessTag();
 
 bool Emulates9x() { return !RunsAsNt(); }
 } // namespace
 
 TEST(SystemText, TheSystemIsTheOneThisProgramWasBuiltFor)
 {
-    EXPECT_EQ(SystemUsesCodePage(), std::string(LUMIRO_TEST_WINDOWS) == "win98");
+    EXPECT_EQ(SystemUsesCodePage(), WindowsVersionUnderTest() == "win98");
     EXPECT_EQ(Emulates9x(), SystemUsesCodePage());
 }
 
@@ -93,7 +94,7 @@ TEST(SystemText, RegistryNamesAndTextsComeBackExactly)
 {
     DeleteRegistryTree(HKEY_LOCAL_MACHINE, SCRATCH_KEY);
     const std::string text = Emulates9x() ? IN_CODE_PAGE : "C:\\" + POLISH + "\\" + RUSSIAN + "\\" + CHINESE;
-    const std::string subKey = std::string(SCRATCH_KEY) + "\\" + (Emulates9x() ? IN_CODE_PAGE : CHINESE);
+    const std::string subKey = SCRATCH_KEY + "\\" + (Emulates9x() ? IN_CODE_PAGE : CHINESE);
     {
         CRegistryKey key;
         key.Create(HKEY_LOCAL_MACHINE, subKey.c_str());
@@ -117,7 +118,7 @@ TEST(SystemText, RegistryNamesAndTextsComeBackExactly)
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(names, expected);
     CRegistryKey parent;
-    ASSERT_TRUE(parent.Open(HKEY_LOCAL_MACHINE, SCRATCH_KEY, KEY_READ));
+    ASSERT_TRUE(parent.Open(HKEY_LOCAL_MACHINE, SCRATCH_KEY.c_str(), KEY_READ));
     EXPECT_EQ(parent.SubKeyNames(), std::vector<std::string>{subKey.substr(subKey.rfind('\\') + 1)});
     DeleteRegistryTree(HKEY_LOCAL_MACHINE, SCRATCH_KEY);
 }

@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 
 #include <algorithm>
+#include <stdexcept>
 
 #include "framework/Handles.h"
 #include "framework/ResourceStrings.h"
@@ -63,11 +64,13 @@ std::string SystemErrorText(DWORD code)
     return Narrow(buffer, length);
 }
 
+std::string ProcessTag() { return std::to_string(::GetCurrentProcessId()); }
+
 CScratchFolder::CScratchFolder(const std::string& name)
 {
     std::string temp;
     GetTempPathU(temp, MAX_PATH);
-    m_path = temp + "lumiro-test-" + name;
+    m_path = temp + "lumiro-test-" + name + "-" + ProcessTag();
     DeleteTree(m_path);
     CreateDirectoryU(m_path.c_str(), nullptr);
 }
@@ -156,6 +159,17 @@ OSVERSIONINFOA SystemVersion()
         info.dwPlatformId = 0xFFFFFFFF;
 #pragma GCC diagnostic pop
     return info;
+}
+
+std::string WindowsVersionUnderTest()
+{
+    char name[16];
+    const DWORD length = ::GetEnvironmentVariableA("LUMIRO_TEST_WINDOWS", name, sizeof name);
+    const std::string version = length > 0 && length < sizeof name ? std::string(name, length) : std::string();
+    for (const char* known : {"win98", "winxp", "win7", "win10"})
+        if (version == known)
+            return version;
+    throw std::logic_error("LUMIRO_TEST_WINDOWS names no Windows version: '" + version + "'");
 }
 
 bool FileExists(const std::string& path)

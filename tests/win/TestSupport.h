@@ -100,8 +100,14 @@ private:
 // The system's text for an error code, as GetLastErrorText gives it.
 std::string SystemErrorText(DWORD code);
 
-// A scratch folder under the prefix's temporary folder, deleted (with all it
-// holds) before and after the test.
+// The test process's own number in text, for the names of scratch folders and
+// keys: programs that use the same name (one program run under two Windows
+// versions) may run at the same time in the one prefix.
+std::string ProcessTag();
+
+// A scratch folder under the prefix's temporary folder, named for the test and
+// the process (lumiro-test-NAME-PID), deleted (with all it holds) before and
+// after the test.
 class CScratchFolder
 {
 public:
@@ -130,6 +136,12 @@ std::vector<std::string> FilesMatching(const std::string& folder, const std::str
 
 // The Windows version the system reports to this program.
 OSVERSIONINFOA SystemVersion();
+// The Windows version this run of the test program is meant for (win98,
+// winxp, win7 or win10), which its ctest test sets in LUMIRO_TEST_WINDOWS
+// beside Wine's per-application version: one program is built and run under
+// several versions. Throws when the test gives none, so that a program run
+// without it fails rather than checking nothing.
+std::string WindowsVersionUnderTest();
 // Whether that version is of the NT family (the tests' own reading, beside
 // the setup's IsWindowsNT).
 inline bool RunsAsNt() { return SystemVersion().dwPlatformId == VER_PLATFORM_WIN32_NT; }

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "../ProcessTag.h"
 #include "package/PackageFile.h"
 #include "portable/ScopedFile.h"
 
@@ -23,14 +24,16 @@ inline Name W(const std::string& ascii)
     return Name(ascii.begin(), ascii.end());
 }
 
-// A folder of its own for one test, emptied first and removed afterwards.
+// A folder of its own for one test in one process, emptied first and removed
+// afterwards.
 class ScratchDir
 {
 public:
     ScratchDir()
     {
         const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        std::string name = std::string("lumpkg-") + info->test_suite_name() + "-" + info->name();
+        std::string name =
+            std::string("lumpkg-") + info->test_suite_name() + "-" + info->name() + "-" + ProcessTag();
         for (char& c : name)
             if (c == '/')
                 c = '_';

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "portable/ErrorText.h"
+#include "../ProcessTag.h"
 #include "portable/ScopedFile.h"
 #include "portable/Win32Api.h"
 
@@ -19,7 +20,8 @@ public:
     {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
         m_path = std::filesystem::temp_directory_path() /
-                 (std::string("lumportable-") + info->test_suite_name() + "-" + info->name());
+                 (std::string("lumportable-") + info->test_suite_name() + "-" + info->name() + "-" +
+                  lumtest::ProcessTag());
         std::filesystem::remove_all(m_path);
         std::filesystem::create_directories(m_path);
     }
