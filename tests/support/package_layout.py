@@ -14,8 +14,12 @@ input:
 
 An entry takes its data from "text" or "file" (none: an entry without
 data); "size" records another uncompressed size than the data's own, and
-"times" the creation and last-write FILETIMEs.
+"times" the creation and last-write FILETIMEs. With "sealed": true the
+package carries the check over its own bytes that lumpack writes (kind 1
+and the SHA-256 of every byte but the check's 36 at offset 28); without it,
+zeros there, as a package of an older packer.
 """
+import hashlib
 import json
 import struct
 import sys
@@ -25,13 +29,36 @@ SIGNATURE = bytes.fromhex("F6CC51F05387D211965300AA00ACC8DB")
 HEADER_SIZE = 256
 RECORD_SIZE = 3084
 CATALOG_HEAD = 68
+CHECK_OFFSET = 28
+CHECK_SIZE = 36
+
+
+def own_digest(data):
+    """The SHA-256 a package's own check is made over: every byte but the
+    check's 36."""
+    return hashlib.sha256(data[:CHECK_OFFSET] + data[CHECK_OFFSET + CHECK_SIZE:]).digest()
+
+
+def seal(data):
+    """The package's bytes with its own check written into them."""
+    return data[:CHECK_OFFSET] + struct.pack("<I", 1) + own_digest(data) + data[CHECK_OFFSET + CHECK_SIZE:]
+
+
+def check_state(data):
+    """"none" (zeros), "intact" or "damaged", as lumpack and the setup judge
+    the check."""
+    area = data[CHECK_OFFSET:CHECK_OFFSET + CHECK_SIZE]
+    if area == bytes(CHECK_SIZE):
+        return "none"
+    return "intact" if area == struct.pack("<I", 1) + own_digest(data) else "damaged"
 
 
 def parse_package(data):
     """The header and catalog of a package, read by the layout tables."""
     assert data[:16] == SIGNATURE, "signature"
     catalog, build, compressed = struct.unpack_from("<IiI", data, 16)
-    assert data[28:256] == bytes(228), "reserved header bytes are zero"
+    assert check_state(data) != "damaged", "the package's own check holds, or it carries none"
+    assert data[64:256] == bytes(192), "reserved header bytes are zero"
     count, = struct.unpack_from("<i", data, catalog)
     label = data[catalog + 4:catalog + CATALOG_HEAD].split(b"\0")[0]
     assert len(data) == catalog + CATALOG_HEAD + RECORD_SIZE * count, "the catalog ends the file"
@@ -44,7 +71,8 @@ def parse_package(data):
         reserved, stored, uncompressed, offset = struct.unpack_from("<4I", data, r + 3068)
         entries.append(dict(name=name, kind=kind, kind_data=kind_data, reserved=reserved, stored=stored,
                             uncompressed=uncompressed, offset=offset))
-    return dict(catalog=catalog, build=build, compressed=compressed, label=label, entries=entries)
+    return dict(catalog=catalog, build=build, compressed=compressed, label=label, entries=entries,
+                check=check_state(data))
 
 
 def record(name, kind, stored, uncompressed, offset, times=(0, 0), version=0):
@@ -60,9 +88,10 @@ def record(name, kind, stored, uncompressed, offset, times=(0, 0), version=0):
     return bytes(r)
 
 
-def write_package(path, entries, compressed=True, label=b"", build=2093, recorded_sizes=None):
+def write_package(path, entries, compressed=True, label=b"", build=2093, recorded_sizes=None, sealed=False):
     """entries: (name, kind, data or None, times, version); recorded_sizes
-    maps an entry's index to the uncompressed size its record is to claim."""
+    maps an entry's index to the uncompressed size its record is to claim;
+    sealed writes the package's own check."""
     body = bytearray()
     records = []
     for index, (name, kind, data, times, version) in enumerate(entries):
@@ -77,8 +106,9 @@ def write_package(path, entries, compressed=True, label=b"", build=2093, recorde
     header[:16] = SIGNATURE
     struct.pack_into("<IiI", header, 16, HEADER_SIZE + len(body), build, 1 if compressed else 0)
     head = struct.pack("<i", len(records)) + label.ljust(64, b"\0")
+    data = bytes(header) + bytes(body) + head + b"".join(records)
     with open(path, "wb") as f:
-        f.write(bytes(header) + bytes(body) + head + b"".join(records))
+        f.write(seal(data) if sealed else data)
 
 
 # 2020-01-01 as a FILETIME: a time every written file can be told by.
@@ -100,7 +130,8 @@ def main():
             sizes[index] = e["size"]
         times = tuple(e.get("times", (SAMPLE_TIME, SAMPLE_TIME)))
         entries.append((e["name"], e.get("kind", 0), data, times, e.get("version", 0)))
-    write_package(sys.argv[1], entries, compressed=spec.get("compressed", True), recorded_sizes=sizes)
+    write_package(sys.argv[1], entries, compressed=spec.get("compressed", True), recorded_sizes=sizes,
+                  sealed=spec.get("sealed", False))
 
 
 if __name__ == "__main__":
