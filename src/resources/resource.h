@@ -144,4 +144,8 @@
 #define IDS_UNDO_CONTROL_NOT_REGISTERED 20182
 #define IDS_JOURNAL_UNREADABLE 20183
 
+// The check of the medium's packages before anything is changed.
+#define IDS_PACKAGE_DAMAGED 20190
+#define IDS_STAGE_CHECKING 20191
+
 #define IDS_APP_TITLE_STRING 57344

@@ -11,6 +11,8 @@
 #include "run/InstallLog.h"
 #include "run/InstallSequence.h"
 #include "run/InstalledCopy.h"
+#include "run/MediumCheck.h"
+#include "run/MediumRecord.h"
 #include "run/RunGuard.h"
 #include "run/SetupOptions.h"
 #include "run/StartUp.h"
@@ -19,7 +21,7 @@
 
 namespace
 {
-int Install(CSetupContext& context, const SetupOptions& options, CInstallLog& log)
+int Install(CSetupContext& context, const SetupOptions& options, CInstallLog& log, CMediumCheck& check)
 {
     const InstalledCopy copy = FindInstalledCopy();
     const std::string build = std::to_string(copy.build);
@@ -56,6 +58,11 @@ int Install(CSetupContext& context, const SetupOptions& options, CInstallLog& lo
     }
     log.Write("Install path: " + context.m_strInstallPath);
 
+    // Every package it will read is checked before anything is changed.
+    context.Progress().SetStage(IDS_STAGE_CHECKING, 0);
+    int refused = EXIT_FAILED;
+    if (!check.Finish(context, log, refused))
+        return refused;
     if (!RunInstall(context))
         return context.m_bReplaceCancelled ? EXIT_LEFT : EXIT_FAILED;
     if (context.m_bRebootNeeded)
@@ -95,7 +102,13 @@ int RunUnattended(CSetupContext& context, const SetupOptions& options, CInstallL
     int exitCode = EXIT_FAILED;
     CRunGuard guard; // held until the run's end
     if (PrepareRun(context, options, log, guard, exitCode))
-        exitCode = options.uninstall ? Uninstall(context, log) : Install(context, options, log);
+    {
+        // The packages are read while the run looks for an installed copy.
+        CMediumCheck check;
+        if (!options.uninstall)
+            check.Start(context, ReadOwnMediumRecord());
+        exitCode = options.uninstall ? Uninstall(context, log) : Install(context, options, log, check);
+    }
 
     context.SetPrompts(nullptr);
     context.SetProgress(nullptr);

@@ -27,6 +27,9 @@ import yaml
 
 SOURCE = os.environ["LUMIRO_SOURCE_DIR"]
 sys.path.insert(0, os.path.join(SOURCE, "tests", "support"))
+sys.path.insert(0, os.path.join(SOURCE, "tools", "medium"))
+from medium_record import read_record  # noqa: E402
+from pe_image import PeImage  # noqa: E402
 from package_layout import parse_package  # noqa: E402
 
 TOOL = os.path.join(SOURCE, "tools", "medium", "make_medium.py")
@@ -149,7 +152,20 @@ class MediumTest(unittest.TestCase):
         zip_name = "Lumiro-%s-%s.zip" % (version, architecture)
         names = ["setup.exe"] + PACKAGES + [zip_name, "Corvane.Lumiro.installer.yaml", "SHA256SUMS"]
         self.assertEqual(sorted(names), sorted(os.listdir(self.path("out"))))
-        self.assertEqual(read(SETUP), read(self.path("out", "setup.exe")))
+        # setup.exe is the shipped one with the packages recorded in its
+        # ".medium" section, and its image checksum set anew.
+        shipped, medium = read(SETUP), read(self.path("out", "setup.exe"))
+        self.assertEqual(len(shipped), len(medium))
+        record_at = PeImage(shipped).section(".medium")[0]
+        self.assertEqual(b"LUMIRO-MEDIUM-01", shipped[record_at:record_at + 16])
+        checksum_at = struct.unpack_from("<I", shipped, 0x3C)[0] + 24 + 64
+        differing = [i for i in range(len(shipped)) if shipped[i] != medium[i]]
+        self.assertTrue(all(record_at + 16 <= i < record_at + 512 or checksum_at <= i < checksum_at + 4
+                            for i in differing), "only the record and the checksum differ")
+        self.assertEqual(pe_checksum(medium), struct.unpack_from("<I", medium, checksum_at)[0])
+        self.assertEqual([(p, os.path.getsize(self.path("out", p)), hashlib.sha256(read(self.path("out", p))).hexdigest())
+                          for p in PACKAGES], read_record(medium))
+        self.assertEqual([], read_record(shipped), "a build records no package")
 
         for package in PACKAGES:
             folder = self.inputs[package[:-4]]
@@ -212,7 +228,8 @@ class MediumTest(unittest.TestCase):
         self.assertEqual([1641], m["InstallerSuccessCodes"])
         self.assertEqual(setup_exit_codes() | {ANOTHER_SETUP_RUNNING}, set(responses) | {1641})
         self.assertEqual({3010: "rebootRequiredToFinish", 1602: "cancelledByUser", 1603: "custom",
-                          1618: "installInProgress", 1638: "downgrade", 1639: "invalidParameter"}, responses)
+                          1618: "installInProgress", 1620: "custom", 1638: "downgrade", 1639: "invalidParameter"},
+                         responses)
 
         [installer] = m["Installers"]
         self.assertEqual(set(), set(installer) - INSTALLER_PROPERTIES)
@@ -278,7 +295,8 @@ class MediumTest(unittest.TestCase):
         user = "nobody" if os.geteuid() == 0 else None
         tools = self.path("tools")
         os.makedirs(tools)
-        for f in (TOOL, os.path.join(os.path.dirname(TOOL), "pe_image.py"), SETUP, LUMPACK):
+        for f in (TOOL, os.path.join(os.path.dirname(TOOL), "pe_image.py"),
+                  os.path.join(os.path.dirname(TOOL), "medium_record.py"), SETUP, LUMPACK):
             shutil.copy2(f, tools)
         for r, ds, fs in os.walk(self.dir):
             for d in ds:

@@ -3,7 +3,7 @@
 for tests that need packages no packer of ours would make.
 
 As a program it writes one package from a JSON description on standard
-input:
+input, or changes one byte of a package (--damage, below):
 
   package_layout.py OUT.pkg <<'JSON'
   {"compressed": true,
@@ -18,6 +18,13 @@ data); "size" records another uncompressed size than the data's own, and
 package carries the check over its own bytes that lumpack writes (kind 1
 and the SHA-256 of every byte but the check's 36 at offset 28); without it,
 zeros there, as a package of an older packer.
+
+  package_layout.py --damage name|time|version|data PACKAGE
+
+changes one byte of the package's first File entry in place: the first
+letter of its name (to the next letter: readme.txt becomes seadme.txt), its
+last-write time (a day later), its version (one build off) or a byte of its
+data.
 """
 import hashlib
 import json
@@ -115,7 +122,37 @@ def write_package(path, entries, compressed=True, label=b"", build=2093, recorde
 SAMPLE_TIME = 132223104000000000
 
 
+def damage(data, what):
+    """The package's bytes with one byte of its first File entry changed."""
+    p = parse_package(data) if check_state(data) != "damaged" else None
+    assert p is not None, "an intact package to damage"
+    index = next(i for i, e in enumerate(p["entries"]) if e["kind"] == 0)
+    entry = p["entries"][index]
+    record = p["catalog"] + CATALOG_HEAD + RECORD_SIZE * index
+    out = bytearray(data)
+    if what == "name":
+        out[record] += 1
+    elif what == "time":
+        # The last-write FILETIME's byte 5: 2^40 ticks, about 30 hours later.
+        out[record + 2052 + 8 + 5] += 1
+    elif what == "version":
+        # dwVersionLS's third byte: the low byte of the third part, the
+        # build (2093 becomes 2092).
+        out[record + 2052 + 16 + 2] ^= 1
+    elif what == "data":
+        out[entry["offset"] + entry["stored"] // 2] ^= 0x10
+    else:
+        raise ValueError(what)
+    return bytes(out)
+
+
 def main():
+    if sys.argv[1] == "--damage":
+        with open(sys.argv[3], "rb") as f:
+            data = f.read()
+        with open(sys.argv[3], "wb") as f:
+            f.write(damage(data, sys.argv[2]))
+        return
     spec = json.load(sys.stdin)
     entries = []
     sizes = {}

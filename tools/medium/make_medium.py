@@ -12,6 +12,10 @@ empty package: the setup then installs nothing from it); a zip of those five
 files for deployment tools that take one file; a winget installer manifest
 for the zip; and SHA256SUMS. The SHA-256 of each file is printed.
 
+setup.exe records each package's size and SHA-256 in its ".medium" section
+(medium_record.py) and refuses a package whose bytes differ before it
+changes anything.
+
 Everything is made in a folder of its own beside OUTPUT and moved into
 OUTPUT only when all of it is complete, so a run that fails leaves nothing.
 OUTPUT may exist, but not hold a medium already.
@@ -33,6 +37,7 @@ import time
 import zipfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from medium_record import record_packages  # noqa: E402
 from pe_image import PeImage  # noqa: E402
 
 PRODUCT = "Lumiro"
@@ -62,11 +67,14 @@ PACKAGES = [
 # restart. 1603 (failed) has no response of its own in winget's list:
 # "custom" is its name for an installer's own failure code.
 SUCCESS_CODES = [1641]
+# 1620 (a package of the medium is damaged or changed) is the setup's own
+# refusal too: "custom".
 EXPECTED_RETURN_CODES = [
     (3010, "rebootRequiredToFinish"),
     (1602, "cancelledByUser"),
     (1603, "custom"),
     (1618, "installInProgress"),
+    (1620, "custom"),
     (1638, "downgrade"),
     (1639, "invalidParameter"),
 ]
@@ -306,7 +314,9 @@ def make_medium(args):
         os.chmod(staging, 0o777 & ~umask)
         for name, option, dirs in PACKAGES:
             make_package(args.lumpack, name, getattr(args, option), dirs, staging)
-        shutil.copyfile(args.setup, os.path.join(staging, "setup.exe"))
+        setup = os.path.join(staging, "setup.exe")
+        shutil.copyfile(args.setup, setup)
+        record_packages(setup, [os.path.join(staging, p[0]) for p in PACKAGES])
         medium = names[:5]
         write_zip(os.path.join(staging, zip_name), staging, medium, sde)
         zip_sha256 = sha256_of(os.path.join(staging, zip_name))

@@ -12,6 +12,8 @@
 #include "run/ExitCodes.h"
 #include "run/InstallLog.h"
 #include "run/InstallSequence.h"
+#include "run/MediumCheck.h"
+#include "run/MediumRecord.h"
 #include "run/RunGuard.h"
 #include "run/SetupOptions.h"
 #include "run/StartUp.h"
@@ -117,16 +119,25 @@ int CSetupVantrelApp::RunWithWindows(CSetupContext& context, const SetupOptions&
     if (!PrepareRun(context, options, log, guard, exitCode))
         return exitCode;
 
+    // The medium's packages are checked while the dialogs wait for the
+    // person; only an installation needs the result.
+    CMediumCheck check;
+    if (!options.uninstall)
+        check.Start(context, ReadOwnMediumRecord());
+
     // /UNINSTALL goes straight to the uninstall window.
     const SetupChoice choice = options.uninstall ? SetupChoice::Uninstall : ChooseInstallation(context, options);
+    if (choice != SetupChoice::Install)
+        check.Stop();
     if (choice == SetupChoice::Leave)
         return EXIT_LEFT;
     if (choice == SetupChoice::Uninstall)
         return UninstallExitCode(RunUninstall(context, &log));
 
     log.Write("Install path: " + context.m_strInstallPath);
-    if (!InstallInProgressWindow(context, log))
-        return context.m_bReplaceCancelled ? EXIT_LEFT : EXIT_FAILED;
+    const int installed = InstallInProgressWindow(context, log, check);
+    if (installed != EXIT_DONE)
+        return installed;
     return FinishInstallation(context, options);
 }
 
@@ -156,26 +167,30 @@ CSetupVantrelApp::SetupChoice CSetupVantrelApp::ChooseInstallation(CSetupContext
     return SetupChoice::Install;
 }
 
-bool CSetupVantrelApp::InstallInProgressWindow(CSetupContext& context, CInstallLog& log)
+int CSetupVantrelApp::InstallInProgressWindow(CSetupContext& context, CInstallLog& log, CMediumCheck& check)
 {
     DLG_Installing window;
     if (!window.Create(nullptr))
     {
         log.Failure("Setup cannot create its progress window.");
-        return false;
+        return EXIT_FAILED;
     }
     SetMainWindow(window.GetSafeHwnd());
     CLoggingProgress progress(window, log);
     context.SetProgress(&progress);
 
-    const bool installed = RunInstall(context);
+    // Every package it will read is checked before anything is changed.
+    progress.SetStage(IDS_STAGE_CHECKING, 0);
+    int exitCode = EXIT_FAILED;
+    if (check.Finish(context, log, exitCode))
+        exitCode = RunInstall(context) ? EXIT_DONE : context.m_bReplaceCancelled ? EXIT_LEFT : EXIT_FAILED;
 
     // What follows (the completion message, the restart question) is owned
     // by the active window, not by the progress window that is going away.
     context.SetProgress(nullptr);
     SetMainWindow(nullptr);
     window.DestroyWindow();
-    return installed;
+    return exitCode;
 }
 
 int CSetupVantrelApp::FinishInstallation(CSetupContext& context, const SetupOptions& options)
