@@ -4,6 +4,7 @@
 
 #include "core/Messages.h"
 #include "core/SetupContext.h"
+#include "framework/MessageWait.h"
 #include "framework/SystemCalls.h"
 #include "install/PackageInstall.h"
 #include "package/PackageCheck.h"
@@ -31,26 +32,6 @@ LONGLONG Ticks()
     return now.QuadPart;
 }
 
-// Takes this thread's messages until the thread has ended.
-void WaitTakingMessages(HANDLE thread)
-{
-    while (::MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_ALLINPUT) == WAIT_OBJECT_0 + 1)
-    {
-        MSG message;
-        while (PeekMessageU(message, PM_REMOVE))
-        {
-            if (message.message == WM_QUIT)
-            {
-                // Left for the loop that owns the thread.
-                ::PostQuitMessage(static_cast<int>(message.wParam));
-                ::WaitForSingleObject(thread, INFINITE);
-                return;
-            }
-            ::TranslateMessage(&message);
-            DispatchMessageU(message);
-        }
-    }
-}
 } // namespace
 
 void CMediumCheck::Stop()
@@ -168,7 +149,7 @@ bool CMediumCheck::Finish(CSetupContext& context, CInstallLog& log, int& exitCod
     if (!m_done)
     {
         if (m_thread)
-            WaitTakingMessages(m_thread.get());
+            WaitTakingMessages(m_thread.get(), INFINITE);
         else
             CheckAll();
         m_done = true;

@@ -14,6 +14,8 @@
 //   nowindow                        until the started program ends (at most
 //                                   120 s), no visible top-level window of
 //                                   it ever appears (looked for every 5 ms)
+//   onlywindow CAPTION              the same, but windows captioned CAPTION
+//                                   may appear (and no other: no question)
 //   window CAPTION                  wait for a visible window with children
 //   gone CAPTION                    wait until no such window is visible
 //   text CAPTION ID EXPECTED        control ID of the window reads EXPECTED
@@ -44,8 +46,13 @@
 //                                   answered within 200 ms, or after 120 s
 //   screenshot FILE.bmp             the whole screen as a 24-bit bitmap
 //   windowshot CAPTION FILE.bmp     the window CAPTION only
-//   catch CAPTION ID                freeze the started program as soon as
-//                                   window CAPTION shows a text in control ID
+//   drawn CAPTION ID,ID,...         freeze the started program at a moment
+//                                   when window CAPTION is on the screen with
+//                                   each control ID drawn: pixels of the
+//                                   face colour and of the window-text or the
+//                                   selection colour in its client area, as
+//                                   the screen shows it (a text painted, a
+//                                   bar with progress)
 //   thaw                            let the frozen program run on
 //   move CAPTION X Y                move window CAPTION to screen point X,Y
 //                                   (to photograph a window that a message
@@ -271,6 +278,8 @@ struct WindowSearch
 {
     DWORD processId;
     HWND found;
+    std::string allowed; // a caption that does not count as found
+    bool allowedSeen = false;
 };
 
 BOOL CALLBACK FindVisibleWindowOf(HWND window, LPARAM param)
@@ -280,23 +289,32 @@ BOOL CALLBACK FindVisibleWindowOf(HWND window, LPARAM param)
     ::GetWindowThreadProcessId(window, &owner);
     if (owner != search->processId || !::IsWindowVisible(window))
         return TRUE;
+    if (!search->allowed.empty() && Caption(window) == search->allowed)
+    {
+        search->allowedSeen = true;
+        return TRUE;
+    }
     search->found = window;
     return FALSE;
 }
 
-bool StepNoWindow()
+// Until the program ends, no visible top-level window of it appears but
+// those captioned allowed ("" for none).
+bool StepNoWindow(const std::string& allowed = std::string())
 {
     if (!g_process.hProcess)
         return Fail("nowindow: no program started");
+    unsigned allowedLooks = 0;
     const DWORD start = ::GetTickCount();
     unsigned looks = 0;
     while (::WaitForSingleObject(g_process.hProcess, 5) == WAIT_TIMEOUT)
     {
         if (::GetTickCount() - start > LONG_RUN_MS)
             return Fail("nowindow: the program still runs after " + std::to_string(LONG_RUN_MS / 1000) + " s");
-        WindowSearch search{g_process.dwProcessId, nullptr};
+        WindowSearch search{g_process.dwProcessId, nullptr, allowed};
         ::EnumWindows(FindVisibleWindowOf, reinterpret_cast<LPARAM>(&search));
         ++looks;
+        allowedLooks += search.allowedSeen ? 1 : 0;
         if (search.found)
         {
             wchar_t className[256] = L"";
@@ -305,6 +323,9 @@ bool StepNoWindow()
                         Narrow(className) + ")");
         }
     }
+    if (!allowed.empty())
+        return Pass("onlywindow " + allowed + ": seen in " + std::to_string(allowedLooks) + " of " +
+                    std::to_string(looks) + " looks, no other window");
     return Pass("nowindow: no window in " + std::to_string(looks) + " looks");
 }
 
@@ -525,26 +546,89 @@ bool StepWindowShot(const std::string& caption, const std::string& path)
     return SaveScreenArea(area, path);
 }
 
+// Whether the control shows something drawn on the screen: a pixel of the
+// window-text colour (a text) or of the selection colour (a bar's done
+// part) in its client area, read from the screen, not asked of the program.
+bool ShowsDrawnContent(HWND control)
+{
+    RECT client;
+    if (!::GetClientRect(control, &client) || client.right <= 0 || client.bottom <= 0)
+        return false;
+    POINT origin{0, 0};
+    ::ClientToScreen(control, &origin);
+    const int width = client.right;
+    const int height = client.bottom;
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    std::vector<DWORD> pixels(static_cast<size_t>(width) * static_cast<size_t>(height));
+    const HDC screen = ::GetDC(nullptr);
+    const HDC memory = ::CreateCompatibleDC(screen);
+    const HBITMAP bitmap = ::CreateCompatibleBitmap(screen, width, height);
+    const HGDIOBJ old = ::SelectObject(memory, bitmap);
+    ::BitBlt(memory, 0, 0, width, height, screen, origin.x, origin.y, SRCCOPY);
+    ::SelectObject(memory, old);
+    ::GetDIBits(memory, bitmap, 0, static_cast<UINT>(height), pixels.data(), &info, DIB_RGB_COLORS);
+    ::DeleteObject(bitmap);
+    ::DeleteDC(memory);
+    ::ReleaseDC(nullptr, screen);
+    // A DIB pixel is 0x00RRGGBB, a COLORREF 0x00BBGGRR.
+    auto asPixel = [](COLORREF c) { return (DWORD(GetRValue(c)) << 16) | (DWORD(GetGValue(c)) << 8) | GetBValue(c); };
+    const DWORD face = asPixel(::GetSysColor(COLOR_BTNFACE));
+    const DWORD text = asPixel(::GetSysColor(COLOR_WINDOWTEXT));
+    const DWORD selection = asPixel(::GetSysColor(COLOR_HIGHLIGHT));
+    // A window not painted yet shows black, the window text's colour: the
+    // control's face must be there too.
+    bool painted = false, content = false;
+    for (const DWORD pixel : pixels)
+    {
+        painted = painted || (pixel & 0xFFFFFF) == face;
+        content = content || (pixel & 0xFFFFFF) == text || (pixel & 0xFFFFFF) == selection;
+    }
+    return painted && content;
+}
+
 // A window that lives only a moment (the progress window of a quick
-// installation) is caught by freezing the program again and again until it
-// is there: then the program stays frozen for a picture. The control's text
-// is read from the system, not asked of the frozen program.
-bool StepCatch(const std::string& caption, int id)
+// installation) is caught by freezing the program again and again until the
+// screen shows it drawn: then the program stays frozen for a picture. Texts
+// and pixels are read from the system, not asked of the frozen program.
+bool StepDrawn(const std::string& caption, const std::string& ids)
 {
     if (!g_process.hThread)
-        return Fail("catch: no program started");
+        return Fail("drawn: no program started");
+    std::vector<int> controls;
+    for (size_t at = 0; at < ids.size();)
+    {
+        const size_t comma = ids.find(',', at);
+        controls.push_back(std::atoi(ids.substr(at, comma == std::string::npos ? std::string::npos : comma - at).c_str()));
+        at = comma == std::string::npos ? ids.size() : comma + 1;
+    }
     const DWORD start = ::GetTickCount();
     while (::GetTickCount() - start < STEP_TIMEOUT_MS)
     {
         ::SuspendThread(g_process.hThread);
         const HWND window = FindVisibleWindow(caption);
-        const std::string text = window ? Caption(::GetDlgItem(window, id)) : std::string();
-        if (!text.empty())
-            return Pass("catch " + caption + "/" + std::to_string(id) + " = \"" + text + "\"");
+        bool drawn = window != nullptr;
+        for (size_t i = 0; drawn && i < controls.size(); ++i)
+        {
+            const HWND control = ::GetDlgItem(window, controls[i]);
+            drawn = control && ShowsDrawnContent(control);
+        }
+        if (drawn)
+        {
+            std::string texts;
+            for (const int id : controls)
+                texts += " " + std::to_string(id) + "=\"" + Escape(Caption(::GetDlgItem(window, id))) + "\"";
+            return Pass("drawn " + caption + ":" + texts);
+        }
         ::ResumeThread(g_process.hThread);
-        ::Sleep(2);
+        ::Sleep(3);
     }
-    return Fail("catch: no window \"" + caption + "\" with a text in " + std::to_string(id));
+    return Fail("drawn: no moment with window \"" + caption + "\" and " + ids + " drawn");
 }
 
 bool StepThaw()
@@ -874,11 +958,13 @@ int wmain(int argc, wchar_t** argv)
             const std::string caption = next();
             ok = StepWindowShot(caption, next());
         }
-        else if (step == "catch")
+        else if (step == "drawn")
         {
             const std::string caption = next();
-            ok = StepCatch(caption, std::atoi(next().c_str()));
+            ok = StepDrawn(caption, next());
         }
+        else if (step == "onlywindow")
+            ok = StepNoWindow(next());
         else if (step == "thaw")
             ok = StepThaw();
         else if (step == "move")

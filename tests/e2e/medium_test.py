@@ -213,9 +213,9 @@ class MediumTest(unittest.TestCase):
         self.assertEqual(("Corvane.Lumiro", version_resource(SETUP)), (m["PackageIdentifier"], m["PackageVersion"]))
         self.assertEqual(("zip", "exe", [{"RelativeFilePath": "setup.exe"}], "machine"),
                          (m["InstallerType"], m["NestedInstallerType"], m["NestedInstallerFiles"], m["Scope"]))
-        self.assertEqual({"Silent": "/S", "SilentWithProgress": "/S", "InstallLocation": '/DIR="<INSTALLPATH>"',
+        self.assertEqual({"Silent": "/S", "SilentWithProgress": "/PASSIVE", "InstallLocation": '/DIR="<INSTALLPATH>"',
                           "Log": '/LOG="<LOGPATH>"'}, m["InstallerSwitches"])
-        self.assertEqual(["interactive", "silent"], m["InstallModes"])
+        self.assertEqual(["interactive", "silent", "silentWithProgress"], m["InstallModes"])
         self.assertEqual(("install", "elevatesSelf"), (m["UpgradeBehavior"], m["ElevationRequirement"]))
         self.assertEqual([{"DisplayName": "Lumiro", "Publisher": "Corvane", "DisplayVersion": version_resource(SETUP),
                            "ProductCode": "Lumiro"}], m["AppsAndFeaturesEntries"])

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include "TestSupport.h"
+#include "framework/ResourceStrings.h"
+#include "resources/resource.h"
 #include "run/ExitCodes.h"
 #include "run/InstallLog.h"
 #include "run/SetupOptions.h"
@@ -45,6 +47,34 @@ TEST(CommandLine, SwitchesAreReadWithoutRegardToCaseOrTheirPrefix)
         EXPECT_EQ(o.unknown, c.unknown);
         EXPECT_EQ(o.Valid(), !c.help && *c.unknown == '\0');
     }
+}
+
+TEST(CommandLine, PassiveIsAnUnattendedRunThatShowsItsProgress)
+{
+    const struct
+    {
+        const char* line;
+        bool passive, silent, uninstall;
+        const char* unknown;
+    } cases[] = {
+        {"setup /PASSIVE", true, true, false, ""},
+        {"setup -passive /Uninstall", true, true, true, ""},
+        {"setup /S", false, true, false, ""},
+        {"setup /PASSIVE=1", false, false, false, "/PASSIVE=1"},
+        {"setup /PASS", false, false, false, "/PASS"},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.line);
+        const SetupOptions o = ParseCommandLine(c.line);
+        EXPECT_EQ(o.passive, c.passive);
+        EXPECT_EQ(o.silent, c.silent);
+        EXPECT_EQ(o.uninstall, c.uninstall);
+        EXPECT_EQ(o.unknown, c.unknown);
+    }
+    // The list of /? names it.
+    EXPECT_NE(std::string::npos, LoadResString(IDS_USAGE_SWITCHES).find("/PASSIVE\tthe same, showing the progress"));
+    EXPECT_NE(std::string::npos, LoadResString(IDS_USAGE_EXIT_CODES).find("1620"));
 }
 
 TEST(InstallLog, LinesAreStampedFoldedAndAppendedAndTheLastOneTellsTheFailure)

@@ -200,14 +200,15 @@ def manifest(version, architecture, url, sha256):
         "NestedInstallerFiles:",
         "- RelativeFilePath: setup.exe",
         "Scope: machine",
-        # The setup has its dialogs or no window at all: no mode that only
-        # shows progress, so winget's default mode runs it silently too.
+        # /S shows nothing; /PASSIVE shows the progress and the end, and asks
+        # nothing.
         "InstallModes:",
         "- interactive",
         "- silent",
+        "- silentWithProgress",
         "InstallerSwitches:",
         "  Silent: " + yaml_text("/S"),
-        "  SilentWithProgress: " + yaml_text("/S"),
+        "  SilentWithProgress: " + yaml_text("/PASSIVE"),
         "  InstallLocation: " + yaml_text('/DIR="<INSTALLPATH>"'),
         "  Log: " + yaml_text('/LOG="<LOGPATH>"'),
         "InstallerSuccessCodes:",

@@ -1,6 +1,7 @@
 #include "app/SetupApp.h"
 
 #include "app/DlgInstalling.h"
+#include "app/PassiveDisplay.h"
 #include "app/UninstallFlow.h"
 #include "app/WindowPrompts.h"
 #include "core/Messages.h"
@@ -73,6 +74,12 @@ BOOL CSetupVantrelApp::InitInstance()
         else
             windows.ShowMessageBox(usage, MB_OK | MB_ICONINFORMATION);
         m_nExitCode = EXIT_BAD_COMMAND_LINE;
+    }
+    else if (options.passive)
+    {
+        // The run of /S, showing its progress and its end.
+        CPassiveDisplay display;
+        m_nExitCode = RunUnattended(context, options, log, &display);
     }
     else if (options.silent)
     {

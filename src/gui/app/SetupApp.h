@@ -12,7 +12,8 @@ class CMediumCheck;
 struct SetupOptions;
 
 // The application object: reads the command line, then either hands the
-// run to the engine's unattended run (/S) or leads a person through the
+// run to the engine's unattended run (/S; /PASSIVE with the progress shown)
+// or leads a person through the
 // dialogs and runs the sequences in the progress and uninstall windows. The
 // run's state lives in a CSetupContext that the start-up makes and hands to
 // the engine's steps (src/core, src/install, src/registry, src/shell,
