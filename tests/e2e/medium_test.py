@@ -39,6 +39,7 @@ LUMPACK = os.environ["HOST_LUMPACK"]
 PAYLOAD = os.environ["E2E_PAYLOAD"]
 TOOLS = os.environ["TOOL_PREFIX"]
 PACKAGES = ["RTDLL_NT.PKG", "APPS_NT.PKG", "RTDLL_95.PKG", "APPS_95.PKG"]
+MANIFESTS = ["Corvane.Lumiro.yaml", "Corvane.Lumiro.locale.en-US.yaml", "Corvane.Lumiro.installer.yaml"]
 EPOCH = 1_700_000_000
 EPOCH_TICKS = 116444736000000000 + EPOCH * 10**7
 
@@ -60,6 +61,16 @@ RETURN_RESPONSES = {
     "insufficientMemory", "invalidParameter", "noNetwork", "contactSupport", "rebootRequiredToFinish",
     "rebootRequiredForInstall", "rebootInitiated", "cancelledByUser", "alreadyInstalled", "downgrade",
     "blockedByPolicy", "systemNotSupported", "custom"}
+# winget's version and default-locale manifests 1.6.0: the properties of
+# each, and the ones winget's repository requires of the default locale.
+VERSION_PROPERTIES = {"PackageIdentifier", "PackageVersion", "DefaultLocale", "ManifestType", "ManifestVersion"}
+LOCALE_PROPERTIES = {
+    "PackageIdentifier", "PackageVersion", "PackageLocale", "Publisher", "PublisherUrl", "PublisherSupportUrl",
+    "PrivacyUrl", "Author", "PackageName", "PackageUrl", "License", "LicenseUrl", "Copyright", "CopyrightUrl",
+    "ShortDescription", "Description", "Moniker", "Tags", "Agreements", "ReleaseNotes", "ReleaseNotesUrl",
+    "PurchaseUrl", "InstallationNotes", "Documentations", "Icons", "ManifestType", "ManifestVersion"}
+LOCALE_REQUIRED = {"PackageIdentifier", "PackageVersion", "PackageLocale", "Publisher", "PackageName", "License",
+                   "ShortDescription", "ManifestType", "ManifestVersion"}
 # Given by a setup that another one is running; the engine's exit codes
 # gain it with the check for a second setup.
 ANOTHER_SETUP_RUNNING = 1618
@@ -141,8 +152,8 @@ class MediumTest(unittest.TestCase):
         self.assertEqual(0, rc, stderr)
         return stdout
 
-    def manifest(self, out="out"):
-        with open(self.path(out, "Corvane.Lumiro.installer.yaml")) as f:
+    def manifest(self, out="out", name="Corvane.Lumiro.installer.yaml"):
+        with open(self.path(out, name)) as f:
             return yaml.safe_load(f)
 
     def test_a_medium_is_the_setup_the_packages_and_a_zip_of_them_with_their_hashes(self):
@@ -150,7 +161,7 @@ class MediumTest(unittest.TestCase):
         version = version_resource(SETUP)
         architecture = "x64" if "x86-64" in binutil("objdump", "-f", SETUP) else "x86"
         zip_name = "Lumiro-%s-%s.zip" % (version, architecture)
-        names = ["setup.exe"] + PACKAGES + [zip_name, "Corvane.Lumiro.installer.yaml", "SHA256SUMS"]
+        names = ["setup.exe"] + PACKAGES + [zip_name] + MANIFESTS + ["SHA256SUMS"]
         self.assertEqual(sorted(names), sorted(os.listdir(self.path("out"))))
         # setup.exe is the shipped one with the packages recorded in its
         # ".medium" section, and its image checksum set anew.
@@ -237,6 +248,29 @@ class MediumTest(unittest.TestCase):
         self.assertEqual({"Architecture": "x64" if "x86-64" in binutil("objdump", "-f", SETUP) else "x86",
                           "InstallerUrl": "https://example.org/lumiro/medium.zip",
                           "InstallerSha256": hashlib.sha256(read(zip_path)).hexdigest().upper()}, installer)
+
+    def test_the_version_and_default_locale_manifests_complete_the_set_winget_s_repository_takes(self):
+        self.made()
+        version, locale, installer = (self.manifest(name=name) for name in MANIFESTS)
+        self.assertEqual(set(VERSION_PROPERTIES), set(version))
+        self.assertEqual(("version", "en-US"), (version["ManifestType"], version["DefaultLocale"]))
+        self.assertEqual(set(), set(LOCALE_REQUIRED) - set(locale), "the fields winget's repository requires")
+        self.assertEqual(set(), set(locale) - LOCALE_PROPERTIES)
+        self.assertEqual({"ManifestType": "defaultLocale", "PackageLocale": version["DefaultLocale"],
+                          "Publisher": "Corvane", "PackageName": "Lumiro", "License": "Proprietary"},
+                         {k: locale[k] for k in ("ManifestType", "PackageLocale", "Publisher", "PackageName",
+                                                 "License")})
+        self.assertTrue(0 < len(locale["ShortDescription"]) <= 256)
+        # One package, one version, one manifest version in all three.
+        for key in ("PackageIdentifier", "PackageVersion", "ManifestVersion"):
+            self.assertEqual({installer[key]}, {version[key], locale[key]}, key)
+        self.assertEqual(("Corvane.Lumiro", "1.6.0"), (version["PackageIdentifier"], version["ManifestVersion"]))
+        for name in MANIFESTS:
+            with open(self.path("out", name)) as f:
+                first = f.readline()
+            kind = self.manifest(name=name)["ManifestType"]
+            self.assertEqual("# yaml-language-server: $schema=https://aka.ms/winget-manifest.%s.1.6.0.schema.json\n"
+                             % kind, first)
 
     def test_two_runs_with_the_same_source_date_epoch_make_the_same_bytes_whenever_the_files_were_written(self):
         outputs = []

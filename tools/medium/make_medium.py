@@ -9,8 +9,9 @@ usage: make_medium.py --setup SETUP.EXE --lumpack LUMPACK
 OUTPUT receives setup.exe and the four packages the setup looks for beside
 itself, each made by lumpack from its folder (a folder not given makes an
 empty package: the setup then installs nothing from it); a zip of those five
-files for deployment tools that take one file; a winget installer manifest
-for the zip; and SHA256SUMS. The SHA-256 of each file is printed.
+files for deployment tools that take one file; winget's three manifests of
+the zip (version, default locale, installer), as winget's repository takes
+them; and SHA256SUMS. The SHA-256 of each file is printed.
 
 setup.exe records each package's size and SHA-256 in its ".medium" section
 (medium_record.py) and refuses a package whose bytes differ before it
@@ -46,7 +47,14 @@ PACKAGE_IDENTIFIER = "Corvane.Lumiro"
 # The Uninstall key's name, which winget matches installed programs by.
 PRODUCT_CODE = "Lumiro"
 MANIFEST_VERSION = "1.6.0"
+LOCALE = "en-US"
+LICENSE = "Proprietary"
+SHORT_DESCRIPTION = "Lumiro, the script reader of Corvane"
+# winget's repository takes three manifests per version, named so.
+VERSION_MANIFEST = PACKAGE_IDENTIFIER + ".yaml"
+LOCALE_MANIFEST = PACKAGE_IDENTIFIER + ".locale." + LOCALE + ".yaml"
 MANIFEST_NAME = PACKAGE_IDENTIFIER + ".installer.yaml"
+MANIFEST_NAMES = [VERSION_MANIFEST, LOCALE_MANIFEST, MANIFEST_NAME]
 SUMS_NAME = "SHA256SUMS"
 DEFAULT_URL_BASE = "https://downloads.corvane.example/lumiro/"
 
@@ -121,7 +129,7 @@ def read_setup(path):
 
 
 def output_names(zip_name):
-    return ["setup.exe"] + [p[0] for p in PACKAGES] + [zip_name, MANIFEST_NAME, SUMS_NAME]
+    return ["setup.exe"] + [p[0] for p in PACKAGES] + [zip_name] + MANIFEST_NAMES + [SUMS_NAME]
 
 
 def check_output(out, folders):
@@ -235,6 +243,33 @@ def manifest(version, architecture, url, sha256):
     return "\n".join(lines) + "\n"
 
 
+def version_manifest(version):
+    return "\n".join([
+        "# yaml-language-server: $schema=https://aka.ms/winget-manifest.version.%s.schema.json" % MANIFEST_VERSION,
+        "PackageIdentifier: " + yaml_text(PACKAGE_IDENTIFIER),
+        "PackageVersion: " + yaml_text(version),
+        "DefaultLocale: " + yaml_text(LOCALE),
+        "ManifestType: version",
+        "ManifestVersion: " + MANIFEST_VERSION,
+    ]) + "\n"
+
+
+def locale_manifest(version):
+    return "\n".join([
+        "# yaml-language-server: $schema=https://aka.ms/winget-manifest.defaultLocale.%s.schema.json"
+        % MANIFEST_VERSION,
+        "PackageIdentifier: " + yaml_text(PACKAGE_IDENTIFIER),
+        "PackageVersion: " + yaml_text(version),
+        "PackageLocale: " + yaml_text(LOCALE),
+        "Publisher: " + yaml_text(PUBLISHER),
+        "PackageName: " + yaml_text(PRODUCT),
+        "License: " + yaml_text(LICENSE),
+        "ShortDescription: " + yaml_text(SHORT_DESCRIPTION),
+        "ManifestType: defaultLocale",
+        "ManifestVersion: " + MANIFEST_VERSION,
+    ]) + "\n"
+
+
 def sha256_of(path):
     digest = hashlib.sha256()
     with open(path, "rb") as f:
@@ -322,8 +357,10 @@ def make_medium(args):
         write_zip(os.path.join(staging, zip_name), staging, medium, sde)
         zip_sha256 = sha256_of(os.path.join(staging, zip_name))
         url = args.url or DEFAULT_URL_BASE + zip_name
-        with open(os.path.join(staging, MANIFEST_NAME), "x", newline="\n") as f:
-            f.write(manifest(version, architecture, url, zip_sha256))
+        for name, text in ((VERSION_MANIFEST, version_manifest(version)), (LOCALE_MANIFEST, locale_manifest(version)),
+                           (MANIFEST_NAME, manifest(version, architecture, url, zip_sha256))):
+            with open(os.path.join(staging, name), "x", newline="\n") as f:
+                f.write(text)
         sums = [(sha256_of(os.path.join(staging, name)), name) for name in names[:-1]]
         with open(os.path.join(staging, SUMS_NAME), "x", newline="\n") as f:
             f.writelines("%s  %s\n" % entry for entry in sums)
