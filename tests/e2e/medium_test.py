@@ -272,6 +272,95 @@ class MediumTest(unittest.TestCase):
             self.assertEqual("# yaml-language-server: $schema=https://aka.ms/winget-manifest.%s.1.6.0.schema.json\n"
                              % kind, first)
 
+    def certificate(self, password):
+        """A code-signing key (PEM, encrypted with password) and its
+        self-signed certificate, made for the test, and the two as PKCS#12."""
+        key, cert, bundle = self.path("key.pem"), self.path("cert.pem"), self.path("bundle.p12")
+        subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-keyout", key, "-out", cert, "-days", "30",
+                        "-subj", "/CN=Corvane Test Signing", "-addext", "extendedKeyUsage=codeSigning",
+                        "-passout", "env:TEST_KEY_PASSWORD"], check=True, capture_output=True,
+                       env=dict(os.environ, TEST_KEY_PASSWORD=password))
+        subprocess.run(["openssl", "pkcs12", "-export", "-inkey", key, "-in", cert, "-out", bundle,
+                        "-passin", "env:TEST_KEY_PASSWORD", "-passout", "env:TEST_KEY_PASSWORD"], check=True,
+                       capture_output=True, env=dict(os.environ, TEST_KEY_PASSWORD=password))
+        return key, cert, bundle
+
+    def watched_signing_tool(self):
+        """A folder for PATH whose osslsigncode writes its command line to a
+        file, then runs the real one."""
+        folder = self.path("watched")
+        os.makedirs(folder)
+        with open(os.path.join(folder, "osslsigncode"), "w") as f:
+            f.write('#!/bin/sh\nprintf "%%s\\n" "$*" >> "%s/arguments"\nexec %s "$@"\n'
+                    % (folder, shutil.which("osslsigncode")))
+        os.chmod(os.path.join(folder, "osslsigncode"), 0o755)
+        return folder
+
+    def test_with_sign_setup_exe_carries_an_authenticode_signature_the_signing_tool_verifies(self):
+        password = "correct horse 7"
+        key, cert, bundle = self.certificate(password)
+        watched = self.watched_signing_tool()
+        os.environ["LUMIRO_SIGN_PASSWORD"] = password
+        os.environ["PATH"] = watched + os.pathsep + os.environ["PATH"]
+        try:
+            outputs = {}
+            for out, sign in (("pem", (key, cert)), ("again", (key, cert)), ("p12", (bundle, bundle)),
+                              ("p12-dash", (bundle, "-"))):
+                with self.subTest(out):
+                    stdout = self.made(out, extra=["--sign"] + list(sign))
+                    self.assertIn("setup.exe: signed (Authenticode, SHA-256)", stdout)
+                    setup = self.path(out, "setup.exe")
+                    verified = subprocess.run(["osslsigncode", "verify", "-in", setup, "-CAfile", cert],
+                                              capture_output=True, text=True)
+                    self.assertEqual(0, verified.returncode, verified.stdout + verified.stderr)
+                    self.assertIn("Signature verification: ok", verified.stdout)
+                    self.assertIn("Subject: /CN=Corvane Test Signing", verified.stdout)
+                    self.assertRegex(verified.stdout, r"Message digest algorithm *: SHA256")
+                    self.assertIn("Signing time: Nov 14 22:13:20 2023 GMT", verified.stdout,
+                                  "SOURCE_DATE_EPOCH is the signing time")
+                    # The signature covers the record of the packages: the
+                    # setup.exe without its signature records them.
+                    self.assertEqual([(p, os.path.getsize(self.path(out, p)),
+                                       hashlib.sha256(read(self.path(out, p))).hexdigest()) for p in PACKAGES],
+                                     read_record(read(setup)))
+                    self.assertEqual(pe_checksum(read(setup)),
+                                     struct.unpack_from("<I", read(setup), struct.unpack_from("<I", read(setup), 0x3C)[0] + 88)[0])
+                    # The zip, the manifest and the sums are of the signed setup.exe.
+                    sums = read(self.path(out, "SHA256SUMS")).decode()
+                    self.assertIn("%s  setup.exe" % hashlib.sha256(read(setup)).hexdigest(), sums)
+                    with zipfile.ZipFile(self.path(out, [n for n in os.listdir(self.path(out)) if n.endswith(".zip")][0])) as z:
+                        self.assertEqual(read(setup), z.read("setup.exe"))
+                    outputs[out] = read(setup)
+            self.assertEqual(outputs["pem"], outputs["again"], "the same key and SOURCE_DATE_EPOCH: the same bytes")
+            with open(os.path.join(watched, "arguments")) as f:
+                arguments = f.read()
+            self.assertEqual(4, arguments.count("sign "), arguments)
+            self.assertNotIn(password, arguments, "the password is never on a command line")
+            self.assertIn("-readpass", arguments)
+
+            # A wrong password: refused, nothing made, the password not told.
+            os.environ["LUMIRO_SIGN_PASSWORD"] = "wrong"
+            before = self.tree()
+            rc, _, stderr = self.make(self.path("wrong"), extra=["--sign", key, cert])
+            self.assertEqual(1, rc)
+            self.assertIn("osslsigncode could not sign setup.exe", stderr)
+            self.assertIn("nothing made", stderr)
+            self.assertNotIn(password, stderr)
+            self.assertEqual(before, self.tree())
+        finally:
+            del os.environ["LUMIRO_SIGN_PASSWORD"]
+            os.environ["PATH"] = os.environ["PATH"].split(os.pathsep, 1)[1]
+
+    def test_without_sign_setup_exe_has_no_signature(self):
+        self.made()
+        data = read(self.path("out", "setup.exe"))
+        image = PeImage(data)
+        # The security directory (the fifth) is empty: no certificate table.
+        self.assertEqual((0, 0), struct.unpack_from("<II", data, image.directories + 8 * 4))
+        verified = subprocess.run(["osslsigncode", "verify", "-in", self.path("out", "setup.exe")],
+                                  capture_output=True, text=True)
+        self.assertNotEqual(0, verified.returncode)
+
     def test_two_runs_with_the_same_source_date_epoch_make_the_same_bytes_whenever_the_files_were_written(self):
         outputs = []
         for n, touched in enumerate((EPOCH + 1000, EPOCH + 5_000_000)):
@@ -312,6 +401,11 @@ class MediumTest(unittest.TestCase):
             ("an address that is no web address", "out", apps, ("--url", "ftp://x/y.zip"), EPOCH,
              "not an http or https address", True),
             ("an output below a file", os.path.join("a-file", "out"), apps, (), EPOCH, "not a folder", True),
+            ("a signing key that does not exist", "out", apps, ("--sign", self.path("none.pem"), self.path("a-file")),
+             EPOCH, "--sign key", True),
+            ("a PKCS#12 key with another certificate", "out", apps, ("--sign", self.path("a-file"),
+                                                                     self.path("held", "setup.exe")),
+             EPOCH, "a PKCS#12 key holds its certificate", True),
         ]
         for what, out, folders, extra, epoch, message, checked in cases:
             for check in (False, True) if checked else (False,):

@@ -3,8 +3,8 @@
 
 usage: make_medium.py --setup SETUP.EXE --lumpack LUMPACK
                       [--apps-nt DIR] [--rtdll-nt DIR] [--apps-95 DIR] [--rtdll-95 DIR]
-                      [--url URL] OUTPUT
-       make_medium.py --check [the folders, --url] OUTPUT
+                      [--url URL] [--sign KEY CERT] OUTPUT
+       make_medium.py --check [the folders, --url, --sign] OUTPUT
 
 OUTPUT receives setup.exe and the four packages the setup looks for beside
 itself, each made by lumpack from its folder (a folder not given makes an
@@ -15,7 +15,14 @@ them; and SHA256SUMS. The SHA-256 of each file is printed.
 
 setup.exe records each package's size and SHA-256 in its ".medium" section
 (medium_record.py) and refuses a package whose bytes differ before it
-changes anything.
+changes anything. With --sign it is then signed with Authenticode (SHA-256)
+by osslsigncode, before the zip, the manifests and the sums are made, so
+that the signature covers the record and through it the packages. KEY is a
+PEM private key and CERT its PEM certificate (with the chain), or KEY a
+PKCS#12 file holding both (CERT then names it again, or is -). A password
+for the key is read from the environment variable LUMIRO_SIGN_PASSWORD and
+handed to osslsigncode in a file only this user can read, never on a
+command line. With SOURCE_DATE_EPOCH set, it is the signing time too.
 
 Everything is made in a folder of its own beside OUTPUT and moved into
 OUTPUT only when all of it is complete, so a run that fails leaves nothing.
@@ -55,6 +62,7 @@ VERSION_MANIFEST = PACKAGE_IDENTIFIER + ".yaml"
 LOCALE_MANIFEST = PACKAGE_IDENTIFIER + ".locale." + LOCALE + ".yaml"
 MANIFEST_NAME = PACKAGE_IDENTIFIER + ".installer.yaml"
 MANIFEST_NAMES = [VERSION_MANIFEST, LOCALE_MANIFEST, MANIFEST_NAME]
+PASSWORD_VARIABLE = "LUMIRO_SIGN_PASSWORD"
 SUMS_NAME = "SHA256SUMS"
 DEFAULT_URL_BASE = "https://downloads.corvane.example/lumiro/"
 
@@ -270,6 +278,62 @@ def locale_manifest(version):
     ]) + "\n"
 
 
+def check_signing(sign):
+    """The key and certificate files of --sign, and how osslsigncode takes
+    them: (["-key", KEY, "-certs", CERT] or ["-pkcs12", KEY])."""
+    if sign is None:
+        return None
+    key, cert = sign
+    for what, path in (("key", key), ("certificate", cert)):
+        if path == "-" and what == "certificate":
+            continue
+        if not os.path.isfile(path):
+            raise Refused("--sign %s %s: no such file" % (what, path))
+        try:
+            with open(path, "rb"):
+                pass
+        except OSError as e:
+            raise Refused("--sign %s %s: cannot be read: %s" % (what, path, e.strerror))
+    with open(key, "rb") as f:
+        pem = b"-----BEGIN" in f.read(1 << 16)
+    if pem:
+        if cert == "-":
+            raise Refused("--sign %s -: a PEM key needs its PEM certificate" % key)
+        return ["-key", key, "-certs", cert]
+    if cert not in ("-", key) and not os.path.samefile(cert, key):
+        raise Refused("--sign %s %s: a PKCS#12 key holds its certificate: name it twice, or give -" % (key, cert))
+    return ["-pkcs12", key]
+
+
+def sign_setup(path, keys, sde):
+    """Signs setup.exe in place: Authenticode with SHA-256, the signing time
+    SOURCE_DATE_EPOCH when set. The password goes through a private file."""
+    unsigned = path + ".unsigned"
+    os.rename(path, unsigned)
+    args = ["osslsigncode", "sign", "-h", "sha256", "-n", PRODUCT + " Setup"] + keys
+    if sde is not None:
+        args += ["-time", str(sde)]
+    password = os.environ.get(PASSWORD_VARIABLE)
+    secret = None
+    try:
+        if password is not None:
+            handle, secret = tempfile.mkstemp(prefix="lumiro-sign-")
+            with os.fdopen(handle, "w") as f:
+                f.write(password)
+            args += ["-readpass", secret]
+        result = subprocess.run(args + ["-in", unsigned, "-out", path], stdout=subprocess.PIPE,
+                                stderr=subprocess.STDOUT, text=True)
+    except FileNotFoundError:
+        raise Refused("osslsigncode is not installed (scripts/install-deps.sh installs it)")
+    finally:
+        if secret is not None:
+            os.remove(secret)
+    if result.returncode != 0:
+        raise Refused("osslsigncode could not sign setup.exe:\n%s" % result.stdout.strip())
+    os.remove(unsigned)
+    print("setup.exe: signed (Authenticode, SHA-256)")
+
+
 def sha256_of(path):
     digest = hashlib.sha256()
     with open(path, "rb") as f:
@@ -307,6 +371,7 @@ def check_arguments(args):
         check_folder(option, folder)
     if args.url is not None and not args.url.lower().startswith(("https://", "http://")):
         raise Refused("--url %s: not an http or https address" % args.url)
+    check_signing(args.sign)
     out = os.path.abspath(args.output)
     check_output(out, folders)
     ancestor = os.path.dirname(out)
@@ -337,6 +402,7 @@ def make_medium(args):
     if not args.setup:
         raise Refused("no --setup given")
     architecture, version = read_setup(args.setup)
+    keys = check_signing(args.sign)
     zip_name = "%s-%s-%s.zip" % (PRODUCT, version, architecture)
     names = output_names(zip_name)
     parents = []
@@ -352,7 +418,10 @@ def make_medium(args):
             make_package(args.lumpack, name, getattr(args, option), dirs, staging)
         setup = os.path.join(staging, "setup.exe")
         shutil.copyfile(args.setup, setup)
+        # The packages' record first, then the signature over it.
         record_packages(setup, [os.path.join(staging, p[0]) for p in PACKAGES])
+        if keys is not None:
+            sign_setup(setup, keys, sde)
         medium = names[:5]
         write_zip(os.path.join(staging, zip_name), staging, medium, sde)
         zip_sha256 = sha256_of(os.path.join(staging, zip_name))
@@ -392,6 +461,9 @@ def main(argv):
     parser.add_argument("--apps-95", help="the application's files for Windows 9x (APPS_95.PKG)")
     parser.add_argument("--rtdll-95", help="the runtime libraries for Windows 9x (RTDLL_95.PKG)")
     parser.add_argument("--url", help="where the zip will be published (the manifest's InstallerUrl)")
+    parser.add_argument("--sign", nargs=2, metavar=("KEY", "CERT"),
+                        help="sign setup.exe with Authenticode: a PEM key and certificate, or a PKCS#12 file twice "
+                             "(password in $%s)" % PASSWORD_VARIABLE)
     parser.add_argument("--check", action="store_true",
                         help="only check the folders, OUTPUT and SOURCE_DATE_EPOCH; make nothing")
     parser.add_argument("output", help="the folder to make the medium in")
