@@ -625,8 +625,9 @@ bool StepDrawn(const std::string& caption, const std::string& ids)
                 texts += " " + std::to_string(id) + "=\"" + Escape(Caption(::GetDlgItem(window, id))) + "\"";
             return Pass("drawn " + caption + ":" + texts);
         }
+        // Long enough for the program to paint and the system to show it.
         ::ResumeThread(g_process.hThread);
-        ::Sleep(3);
+        ::Sleep(15);
     }
     return Fail("drawn: no moment with window \"" + caption + "\" and " + ids + " drawn");
 }
