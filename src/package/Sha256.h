@@ -5,6 +5,7 @@
 // instructions and the system saves the vector registers, the blocks go
 // through them; else through portable code. Both give the same digest.
 #include <cstddef>
+#include <string>
 
 #include "portable/Win32Api.h"
 
@@ -45,6 +46,12 @@ private:
     ULONGLONG m_nTotal;
     CompressFn m_pfnCompress;
 };
+
+// The 64 round constants of the standard.
+extern const DWORD SHA256_ROUND_CONSTANTS[64];
+
+// A digest as 64 lower-case hexadecimal digits, as sha256sum prints it.
+std::string Sha256Hex(const BYTE digest[SHA256_DIGEST_SIZE]);
 
 // The hardware way: the SHA compression with the processor's instructions,
 // or null where the processor or the system cannot run them.

@@ -16,15 +16,6 @@
 
 namespace
 {
-std::string Hex(const BYTE* digest)
-{
-    static const char digits[] = "0123456789abcdef";
-    std::string text;
-    for (DWORD i = 0; i < SHA256_DIGEST_SIZE; ++i)
-        (text += digits[digest[i] >> 4]) += digits[digest[i] & 15];
-    return text;
-}
-
 LONGLONG Ticks()
 {
     LARGE_INTEGER now;
@@ -164,7 +155,7 @@ bool CMediumCheck::Finish(CSetupContext& context, CInstallLog& log, int& exitCod
         {
         case Outcome::MatchesRecord:
             log.Write("Medium check: " + name + " is the package the medium recorded in setup.exe (" + size +
-                      ", SHA-256 " + Hex(package.sha256) + ")" + took + ".");
+                      ", SHA-256 " + Sha256Hex(package.sha256) + ")" + took + ".");
             break;
         case Outcome::OwnCheckHolds:
             log.Write("Medium check: this setup.exe records no package; " + name +
@@ -179,10 +170,10 @@ bool CMediumCheck::Finish(CSetupContext& context, CInstallLog& log, int& exitCod
         case Outcome::OwnCheckFails:
             if (package.outcome == Outcome::DiffersFromRecord)
                 log.Write("Medium check: " + name + " (" + size + (package.size == package.record.size
-                                                                         ? ", SHA-256 " + Hex(package.sha256)
+                                                                         ? ", SHA-256 " + Sha256Hex(package.sha256)
                                                                          : std::string()) +
                           ") is not the package the medium recorded (" + std::to_string(package.record.size) +
-                          " bytes, SHA-256 " + Hex(package.record.sha256) + ").");
+                          " bytes, SHA-256 " + Sha256Hex(package.record.sha256) + ").");
             else
                 log.Write("Medium check: the bytes of " + name + " are not those its own check was made over.");
             exitCode = EXIT_PACKAGE_INVALID;

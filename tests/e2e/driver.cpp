@@ -489,8 +489,9 @@ bool StepResponsive(const std::string& caption)
                 std::to_string(slowest) + " ms");
 }
 
-// Saves the part of the screen in area as a 24-bit bitmap file.
-bool SaveScreenArea(const RECT& area, const std::string& path)
+// The part of the screen in area as a 24-bit bottom-up bitmap: its header
+// and its rows, each padded to 4 bytes.
+std::vector<unsigned char> ReadScreenArea(const RECT& area, BITMAPINFOHEADER& info)
 {
     const int width = area.right - area.left;
     const int height = area.bottom - area.top;
@@ -501,7 +502,7 @@ bool SaveScreenArea(const RECT& area, const std::string& path)
     ::BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
     ::SelectObject(memory, old);
 
-    BITMAPINFOHEADER info{};
+    info = BITMAPINFOHEADER{};
     info.biSize = sizeof info;
     info.biWidth = width;
     info.biHeight = height;
@@ -515,7 +516,14 @@ bool SaveScreenArea(const RECT& area, const std::string& path)
     ::DeleteObject(bitmap);
     ::DeleteDC(memory);
     ::ReleaseDC(nullptr, screen);
+    return pixels;
+}
 
+// Saves the part of the screen in area as a 24-bit bitmap file.
+bool SaveScreenArea(const RECT& area, const std::string& path)
+{
+    BITMAPINFOHEADER info;
+    const std::vector<unsigned char> pixels = ReadScreenArea(area, info);
     BITMAPFILEHEADER header{};
     header.bfType = 0x4D42;
     header.bfOffBits = sizeof header + sizeof info;
@@ -546,9 +554,10 @@ bool StepWindowShot(const std::string& caption, const std::string& path)
     return SaveScreenArea(area, path);
 }
 
-// Whether the control shows something drawn on the screen: a pixel of the
-// window-text colour (a text) or of the selection colour (a bar's done
-// part) in its client area, read from the screen, not asked of the program.
+// Whether the control shows something drawn on the screen: its face colour
+// with a pixel of the window-text colour (a text) or of the selection colour
+// (a bar's done part) in its client area, read from the screen, not asked of
+// the program.
 bool ShowsDrawnContent(HWND control)
 {
     RECT client;
@@ -556,39 +565,24 @@ bool ShowsDrawnContent(HWND control)
         return false;
     POINT origin{0, 0};
     ::ClientToScreen(control, &origin);
-    const int width = client.right;
-    const int height = client.bottom;
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    std::vector<DWORD> pixels(static_cast<size_t>(width) * static_cast<size_t>(height));
-    const HDC screen = ::GetDC(nullptr);
-    const HDC memory = ::CreateCompatibleDC(screen);
-    const HBITMAP bitmap = ::CreateCompatibleBitmap(screen, width, height);
-    const HGDIOBJ old = ::SelectObject(memory, bitmap);
-    ::BitBlt(memory, 0, 0, width, height, screen, origin.x, origin.y, SRCCOPY);
-    ::SelectObject(memory, old);
-    ::GetDIBits(memory, bitmap, 0, static_cast<UINT>(height), pixels.data(), &info, DIB_RGB_COLORS);
-    ::DeleteObject(bitmap);
-    ::DeleteDC(memory);
-    ::ReleaseDC(nullptr, screen);
-    // A DIB pixel is 0x00RRGGBB, a COLORREF 0x00BBGGRR.
-    auto asPixel = [](COLORREF c) { return (DWORD(GetRValue(c)) << 16) | (DWORD(GetGValue(c)) << 8) | GetBValue(c); };
-    const DWORD face = asPixel(::GetSysColor(COLOR_BTNFACE));
-    const DWORD text = asPixel(::GetSysColor(COLOR_WINDOWTEXT));
-    const DWORD selection = asPixel(::GetSysColor(COLOR_HIGHLIGHT));
+    const RECT area{origin.x, origin.y, origin.x + client.right, origin.y + client.bottom};
+    BITMAPINFOHEADER info;
+    const std::vector<unsigned char> pixels = ReadScreenArea(area, info);
+    const size_t stride = (static_cast<size_t>(info.biWidth) * 3 + 3) & ~size_t(3);
+    const COLORREF face = ::GetSysColor(COLOR_BTNFACE);
+    const COLORREF text = ::GetSysColor(COLOR_WINDOWTEXT);
+    const COLORREF selection = ::GetSysColor(COLOR_HIGHLIGHT);
     // A window not painted yet shows black, the window text's colour: the
     // control's face must be there too.
     bool painted = false, content = false;
-    for (const DWORD pixel : pixels)
-    {
-        painted = painted || (pixel & 0xFFFFFF) == face;
-        content = content || (pixel & 0xFFFFFF) == text || (pixel & 0xFFFFFF) == selection;
-    }
+    for (LONG row = 0; row < info.biHeight; ++row)
+        for (LONG column = 0; column < info.biWidth; ++column)
+        {
+            const unsigned char* p = &pixels[static_cast<size_t>(row) * stride + static_cast<size_t>(column) * 3];
+            const COLORREF pixel = RGB(p[2], p[1], p[0]); // stored blue, green, red
+            painted = painted || pixel == face;
+            content = content || pixel == text || pixel == selection;
+        }
     return painted && content;
 }
 

@@ -5,8 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
-// sddl.h needs the declarations of windows.h first.
-#include <sddl.h>
 
 #include <regex>
 
@@ -16,44 +14,6 @@
 
 namespace
 {
-struct Entry
-{
-    std::string sid;
-    BYTE type;
-    BYTE flags;
-    DWORD mask;
-};
-
-std::string SidText(PSID sid)
-{
-    char* text = nullptr;
-    if (!::ConvertSidToStringSidA(sid, &text))
-        return "";
-    const std::string result(text);
-    ::LocalFree(text);
-    return result;
-}
-
-std::vector<Entry> EntriesOf(PACL list)
-{
-    std::vector<Entry> entries;
-    for (DWORD i = 0; list && i < list->AceCount; ++i)
-    {
-        ACE_HEADER* header = nullptr;
-        if (!::GetAce(list, i, reinterpret_cast<void**>(&header)))
-            continue;
-        Entry entry{"", header->AceType, header->AceFlags, 0};
-        if (header->AceType == ACCESS_ALLOWED_ACE_TYPE)
-        {
-            auto* allowed = reinterpret_cast<ACCESS_ALLOWED_ACE*>(header);
-            entry.mask = allowed->Mask;
-            entry.sid = SidText(&allowed->SidStart);
-        }
-        entries.push_back(entry);
-    }
-    return entries;
-}
-
 // Hands every folder on to the system, and keeps what it was given. Before
 // the first one, someone else takes its name (a folder, or a file).
 class CRecordingFolderMaker : public IFolderMaker
@@ -68,7 +28,7 @@ public:
         DWORD revision = 0;
         ::GetSecurityDescriptorDacl(security->lpSecurityDescriptor, &present, &list, &defaulted);
         ::GetSecurityDescriptorControl(security->lpSecurityDescriptor, &control, &revision);
-        lists.push_back(present ? EntriesOf(list) : std::vector<Entry>());
+        lists.push_back(present ? AclEntries(list) : std::vector<AclEntry>());
         controls.push_back(control);
         if (paths.size() == 1 && plantFile)
             WriteTextFile(path, "planted by someone else");
@@ -80,7 +40,7 @@ public:
     bool plantFile = false;
     bool plantFolder = false;
     std::vector<std::string> paths;
-    std::vector<std::vector<Entry>> lists;
+    std::vector<std::vector<AclEntry>> lists;
     std::vector<SECURITY_DESCRIPTOR_CONTROL> controls;
     CSystemFolderMaker system;
 };
@@ -94,7 +54,7 @@ std::string UserSid()
     return security.Build() ? SidText(security.User()) : "";
 }
 
-void ExpectOnlyTheUserSystemAndAdministrators(const std::vector<Entry>& entries)
+void ExpectOnlyTheUserSystemAndAdministrators(const std::vector<AclEntry>& entries)
 {
     const std::vector<std::string> expected = {UserSid(), "S-1-5-18", "S-1-5-32-544"};
     ASSERT_EQ(3u, entries.size());
@@ -116,7 +76,7 @@ TEST(HandOverFolder, ItsListGrantsTheUserSystemAndAdministratorsAloneAndInherits
     CHandOverFolderSecurity security;
     ASSERT_TRUE(security.Build());
     EXPECT_FALSE(UserSid().empty());
-    ExpectOnlyTheUserSystemAndAdministrators(EntriesOf(security.Dacl()));
+    ExpectOnlyTheUserSystemAndAdministrators(AclEntries(security.Dacl()));
     SECURITY_DESCRIPTOR_CONTROL control = 0;
     DWORD revision = 0;
     ASSERT_TRUE(::GetSecurityDescriptorControl(security.Attributes()->lpSecurityDescriptor, &control, &revision));

@@ -35,7 +35,6 @@ the same bytes whenever their files were written.
 scripts/make-medium.sh builds setup.exe and lumpack and runs this.
 """
 import argparse
-import hashlib
 import os
 import shutil
 import subprocess
@@ -45,7 +44,7 @@ import time
 import zipfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from medium_record import record_packages  # noqa: E402
+from medium_record import record_packages, sha256_of  # noqa: E402
 from pe_image import PeImage  # noqa: E402
 
 PRODUCT = "Lumiro"
@@ -332,14 +331,6 @@ def sign_setup(path, keys, sde):
         raise Refused("osslsigncode could not sign setup.exe:\n%s" % result.stdout.strip())
     os.remove(unsigned)
     print("setup.exe: signed (Authenticode, SHA-256)")
-
-
-def sha256_of(path):
-    digest = hashlib.sha256()
-    with open(path, "rb") as f:
-        for block in iter(lambda: f.read(1 << 20), b""):
-            digest.update(block)
-    return digest.hexdigest()
 
 
 def move_into(staging, out, names):

@@ -29,11 +29,12 @@ MAXIMUM = (SIZE - HEAD) // ENTRY
 
 
 def sha256_of(path):
+    """The file's SHA-256, as 64 hexadecimal digits."""
     digest = hashlib.sha256()
     with open(path, "rb") as f:
         for block in iter(lambda: f.read(1 << 20), b""):
             digest.update(block)
-    return digest.digest()
+    return digest.hexdigest()
 
 
 def record_bytes(packages):
@@ -88,7 +89,7 @@ def read_record(data):
 
 def record_packages(setup, paths):
     """Writes the record of the package files into the setup.exe file."""
-    packages = [(os.path.basename(p), os.path.getsize(p), sha256_of(p)) for p in paths]
+    packages = [(os.path.basename(p), os.path.getsize(p), bytes.fromhex(sha256_of(p))) for p in paths]
     with open(setup, "rb") as f:
         data = f.read()
     data = with_record(data, packages)

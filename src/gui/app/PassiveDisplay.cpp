@@ -3,31 +3,24 @@
 #include "framework/MessageWait.h"
 #include "framework/WinApp.h"
 
-IInstallProgress* CPassiveDisplay::ShowInstallProgress()
+template <typename Window>
+Window* CPassiveDisplay::Show(std::unique_ptr<Window>& window)
 {
     Close();
-    m_progress = std::make_unique<DLG_Installing>();
-    if (!m_progress->Create(nullptr))
+    window = std::make_unique<Window>();
+    if (!window->Create(nullptr))
     {
-        m_progress.reset();
+        window.reset();
         return nullptr;
     }
-    CWinAppBase::Current()->SetMainWindow(m_progress->GetSafeHwnd());
-    return m_progress.get();
+    // Its own window owns whatever the run might show.
+    CWinAppBase::Current()->SetMainWindow(window->GetSafeHwnd());
+    return window.get();
 }
 
-IUninstallLog* CPassiveDisplay::ShowRemoval()
-{
-    Close();
-    m_removal = std::make_unique<DLG_Uninstalling>();
-    if (!m_removal->Create(nullptr))
-    {
-        m_removal.reset();
-        return nullptr;
-    }
-    CWinAppBase::Current()->SetMainWindow(m_removal->GetSafeHwnd());
-    return m_removal.get();
-}
+IInstallProgress* CPassiveDisplay::ShowInstallProgress() { return Show(m_progress); }
+
+IUninstallLog* CPassiveDisplay::ShowRemoval() { return Show(m_removal); }
 
 void CPassiveDisplay::ShowEnd(const std::string& text)
 {

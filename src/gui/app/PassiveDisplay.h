@@ -23,6 +23,10 @@ public:
     void ShowEnd(const std::string& text) override;
 
 private:
+    // Makes the window, shows it and makes it the main window; null when it
+    // cannot be made.
+    template <typename Window>
+    Window* Show(std::unique_ptr<Window>& window);
     void Close();
 
     std::unique_ptr<DLG_Installing> m_progress;

@@ -12,15 +12,6 @@ using namespace lumtest;
 
 namespace
 {
-std::string Hex(const BYTE* digest)
-{
-    static const char digits[] = "0123456789abcdef";
-    std::string text;
-    for (DWORD i = 0; i < SHA256_DIGEST_SIZE; ++i)
-        (text += digits[digest[i] >> 4]) += digits[digest[i] & 15];
-    return text;
-}
-
 // The digest of data given in pieces of the sizes listed, over and over.
 std::string DigestInPieces(CSha256& hash, const Bytes& data, const std::vector<size_t>& pieces)
 {
@@ -33,7 +24,7 @@ std::string DigestInPieces(CSha256& hash, const Bytes& data, const std::vector<s
     }
     BYTE digest[SHA256_DIGEST_SIZE];
     hash.Final(digest);
-    return Hex(digest);
+    return Sha256Hex(digest);
 }
 
 Bytes Text(const std::string& text) { return Bytes(text.begin(), text.end()); }
@@ -110,12 +101,26 @@ TEST(PackageCheck, EveryByteChangedInAStoredOrACompressedPackageIsFound)
     for (const bool compressed : {false, true})
     {
         const std::string path = dir.Path(compressed ? "compressed.pkg" : "stored.pkg");
-        WritePackage(path, compressed, {Text("readme"), MixedData(700, 3)});
+        WritePackage(path, compressed, {Text("readme"), MixedData(300, 3)});
         ASSERT_EQ(PackageCheckState::Intact, StateOf(path));
         const Bytes original = ReadBytes(path);
-        // Every byte: the header's fields, the check itself, the data, and
-        // each record's name, kind data (times, version), sizes and offset.
+        // Every byte of the header's fields and the check itself, of the
+        // data and of the catalog's head, and of each record the name's
+        // start, the kind, the kind data's times and version, the sizes and
+        // the offset; the zeros between them every 61st byte.
+        std::vector<size_t> offsets;
+        const size_t catalog = Le32(original, 16);
         for (size_t offset = 0; offset < original.size(); ++offset)
+        {
+            const size_t inRecord = (offset - catalog - CATALOG_HEAD_SIZE) % PACKAGE_RECORD_SIZE;
+            const bool field = offset < HEADER_CHECK + PACKAGE_CHECK_SIZE ||
+                               (offset >= PACKAGE_HEADER_SIZE && offset < catalog + CATALOG_HEAD_SIZE) || inRecord < 32 ||
+                               (inRecord >= RECORD_KIND && inRecord < RECORD_KIND_DATA + 24) ||
+                               inRecord >= RECORD_RESERVED;
+            if (field || offset % 61 == 0)
+                offsets.push_back(offset);
+        }
+        for (const size_t offset : offsets)
         {
             Bytes changed = original;
             changed[offset] ^= 0x01;
