@@ -30,12 +30,12 @@ check "the completion is in the log, answered as /S answers it" \
   log_has "$log" "Message (unattended): $COMPLETED [OK]"
 
 # The same installation with /S writes the same log, but for its start, the
-# time recorded and the check's time. (The first installation found no
+# time recorded and the time the check took. (The first installation found no
 # runtime libraries in the system folder; from then on every one finds them,
 # since a removal leaves them: the two compared both find them.)
 log_body() {
   log_lines "$1" | cut -b 22- | grep -v -e '^Lumiro Setup build' -e '^Command line: ' -e 'Installed [LH] = ' |
-    sed -E 's/\([0-9]+ ms/(N ms/'
+    sed -E 's/in [0-9]+ ms/in N ms/'
 }
 driver startwith 'C:\media\setup.exe' '/S /UNINSTALL' nowindow exit 0
 driver startwith 'C:\media\setup.exe' '/S /LOG="C:\silent.log"' nowindow exit 0
