@@ -3,9 +3,15 @@
 # 4 KiB, one 128 MiB file, half text and half random, and the sample
 # application's three files):
 #   setup:  the real setup.exe with the payload packed by lumpack into
-#           APPS_NT.PKG (and the sample RTDLL_NT.PKG), timed from its start
-#           to its completion message by bench/setup_timer_win.cpp, which
-#           clicks through the dialogs before the progress window;
+#           APPS_NT.PKG (and the sample RTDLL_NT.PKG), both recorded in
+#           setup.exe as the medium command records them, timed from its
+#           start to its completion message by bench/setup_timer_win.cpp,
+#           which clicks through the dialogs before the progress window;
+#   setup-unchecked: the same without the check of the medium's packages:
+#           setup.exe as built (no record) and the packages with zeros where
+#           their own check is, as an older packer made them;
+#   silent, silent-unchecked: the same two run with /S, to their exit (the
+#           check then overlaps nothing);
 #   nsis:   an NSIS 3 installer of the same files (makensis, SetCompressor
 #           zlib, not solid, Target amd64-unicode), run with /S to its exit;
 #   xcopy:  Wine's xcopy of the payload folder, to its exit.
@@ -66,6 +72,8 @@ cleanup() {
 }
 trap cleanup EXIT
 rm -rf "$work"
+# The default log of /S gets the check's times of this run alone.
+find "$drive/users" -name 'Lumiro Setup.log' -delete 2>/dev/null || true
 mkdir -p "$work/payload" "$work/media" "$work/media-before" "$work/mem4k" "$work/mem512"
 
 # The payload: deterministic text files and one large file whose second half
@@ -112,6 +120,19 @@ if [ -n "$before" ]; then
   cp "$work/media/RTDLL_NT.PKG" "$work/media/APPS_NT.PKG" "$work/media-before/"
   cp "$before" "$work/media-before/setup.exe"
 fi
+# The same medium without anything to check: no record in setup.exe, zeros
+# where the packages' own checks are.
+mkdir -p "$work/unchecked"
+cp "$work/media/setup.exe" "$work/media/RTDLL_NT.PKG" "$work/media/APPS_NT.PKG" "$work/unchecked/"
+for pkg in "$work/unchecked"/*.PKG; do
+  python3 -c 'import sys
+with open(sys.argv[1], "r+b") as f:
+    f.seek(28)
+    f.write(bytes(36))' "$pkg"
+done
+if [ -z "${SETUP_EXE:-}" ]; then
+  python3 "$root/tools/medium/medium_record.py" "$work/media/setup.exe" "$work/media/RTDLL_NT.PKG" "$work/media/APPS_NT.PKG"
+fi
 cp "$root/build/mingw64/bench/setup_timer_win.exe" "$work/"
 
 cat > "$work/bench.nsi" <<EOF
@@ -157,6 +178,11 @@ time_one() {
   case "$1" in
     setup) record_seconds setup "$(wine 'C:\bench\setup_timer_win.exe' setup 'C:\bench\media\setup.exe')" ;;
     before) record_seconds before "$(wine 'C:\bench\setup_timer_win.exe' setup 'C:\bench\media-before\setup.exe')" ;;
+    setup-unchecked)
+      record_seconds setup-unchecked "$(wine 'C:\bench\setup_timer_win.exe' setup 'C:\bench\unchecked\setup.exe')" ;;
+    silent) record_seconds silent "$(wine 'C:\bench\setup_timer_win.exe' run 'C:\bench\media\setup.exe' /S)" ;;
+    silent-unchecked)
+      record_seconds silent-unchecked "$(wine 'C:\bench\setup_timer_win.exe' run 'C:\bench\unchecked\setup.exe' /S)" ;;
     nsis) record_seconds nsis "$(wine 'C:\bench\setup_timer_win.exe' run 'C:\bench\nsis-setup.exe' /S)" ;;
     xcopy) record_seconds xcopy "$(wine 'C:\bench\setup_timer_win.exe' run xcopy 'C:\bench\payload' 'C:\XcopyBench\Programs\' /I /Q /Y)" ;;
   esac
@@ -165,18 +191,16 @@ time_one() {
 median() { sort -n "$1" | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
 if part new; then
-orders=("setup nsis xcopy" "xcopy nsis setup" "nsis setup xcopy" "xcopy setup nsis" "setup xcopy nsis" "nsis xcopy setup")
+# Each round starts one way later in this list, and every other round runs
+# it backwards; the earlier build, when given, is one more way.
+ways=(setup nsis setup-unchecked xcopy silent silent-unchecked)
+[ -z "$before" ] || ways+=(before)
 for ((r = 0; r < rounds; ++r)); do
   printf 'round %d:' "$((r + 1))"
-  ways="${orders[$((r % 6))]}"
-  # The earlier build alternates with this one: before it in odd rounds,
-  # after it in even ones.
-  if [ -n "$before" ]; then
-    if ((r % 2)); then ways="${ways/setup/before setup}"; else ways="${ways/setup/setup before}"; fi
-  fi
-  for way in $ways; do
+  for ((i = 0; i < ${#ways[@]}; ++i)); do
+    if ((r % 2)); then k=$(( (r - i + 2 * ${#ways[@]}) % ${#ways[@]} )); else k=$(( (r + i) % ${#ways[@]} )); fi
     reset_targets
-    time_one "$way"
+    time_one "${ways[$k]}"
   done
   printf '\n'
 done
@@ -189,6 +213,21 @@ awk -v s="$s" -v n="$n" -v x="$x" 'BEGIN { printf "setup / NSIS %.2fx (goal <= 0
 if [ -n "$before" ]; then
   b=$(median "$work/before.times")
   awk -v s="$s" -v b="$b" -v n="$n" 'BEGIN { printf "before: setup.exe %.2f s, before / NSIS %.2fx; this one / before %.2fx\n", b, b / n, s / b }'
+fi
+u=$(median "$work/setup-unchecked.times"); q=$(median "$work/silent.times"); qu=$(median "$work/silent-unchecked.times")
+echo "the check of the medium's packages, medians (s): with dialogs $s checked, $u unchecked; /S $q checked, $qu unchecked"
+awk -v s="$s" -v u="$u" -v q="$q" -v qu="$qu" 'BEGIN { printf "cost of the check: with dialogs %+.1f%%, /S %+.1f%% (goal <= 5%%)\n", 100 * (s - u) / u, 100 * (q - qu) / qu }'
+# The check's own time, as each checked /S run logged it (the default log).
+log="$(find "$WINEPREFIX/drive_c/users" -name 'Lumiro Setup.log' | head -n 1)"
+if [ -n "$log" ]; then
+  tr -d '\r' < "$log" | sed -n 's/.*Medium check: the packages were read and checked in \([0-9]*\) ms.*/\1/p' > "$work/check.ms"
+  if [ -s "$work/check.ms" ]; then
+    c=$(median "$work/check.ms")
+    echo "the check itself, as the /S runs logged it: median $c ms of $(wc -l < "$work/check.ms") runs" \
+      "($(sort -n "$work/check.ms" | head -n 1) to $(sort -n "$work/check.ms" | tail -n 1) ms)"
+    awk -v c="$c" -v q="$q" 'BEGIN { printf "the check itself against the checked /S installation: %.1f%%\n", 100 * c / 1000 / q }'
+  fi
+  rm -f "$log"
 fi
 fi
 cmp -s "$work/payload/large.bin" "$drive/Lumiro/Programs/large.bin" 2>/dev/null || true
@@ -258,13 +297,14 @@ fi
 part memory || exit 0
 # Memory: one 512 MiB entry against one 4 KiB entry, and a run with the
 # progress window probed throughout.
+# (The setup.exe without a record: these packages are not the medium's.)
 peak() {
-  "$lumpack" create "$work/media/APPS_NT.PKG.new" "$work/$1" >/dev/null
-  mv -f "$work/media/APPS_NT.PKG.new" "$work/media/APPS_NT.PKG"
+  "$lumpack" create "$work/unchecked/APPS_NT.PKG.new" "$work/$1" >/dev/null
+  mv -f "$work/unchecked/APPS_NT.PKG.new" "$work/unchecked/APPS_NT.PKG"
   reset_targets
-  wine 'C:\bench\setup_timer_win.exe' setup $2 'C:\bench\media\setup.exe' | tr -d '\r' | grep '^seconds='
+  wine 'C:\bench\setup_timer_win.exe' setup $2 'C:\bench\unchecked\setup.exe' | tr -d '\r' | grep '^seconds='
 }
-rm -f "$work/media/APPS_NT.PKG"
+rm -f "$work/media/APPS_NT.PKG" "$work/unchecked/APPS_NT.PKG"
 small=$(peak mem4k ""); large=$(peak mem512 "")
 probed=$(peak mem512 --probe) || true
 sp=$(echo "$small" | sed 's/.*peak_private=\([0-9]*\).*/\1/'); lp=$(echo "$large" | sed 's/.*peak_private=\([0-9]*\).*/\1/')

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# check-reproducible.sh [--arch x86_64|i686] [--keep]
+# check-reproducible.sh [--arch x86_64|i686] [--keep] [--sign KEY CERT]
 #
 # Shows that the medium is a reproducible build: two clean clones of this
 # checkout's HEAD, in two folders whose paths differ in name and length,
@@ -8,19 +8,29 @@
 # payload, built once), at different times, with SOURCE_DATE_EPOCH the time
 # of HEAD's commit. Every file of the two media, setup.exe's debug file too,
 # must be the same bytes; the SHA-256s are printed. Takes two builds of
-# setup.exe (some minutes each); --keep leaves the clones for a look.
+# setup.exe (some minutes each); --keep leaves the clones for a look. With
+# --sign both media are signed with that key (make-medium.sh --sign; its
+# password in LUMIRO_SIGN_PASSWORD): the signing time is SOURCE_DATE_EPOCH
+# and the RSA signature of the same bytes with the same key is the same, so
+# the signed media are the same bytes too.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 arch=x86_64
 keep=
-for arg in "$@"; do
-  case "$arg" in
-    --arch=*) arch="${arg#--arch=}" ;;
-    x86_64|i686) arch="$arg" ;;
+sign=()
+usage="usage: check-reproducible.sh [--arch x86_64|i686] [--keep] [--sign KEY CERT]"
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --arch=*) arch="${1#--arch=}" ;;
+    x86_64|i686) arch="$1" ;;
     --arch) ;;
     --keep) keep=1 ;;
-    *) echo "usage: check-reproducible.sh [--arch x86_64|i686] [--keep]" >&2; exit 2 ;;
+    --sign) [ $# -ge 3 ] || { echo "$usage" >&2; exit 2; }
+      cert="$3"; [ "$cert" = - ] || cert="$(realpath "$cert")"
+      sign=(--sign "$(realpath "$2")" "$cert"); shift 2 ;;
+    *) echo "$usage" >&2; exit 2 ;;
   esac
+  shift
 done
 case "$arch" in x86_64) preset=mingw64 ;; i686) preset=mingw32 ;; *) echo "unknown --arch $arch" >&2; exit 2 ;; esac
 
@@ -42,7 +52,7 @@ for clone in "${clones[@]}"; do
   # Another moment for each: the files' own times must not matter.
   find "$payload" -type f -exec touch {} +
   echo "== making the medium in $clone"
-  bash "$clone/scripts/make-medium.sh" --arch "$arch" --apps-nt "$payload/APPS_NT" --rtdll-nt "$payload/RTDLL_NT" \
+  bash "$clone/scripts/make-medium.sh" --arch "$arch" "${sign[@]}" --apps-nt "$payload/APPS_NT" --rtdll-nt "$payload/RTDLL_NT" \
     --apps-95 "$payload/APPS_95" --rtdll-95 "$payload/RTDLL_95" "$clone/medium"
   cp "$clone/build/$preset/release/setup.exe.debug" "$clone/medium/"
 done

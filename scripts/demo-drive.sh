@@ -15,8 +15,9 @@ shots="$2"
 main='Lumiro (Build 2093)'
 case "$mode" in
   install)
-    # The progress window is quick: the driver freezes setup.exe while it
-    # takes that picture.
+    # The progress window is quick: the driver freezes setup.exe at a moment
+    # when the screen shows its stage, its status and its bar drawn, and
+    # takes that picture then.
     wine 'C:\driver.exe' start 'C:\media\setup.exe' \
       window "$main" sleep 300 windowshot "$main" 'C:\1-main-dialog.bmp' \
       click "$main" 1001 \
@@ -25,7 +26,7 @@ case "$mode" in
       window 'Choose Install Path' settext 'Choose Install Path' 1004 "${DEMO_INSTALL_PATH:?}" \
       sleep 300 windowshot 'Choose Install Path' 'C:\3-install-path.bmp' \
       click 'Choose Install Path' 1 \
-      catch Installing 1003 windowshot Installing 'C:\4-progress.bmp' thaw \
+      drawn Installing 1003,1004,1005 windowshot Installing 'C:\4-progress.bmp' thaw \
       window Setup sleep 300 windowshot Setup 'C:\5-completion.bmp' \
       message 'Installation is complete.*' 1 \
       exit 0

@@ -18,14 +18,17 @@ payload="$root/build/mingw64/tests/fixtures/payload"
 # Windows 9x runs 32-bit programs only: its packages take the 32-bit payload.
 payload32="$root/build/mingw64/tests/fixtures/other/fixtures/payload"
 
-# The application's folder, with subfolders as a real one has (and an empty
-# one, which its package keeps); the other three are the sample payload's.
+# The application's folder, with subfolders as a real one has and a large
+# sample file; the other three are the sample payload's.
 tree="$root/build/demo-tree"
 rm -rf "$tree"
 mkdir -p "$tree/Help/en" "$tree/Help/de" "$tree/Samples"
 cp "$payload"/APPS_NT/* "$tree/"
 echo "Lumiro help: start the reader, open a script, press Play." > "$tree/Help/en/index.txt"
 echo "Lumiro-Hilfe: Leser starten, Skript öffnen, Wiedergabe drücken." > "$tree/Help/de/index.txt"
+# A recorded rehearsal as a sample: large enough that the progress window is
+# on the screen long enough to be seen (and photographed) at work.
+head -c $((32 << 20)) /dev/urandom > "$tree/Samples/Rehearsal.take"
 medium="$root/build/demo-medium"
 rm -rf "$medium"
 bash scripts/make-medium.sh --apps-nt "$tree" --rtdll-nt "$payload/RTDLL_NT" \

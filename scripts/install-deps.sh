@@ -10,6 +10,7 @@ packages=(
   googletest libgtest-dev libbenchmark-dev
   wine wine64 xvfb xauth imagemagick python3 python3-yaml
   liblnk-utils
+  osslsigncode openssl
 )
 
 if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; else SUDO=; fi

@@ -1,13 +1,17 @@
 #!/usr/bin/env bash
 # make-medium.sh [--arch x86_64|i686] [--apps-nt DIR] [--rtdll-nt DIR]
-#                [--apps-95 DIR] [--rtdll-95 DIR] [--url URL] OUTPUT
+#                [--apps-95 DIR] [--rtdll-95 DIR] [--url URL] [--sign KEY CERT] OUTPUT
 #
 # Makes Lumiro's installation medium in OUTPUT: setup.exe of the chosen
 # Windows build (x86_64 unless told otherwise) as shipped, without debug
 # information; APPS_NT.PKG, RTDLL_NT.PKG, APPS_95.PKG and RTDLL_95.PKG, each
 # packed by lumpack from its folder (a folder not given makes an empty
-# package); a zip of those five files; the winget installer manifest of the
-# zip; SHA256SUMS. It prints each file's SHA-256.
+# package); a zip of those five files; winget's version, default-locale and
+# installer manifests of the zip; SHA256SUMS. It prints each file's SHA-256.
+# setup.exe records the four packages' SHA-256s and refuses a package whose
+# bytes differ; with --sign (a PEM key and certificate, or a PKCS#12 file
+# twice; its password in LUMIRO_SIGN_PASSWORD) it is signed with
+# Authenticode over that record, before the zip, the manifests and the sums.
 #
 # Installs what it needs, builds only setup.exe and the build machine's
 # lumpack (in build/mingw64 or build/mingw32), and checks the folders and
@@ -16,7 +20,7 @@
 # same bytes, whenever and wherever the files were written.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-usage="usage: make-medium.sh [--arch x86_64|i686] [--apps-nt DIR] [--rtdll-nt DIR] [--apps-95 DIR] [--rtdll-95 DIR] [--url URL] OUTPUT"
+usage="usage: make-medium.sh [--arch x86_64|i686] [--apps-nt DIR] [--rtdll-nt DIR] [--apps-95 DIR] [--rtdll-95 DIR] [--url URL] [--sign KEY CERT] OUTPUT"
 
 arch=x86_64
 args=()

@@ -3,12 +3,13 @@
 #include <cstring>
 
 #include "package/FileIo.h"
+#include "package/PackageCheck.h"
 #include "package/PackageSinks.h"
 
 IMPLEMENT_DYNAMIC(CPackageFile, CObject)
 
 CPackageFile::CPackageFile(BOOL bConsoleErrors)
-    : m_hFile(INVALID_HANDLE_VALUE), m_nBuild(0), m_bCompressed(FALSE), m_nDataEnd(0),
+    : m_hFile(INVALID_HANDLE_VALUE), m_nBuild(0), m_nCheckKind(0), m_bCompressed(FALSE), m_nDataEnd(0),
       m_bConsoleErrors(bConsoleErrors), m_pfnProgress(nullptr), m_pProgressContext(nullptr)
 {
 }
@@ -78,6 +79,7 @@ BOOL CPackageFile::Open(LPCSTR pszPath, BOOL bWritable)
     m_strPath = pszPath;
     m_nBuild = static_cast<LONG>(LoadLE32(header + HEADER_BUILD));
     m_bCompressed = LoadLE32(header + HEADER_COMPRESSED) != 0;
+    m_nCheckKind = LoadLE32(header + HEADER_CHECK_KIND);
     return TRUE;
 }
 
@@ -105,6 +107,7 @@ BOOL CPackageFile::Create(LPCSTR pszPath, BOOL bCompressed)
     m_catalog = CPackageCatalog();
     m_strPath = pszPath;
     m_nBuild = PACKAGE_BUILD;
+    m_nCheckKind = PACKAGE_CHECK_SHA256;
     m_bCompressed = bCompressed ? TRUE : FALSE;
     m_nDataEnd = PACKAGE_HEADER_SIZE;
     return TRUE;
@@ -215,9 +218,11 @@ BOOL CPackageFile::Commit()
     }
     BYTE offset[4];
     StoreLE32(offset, m_nDataEnd);
+    // The check over the package's own bytes comes last, once every other
+    // byte is as it stays.
     if (!SeekTo(m_hFile, m_nDataEnd) || !m_catalog.Write(m_hFile) || !SetEndOfFile(m_hFile) ||
         !SeekTo(m_hFile, HEADER_CATALOG_OFFSET) || !WriteExact(m_hFile, offset, sizeof offset) ||
-        !FlushFileBuffers(m_hFile))
+        !SealPackageFile(m_hFile) || !FlushFileBuffers(m_hFile))
         return FALSE;
     CloseHandle(m_hFile);
     m_hFile = INVALID_HANDLE_VALUE;
@@ -236,6 +241,16 @@ void CPackageFile::Close()
 {
     CloseFile();
     m_catalog.RemoveAll();
+}
+
+BOOL CPackageFile::CheckOwnBytes(PackageCheckState& state)
+{
+    if (m_hFile == INVALID_HANDLE_VALUE)
+    {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    return CheckPackageFile(m_hFile, state);
 }
 
 BOOL CPackageFile::CheckExtract(int nIndex, CPackageCatalogEntry& entry) const

@@ -2,6 +2,7 @@
 #include <string>
 
 #include "package/ByteArray.h"
+#include "package/PackageCheck.h"
 #include "package/PackageCatalog.h"
 #include "package/PackageFormat.h"
 #include "package/RuntimeClass.h"
@@ -56,8 +57,8 @@ public:
     // Returns the bytes copied into the 64-byte label, terminator included.
     int SetLabel(LPCSTR pszLabel);
 
-    // Writes the catalog, cuts the file after it, fills in the header and
-    // closes the file. On failure the file stays open for Discard or Close.
+    // Writes the catalog, cuts the file after it, fills in the header with
+    // the check over the package's own bytes, and closes the file. On failure the file stays open for Discard or Close.
     BOOL Commit();
     // Closes and deletes the file.
     void Discard();
@@ -78,7 +79,14 @@ public:
     BOOL ExtractContents(int nIndex, CPackageSink& sink);
     BOOL ExtractContentsToFile(int nIndex, HANDLE hDest);
 
+    // Reads the whole package and judges the check it carries over its own
+    // bytes (PackageCheck.h): a package of an older packer carries none.
+    BOOL CheckOwnBytes(PackageCheckState& state);
+
     LONG GetBuild() const { return m_nBuild; }
+    // The kind of the package's own check as its header names it (0: none;
+    // PACKAGE_CHECK_SHA256), read at Open without checking anything.
+    DWORD GetCheckKind() const { return m_nCheckKind; }
     std::string GetPath() const { return m_strPath; }
     CPackageCatalog GetCatalog() const { return m_catalog; }
     BOOL IsCompressed() const { return m_bCompressed; }
@@ -110,6 +118,7 @@ private:
     HANDLE m_hFile;
     std::string m_strPath;
     LONG m_nBuild;
+    DWORD m_nCheckKind;
     BOOL m_bCompressed;
     DWORD m_nDataEnd;
     BOOL m_bConsoleErrors;

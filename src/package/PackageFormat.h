@@ -17,6 +17,14 @@ constexpr DWORD HEADER_SIGNATURE = 0;
 constexpr DWORD HEADER_CATALOG_OFFSET = 16;
 constexpr DWORD HEADER_BUILD = 20;
 constexpr DWORD HEADER_COMPRESSED = 24;
+// The package's check of its own bytes: a kind (u32) and a SHA-256 of every
+// byte of the file but these 36. Packages of older packers hold zeros here,
+// which reads as "no check".
+constexpr DWORD HEADER_CHECK = 28;
+constexpr DWORD HEADER_CHECK_KIND = HEADER_CHECK;
+constexpr DWORD HEADER_CHECK_DIGEST = HEADER_CHECK + 4;
+constexpr DWORD PACKAGE_CHECK_SIZE = 36;
+constexpr DWORD PACKAGE_CHECK_SHA256 = 1;
 
 // Catalog: entry count and label, then one record per entry.
 constexpr DWORD CATALOG_COUNT = 0;
@@ -56,6 +64,7 @@ constexpr DWORD PACKAGE_PIECE_SIZE = 65536;
 // package file is at most this long.
 constexpr DWORD PACKAGE_MAX_SIZE = 0x7FFFFFFF;
 
+static_assert(HEADER_CHECK + PACKAGE_CHECK_SIZE <= PACKAGE_HEADER_SIZE, "header layout");
 static_assert(CATALOG_LABEL + PACKAGE_LABEL_SIZE == CATALOG_HEAD_SIZE, "catalog head layout");
 static_assert(RECORD_NAME + PACKAGE_NAME_UNITS * 2 == RECORD_KIND, "record layout");
 static_assert(RECORD_KIND_DATA + PACKAGE_KIND_DATA_SIZE == RECORD_RESERVED, "record layout");

@@ -38,6 +38,7 @@ const ErrorText kErrorTexts[] = {
     {ERROR_NO_UNICODE_TRANSLATION, "No mapping for the Unicode character exists in the target multi-byte code page."},
     {ERROR_IO_DEVICE, "The request could not be performed because of an I/O device error."},
     {ERROR_FILE_CORRUPT, "The file or directory is corrupted and unreadable."},
+    {ERROR_CANCELLED, "The operation was canceled by the user."},
 };
 } // namespace
 

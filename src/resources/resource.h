@@ -149,5 +149,8 @@
 #define IDS_UNDO_CONTENTS_LOST 20192
 #define IDS_FILE_CREATE_FAILED 20193
 #define IDS_FILE_FLUSH_FAILED 20194
+// The check of the medium's packages before anything is changed.
+#define IDS_PACKAGE_DAMAGED 20195
+#define IDS_STAGE_CHECKING 20196
 
 #define IDS_APP_TITLE_STRING 57344

@@ -10,4 +10,5 @@ constexpr int EXIT_LEFT = ERROR_INSTALL_USEREXIT;                  // 1602: the 
 constexpr int EXIT_FAILED = ERROR_INSTALL_FAILURE;                 // 1603: failed
 constexpr int EXIT_NEWER_INSTALLED = ERROR_PRODUCT_VERSION;        // 1638: a newer build is installed
 constexpr int EXIT_ALREADY_RUNNING = ERROR_INSTALL_ALREADY_RUNNING; // 1618: another setup is running
+constexpr int EXIT_PACKAGE_INVALID = ERROR_INSTALL_PACKAGE_INVALID; // 1620: a package of the medium is damaged
 constexpr int EXIT_BAD_COMMAND_LINE = ERROR_INVALID_COMMAND_LINE;  // 1639: /? or a switch not understood

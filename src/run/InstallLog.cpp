@@ -138,7 +138,8 @@ void CInstallLog::Failure(const std::string& text)
 void CInstallLog::Exit(int exitCode)
 {
     std::string line = "Exit code " + std::to_string(exitCode);
-    const bool tellsWhy = exitCode == ERROR_INSTALL_FAILURE || exitCode == ERROR_INSTALL_ALREADY_RUNNING;
+    const bool tellsWhy = exitCode == ERROR_INSTALL_FAILURE || exitCode == ERROR_INSTALL_ALREADY_RUNNING ||
+                          exitCode == ERROR_INSTALL_PACKAGE_INVALID;
     if (tellsWhy && !m_strFirstFailure.empty())
         line += ": " + m_strFirstFailure;
     Write(line);

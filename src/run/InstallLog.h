@@ -41,7 +41,8 @@ public:
     // and kept as the first failure when it is.
     void Failure(const std::string& text);
     // The last line: the exit code, with the first failure's message when
-    // the run failed (1603) or found another run under way (1618).
+    // the run failed (1603), found another run under way (1618) or refused
+    // a damaged package (1620).
     void Exit(int exitCode);
 
     void FileDone(FileOutcome outcome, const std::string& target, const std::string& reason) override;

@@ -8,13 +8,14 @@
 #include "core/BootReplacementQueue.h"
 #include "resources/resource.h"
 #include "run/ExitCodes.h"
+#include "run/HandOverFolder.h"
 #include "run/RunGuard.h"
 #include "shell/InstallPathCheck.h"
 
 namespace
 {
-// How many names in the temporary folder a run may try.
-constexpr unsigned MAX_TEMPORARY_NAMES = 1000;
+// How many names in the temporary folder a run may try on Windows 9x.
+constexpr unsigned MAX_TEMPORARY_NAMES = 16;
 
 std::string FolderOf(const std::string& path)
 {
@@ -30,30 +31,61 @@ std::string NameOf(const std::string& path)
 
 bool NameTaken(DWORD error) { return error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS; }
 
-// Puts the program into a fresh file of the temporary folder: moved when the
-// system lets it, else copied. False with the reason as the last error;
-// moved tells which happened.
-bool PlaceInTemporaryFolder(const std::string& program, const std::string& folder, std::string& copy, bool& moved)
+// Puts the program at copy, a name nothing has: moved when the system lets
+// it, else copied. False with the reason as the last error; moved tells
+// which happened.
+bool PlaceAt(const std::string& program, const std::string& copy, bool& moved)
 {
-    for (unsigned n = 1; n <= MAX_TEMPORARY_NAMES; ++n)
+    moved = MoveFileExU(program.c_str(), copy.c_str(), 0) != FALSE;
+    if (moved)
+        return true;
+    if (NameTaken(::GetLastError()))
+        return false;
+    // Another drive, or a system that keeps a running program's file where
+    // it is: a copy of it.
+    return CopyFileU(program, copy, TRUE) != FALSE;
+}
+
+// Puts the program into a place of its own in the temporary folder: on the
+// NT family "setup.exe" in a new folder that only this user, SYSTEM and the
+// Administrators may write in (HandOverFolder.h); on Windows 9x, which keeps
+// no access rights and whose WININIT.INI deletes files only, a file of a new
+// random name. Nothing that was there before is used. folder is the new
+// folder ("" on 9x).
+bool PlaceInTemporaryFolder(CSetupContext& context, const std::string& program, const std::string& temporary,
+                            std::string& folder, std::string& copy, bool& moved)
+{
+    folder.clear();
+    if (context.IsNT())
     {
-        copy = folder + "\\LumiroSetup" + std::to_string(n) + ".exe";
-        moved = MoveFileExU(program.c_str(), copy.c_str(), 0) != FALSE;
-        if (moved)
-            return true;
-        DWORD error = ::GetLastError();
-        if (NameTaken(error))
-            continue;
-        // Another drive, or a system that keeps a running program's file
-        // where it is: a copy of it.
-        if (CopyFileU(program, copy, TRUE))
-            return true;
-        error = ::GetLastError();
-        if (!NameTaken(error))
-        {
-            ::SetLastError(error);
+        CSystemFolderMaker maker;
+        if (!MakeHandOverFolder(temporary, maker, folder))
             return false;
+        copy = folder + "\\setup.exe";
+        if (PlaceAt(program, copy, moved))
+            return true;
+        const DWORD error = ::GetLastError();
+        RemoveDirectoryU(folder);
+        ::SetLastError(error);
+        return false;
+    }
+    for (unsigned n = 0; n < MAX_TEMPORARY_NAMES; ++n)
+    {
+        std::string name;
+        if (!RandomName("LumiroSetup-", ".exe", name))
+        {
+            // Windows 95 without CryptoAPI: a name of the moment, which
+            // nobody needs to guess on a system without users to keep apart.
+            LARGE_INTEGER now;
+            ::QueryPerformanceCounter(&now);
+            name = "LumiroSetup-" + std::to_string(::GetCurrentProcessId()) + "-" +
+                   std::to_string(now.QuadPart) + ".exe";
         }
+        copy = temporary + "\\" + name;
+        if (PlaceAt(program, copy, moved))
+            return true;
+        if (!NameTaken(::GetLastError()))
+            return false;
     }
     ::SetLastError(ERROR_FILE_EXISTS);
     return false;
@@ -69,15 +101,17 @@ bool IsInstalledSetupProgram(const std::string& programPath)
 bool RunFromTemporaryFolder(CSetupContext& context, const std::string& programPath, const std::string& arguments,
                             DWORD& exitCode)
 {
-    const std::string folder = TemporaryFolder();
+    const std::string temporary = TemporaryFolder();
+    std::string privateFolder;
     std::string copy;
     bool moved = false;
-    if (folder.empty() || !PlaceInTemporaryFolder(programPath, folder, copy, moved))
+    if (temporary.empty() || !PlaceInTemporaryFolder(context, programPath, temporary, privateFolder, copy, moved))
     {
         const std::string reason = GetLastErrorText();
-        context.ShowMessage(FormatResMessage(IDS_SETUP_COPY_FAILED, {folder.c_str(), reason.c_str()}), MB_OK);
+        context.ShowMessage(FormatResMessage(IDS_SETUP_COPY_FAILED, {temporary.c_str(), reason.c_str()}), MB_OK);
         return false;
     }
+    const std::string folder = FolderOf(copy);
 
     // Started from the temporary folder, so that neither its file nor its
     // current folder keeps the installation's folder in use; held until
@@ -102,15 +136,17 @@ bool RunFromTemporaryFolder(CSetupContext& context, const std::string& programPa
             MoveFileExU(copy.c_str(), programPath.c_str(), 0);
         else
             DeleteFileU(copy.c_str());
+        if (!privateFolder.empty())
+            RemoveDirectoryU(privateFolder);
         context.ShowMessage(FormatResMessage(IDS_SETUP_START_FAILED, {copy.c_str(), reason.c_str()}), MB_OK);
         return false;
     }
 
     // The copy runs until its own end, so it cannot delete itself: Windows
-    // does at its next start. Should that be refused, a file in the
-    // temporary folder is all that stays.
+    // does at its next start, and then its folder, empty by then. Should
+    // that be refused, a file in the temporary folder is all that stays.
     IBootReplacementQueue& queue = context.BootQueue();
-    if (queue.QueueDeletion(copy))
+    if (queue.QueueDeletion(copy) && (privateFolder.empty() || queue.QueueDeletion(privateFolder)))
         queue.Commit();
 
     ::WaitForSingleObject(process.get(), INFINITE);
@@ -118,8 +154,10 @@ bool RunFromTemporaryFolder(CSetupContext& context, const std::string& programPa
     ::GetExitCodeProcess(process.get(), &exitCode);
 
     // The run kept the installation (Exit Setup, a refused folder, items that
-    // stayed): the installed copy goes back where its entry starts it.
-    if (moved && IsFolderU(FolderOf(programPath)))
-        MoveFileExU(copy.c_str(), programPath.c_str(), 0);
+    // stayed): the installed copy goes back where its entry starts it, and
+    // its empty folder goes at once.
+    if (moved && IsFolderU(FolderOf(programPath)) && MoveFileExU(copy.c_str(), programPath.c_str(), 0) &&
+        !privateFolder.empty())
+        RemoveDirectoryU(privateFolder);
     return true;
 }

@@ -80,6 +80,8 @@ SetupOptions ParseCommandLine(const std::string& commandLine)
         const std::string value = hasValue ? argument.substr(argument.find('=') + 1) : std::string();
         if (name == "S" && !hasValue)
             options.silent = true;
+        else if (name == "PASSIVE" && !hasValue)
+            options.silent = options.passive = true;
         else if (name == "UNINSTALL" && !hasValue)
             options.uninstall = true;
         else if (name == "NORESTART" && !hasValue)

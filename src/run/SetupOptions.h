@@ -5,6 +5,9 @@
 // What the command line asks of a run. Switches are case-insensitive and
 // start with '/' or '-':
 //   /S               no window and no question (an unattended run)
+//   /PASSIVE         an unattended run that shows its progress and its end:
+//                    silent is set too, and every answer, exit code and log
+//                    line is that of /S
 //   /DIR="FOLDER"    the folder of a new installation
 //   /UNINSTALL       removal instead of installation
 //   /LOG="FILE"      write the run's log to FILE (appended)
@@ -15,6 +18,7 @@
 struct SetupOptions
 {
     bool silent = false;
+    bool passive = false;
     bool uninstall = false;
     bool noRestart = false;
     bool help = false;

@@ -5,12 +5,15 @@
 #include "core/DefaultAnswerPrompts.h"
 #include "core/Messages.h"
 #include "core/SetupContext.h"
+#include "framework/ResourceStrings.h"
 #include "package/PackageFormat.h"
 #include "resources/resource.h"
 #include "run/ExitCodes.h"
 #include "run/InstallLog.h"
 #include "run/InstallSequence.h"
 #include "run/InstalledCopy.h"
+#include "run/MediumCheck.h"
+#include "run/MediumRecord.h"
 #include "run/RunGuard.h"
 #include "run/SetupOptions.h"
 #include "run/StartUp.h"
@@ -29,7 +32,54 @@ public:
     ReplaceAnswer AskReplaceFile(const std::string&) override { return ReplaceAnswer::YesToAll; }
 };
 
-int Install(CSetupContext& context, CRunParts& parts, const SetupOptions& options, CInstallLog& log)
+// The text a /PASSIVE run ends with in its window: the completion, or why it
+// did not succeed (the first message of the run, which the log ends with).
+std::string EndText(int exitCode, UINT doneId, const CInstallLog& log)
+{
+    if (exitCode == EXIT_DONE)
+        return LoadResString(doneId);
+    if (exitCode == EXIT_RESTART_NEEDED)
+        return LoadResString(IDS_INSTALL_COMPLETE_RESTART_LATER);
+    return log.FirstFailure();
+}
+
+// The installation from the check of its packages on; returns the exit code.
+int InstallChecked(CSetupContext& context, CRunParts& parts, CInstallLog& log, CMediumCheck& check)
+{
+    // Every package it will read is checked before anything is changed.
+    context.Progress().SetStage(IDS_STAGE_CHECKING, 0);
+    int refused = EXIT_FAILED;
+    if (!check.Finish(context, log, refused))
+        return refused;
+    if (!RunInstall(context, parts))
+        return context.m_bReplaceCancelled ? EXIT_LEFT : EXIT_FAILED;
+    if (context.m_bRebootNeeded)
+    {
+        log.Write("A restart is needed to finish the installation; it is not made by an unattended run.");
+        return EXIT_RESTART_NEEDED;
+    }
+    context.ShowMessage(IDS_INSTALL_COMPLETE, MB_OK);
+    return EXIT_DONE;
+}
+
+// The same, shown in the display's progress window when there is one.
+int InstallShown(CSetupContext& context, CRunParts& parts, CInstallLog& log, CMediumCheck& check,
+                 IRunDisplay* display)
+{
+    IInstallProgress* window = display ? display->ShowInstallProgress() : nullptr;
+    if (!window)
+        return InstallChecked(context, parts, log, check);
+    CLoggingProgress progress(*window, log);
+    IInstallProgress& unseen = context.Progress();
+    context.SetProgress(&progress);
+    const int exitCode = InstallChecked(context, parts, log, check);
+    display->ShowEnd(EndText(exitCode, IDS_INSTALL_COMPLETE, log));
+    context.SetProgress(&unseen);
+    return exitCode;
+}
+
+int Install(CSetupContext& context, CRunParts& parts, const SetupOptions& options, CInstallLog& log,
+            CMediumCheck& check, IRunDisplay* display)
 {
     const InstalledCopy copy = FindInstalledCopy();
     const std::string build = std::to_string(copy.build);
@@ -65,19 +115,10 @@ int Install(CSetupContext& context, CRunParts& parts, const SetupOptions& option
         context.m_strInstallPath = TrimTrailingSeparators(folder);
     }
     log.Write("Install path: " + context.m_strInstallPath);
-
-    if (!RunInstall(context, parts))
-        return context.m_bReplaceCancelled ? EXIT_LEFT : EXIT_FAILED;
-    if (context.m_bRebootNeeded)
-    {
-        log.Write("A restart is needed to finish the installation; it is not made by an unattended run.");
-        return EXIT_RESTART_NEEDED;
-    }
-    context.ShowMessage(IDS_INSTALL_COMPLETE, MB_OK);
-    return EXIT_DONE;
+    return InstallShown(context, parts, log, check, display);
 }
 
-int Uninstall(CSetupContext& context, CInstallLog& log)
+int Uninstall(CSetupContext& context, CInstallLog& log, IRunDisplay* display)
 {
     std::string installPath;
     if (!ReadRecordedInstallPath(installPath))
@@ -86,11 +127,18 @@ int Uninstall(CSetupContext& context, CInstallLog& log)
         return EXIT_DONE;
     }
     log.Write("Removing the installation recorded in " + installPath + ".");
-    return RunUninstallStages(context, installPath, log) == UninstallResult::Done ? EXIT_DONE : EXIT_FAILED;
+    IUninstallLog* window = display ? display->ShowRemoval() : nullptr;
+    CBothUninstallLogs stages(log, window);
+    const int exitCode =
+        RunUninstallStages(context, installPath, stages) == UninstallResult::Done ? EXIT_DONE : EXIT_FAILED;
+    if (window)
+        display->ShowEnd(EndText(exitCode, IDS_UNINSTALL_COMPLETE, log));
+    return exitCode;
 }
 } // namespace
 
-int RunUnattended(CSetupContext& context, CRunParts& parts, const SetupOptions& options, CInstallLog& log)
+int RunUnattended(CSetupContext& context, CRunParts& parts, const SetupOptions& options, CInstallLog& log,
+                 IRunDisplay* display)
 {
     // Nobody sees the run: every message and question is answered with its
     // default button and written to the log.
@@ -105,7 +153,14 @@ int RunUnattended(CSetupContext& context, CRunParts& parts, const SetupOptions& 
     int exitCode = EXIT_FAILED;
     CRunGuard guard; // held until the run's end
     if (PrepareRun(context, parts, options, log, guard, exitCode))
-        exitCode = options.uninstall ? Uninstall(context, log) : Install(context, parts, options, log);
+    {
+        // The packages are read while the run looks for an installed copy.
+        CMediumCheck check;
+        if (!options.uninstall)
+            check.Start(context, ReadOwnMediumRecord());
+        exitCode =
+            options.uninstall ? Uninstall(context, log, display) : Install(context, parts, options, log, check, display);
+    }
 
     context.SetPrompts(nullptr);
     context.SetProgress(nullptr);

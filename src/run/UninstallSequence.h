@@ -16,6 +16,24 @@ public:
     virtual void MarkStageEnded(int stage, const std::string& outcome) = 0;
 };
 
+// A removal's stages told to one log and, when given, a second (a window and
+// the run's log file).
+class CBothUninstallLogs : public IUninstallLog
+{
+public:
+    CBothUninstallLogs(IUninstallLog& first, IUninstallLog* second) : m_first(first), m_second(second) {}
+    void MarkStageEnded(int stage, const std::string& outcome) override
+    {
+        m_first.MarkStageEnded(stage, outcome);
+        if (m_second)
+            m_second->MarkStageEnded(stage, outcome);
+    }
+
+private:
+    IUninstallLog& m_first;
+    IUninstallLog* m_second;
+};
+
 // How a removal ended.
 enum class UninstallResult
 {

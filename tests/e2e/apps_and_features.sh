@@ -50,12 +50,30 @@ check "after the upgrade the entry has the new version" test "$(entry_value Disp
 check "after the upgrade there is one entry of Lumiro" \
   test "$(product_reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' 2>/dev/null | tr -d '\r' | grep -c 'Uninstall\\Lumiro')" = 1
 
+# A file someone else put into the temporary folder under the name the
+# hand-over's copy had before it got a folder of its own.
+temp_folder="$(find "$WINEPREFIX/drive_c/users" -maxdepth 4 -type d -iname temp | head -n 1)"
+echo "planted by someone else" > "$temp_folder/LumiroSetup1.exe"
+
 # The entry's UninstallString, with the uninstall window.
 driver startcmd "$(entry_value UninstallString)" \
   text Uninstalling 1008 "$UNINSTALL_LOG" \
   message 'Uninstall completed successfully.' 1 \
   exit 0
 check_removed
+copies=("$temp_folder"/LumiroSetup-*/setup.exe)
+check "the copy ran from a new folder of a random name in the temporary folder" \
+  bash -c '[ $# = 1 ] && [ -f "$1" ] && [[ "$1" =~ /LumiroSetup-[0-9a-f]{32}/setup\.exe$ ]]' _ "${copies[@]}"
+check "the copy is the installed setup program" cmp -s "$E2E_BIN/setup.exe" "${copies[0]}"
+check "the copy's folder holds the copy alone" test "$(ls -A "$(dirname "${copies[0]}")")" = setup.exe
+copy_folder="$(basename "$(dirname "${copies[0]}")")"
+pending="$(reg64 query 'HKLM\System\CurrentControlSet\Control\Session Manager' /v PendingFileRenameOperations \
+  2>/dev/null | tr -d '\r' | sed 's/\\0/\n/g')"
+check "the copy and then its folder are queued for deletion at the restart" \
+  test "$(grep -ioE "$copy_folder(\\\\setup\.exe)?\$" <<<"$pending" | tr '\n' ' ')" = "$copy_folder\\setup.exe $copy_folder "
+check "the file planted at the copy's old name was left as it was, and unused" \
+  grep -qx "planted by someone else" "$temp_folder/LumiroSetup1.exe"
+rm -f "$temp_folder/LumiroSetup1.exe"
 check_temporary_copy_goes
 
 # Again, with its QuietUninstallString: no window at all.

@@ -14,6 +14,8 @@
 //   nowindow                        until the started program ends (at most
 //                                   120 s), no visible top-level window of
 //                                   it ever appears (looked for every 5 ms)
+//   onlywindow CAPTION              the same, but windows captioned CAPTION
+//                                   may appear (and no other: no question)
 //   window CAPTION                  wait for a visible window with children
 //   gone CAPTION                    wait until no such window is visible
 //   text CAPTION ID EXPECTED        control ID of the window reads EXPECTED
@@ -47,8 +49,13 @@
 //                                   answered within 200 ms, or after 120 s
 //   screenshot FILE.bmp             the whole screen as a 24-bit bitmap
 //   windowshot CAPTION FILE.bmp     the window CAPTION only
-//   catch CAPTION ID                freeze the started program as soon as
-//                                   window CAPTION shows a text in control ID
+//   drawn CAPTION ID,ID,...         freeze the started program at a moment
+//                                   when window CAPTION is on the screen with
+//                                   each control ID drawn: pixels of the
+//                                   face colour and of the window-text or the
+//                                   selection colour in its client area, as
+//                                   the screen shows it (a text painted, a
+//                                   bar with progress)
 //   thaw                            let the frozen program run on
 //   move CAPTION X Y                move window CAPTION to screen point X,Y
 //                                   (to photograph a window that a message
@@ -274,6 +281,8 @@ struct WindowSearch
 {
     DWORD processId;
     HWND found;
+    std::string allowed; // a caption that does not count as found
+    bool allowedSeen = false;
 };
 
 BOOL CALLBACK FindVisibleWindowOf(HWND window, LPARAM param)
@@ -283,23 +292,32 @@ BOOL CALLBACK FindVisibleWindowOf(HWND window, LPARAM param)
     ::GetWindowThreadProcessId(window, &owner);
     if (owner != search->processId || !::IsWindowVisible(window))
         return TRUE;
+    if (!search->allowed.empty() && Caption(window) == search->allowed)
+    {
+        search->allowedSeen = true;
+        return TRUE;
+    }
     search->found = window;
     return FALSE;
 }
 
-bool StepNoWindow()
+// Until the program ends, no visible top-level window of it appears but
+// those captioned allowed ("" for none).
+bool StepNoWindow(const std::string& allowed = std::string())
 {
     if (!g_process.hProcess)
         return Fail("nowindow: no program started");
+    unsigned allowedLooks = 0;
     const DWORD start = ::GetTickCount();
     unsigned looks = 0;
     while (::WaitForSingleObject(g_process.hProcess, 5) == WAIT_TIMEOUT)
     {
         if (::GetTickCount() - start > LONG_RUN_MS)
             return Fail("nowindow: the program still runs after " + std::to_string(LONG_RUN_MS / 1000) + " s");
-        WindowSearch search{g_process.dwProcessId, nullptr};
+        WindowSearch search{g_process.dwProcessId, nullptr, allowed};
         ::EnumWindows(FindVisibleWindowOf, reinterpret_cast<LPARAM>(&search));
         ++looks;
+        allowedLooks += search.allowedSeen ? 1 : 0;
         if (search.found)
         {
             wchar_t className[256] = L"";
@@ -308,6 +326,9 @@ bool StepNoWindow()
                         Narrow(className) + ")");
         }
     }
+    if (!allowed.empty())
+        return Pass("onlywindow " + allowed + ": seen in " + std::to_string(allowedLooks) + " of " +
+                    std::to_string(looks) + " looks, no other window");
     return Pass("nowindow: no window in " + std::to_string(looks) + " looks");
 }
 
@@ -495,8 +516,9 @@ bool StepResponsive(const std::string& caption)
                 std::to_string(slowest) + " ms");
 }
 
-// Saves the part of the screen in area as a 24-bit bitmap file.
-bool SaveScreenArea(const RECT& area, const std::string& path)
+// The part of the screen in area as a 24-bit bottom-up bitmap: its header
+// and its rows, each padded to 4 bytes.
+std::vector<unsigned char> ReadScreenArea(const RECT& area, BITMAPINFOHEADER& info)
 {
     const int width = area.right - area.left;
     const int height = area.bottom - area.top;
@@ -507,7 +529,7 @@ bool SaveScreenArea(const RECT& area, const std::string& path)
     ::BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
     ::SelectObject(memory, old);
 
-    BITMAPINFOHEADER info{};
+    info = BITMAPINFOHEADER{};
     info.biSize = sizeof info;
     info.biWidth = width;
     info.biHeight = height;
@@ -521,7 +543,14 @@ bool SaveScreenArea(const RECT& area, const std::string& path)
     ::DeleteObject(bitmap);
     ::DeleteDC(memory);
     ::ReleaseDC(nullptr, screen);
+    return pixels;
+}
 
+// Saves the part of the screen in area as a 24-bit bitmap file.
+bool SaveScreenArea(const RECT& area, const std::string& path)
+{
+    BITMAPINFOHEADER info;
+    const std::vector<unsigned char> pixels = ReadScreenArea(area, info);
     BITMAPFILEHEADER header{};
     header.bfType = 0x4D42;
     header.bfOffBits = sizeof header + sizeof info;
@@ -552,26 +581,76 @@ bool StepWindowShot(const std::string& caption, const std::string& path)
     return SaveScreenArea(area, path);
 }
 
+// Whether the control shows something drawn on the screen: its face colour
+// with a pixel of the window-text colour (a text) or of the selection colour
+// (a bar's done part) in its client area, read from the screen, not asked of
+// the program.
+bool ShowsDrawnContent(HWND control)
+{
+    RECT client;
+    if (!::GetClientRect(control, &client) || client.right <= 0 || client.bottom <= 0)
+        return false;
+    POINT origin{0, 0};
+    ::ClientToScreen(control, &origin);
+    const RECT area{origin.x, origin.y, origin.x + client.right, origin.y + client.bottom};
+    BITMAPINFOHEADER info;
+    const std::vector<unsigned char> pixels = ReadScreenArea(area, info);
+    const size_t stride = (static_cast<size_t>(info.biWidth) * 3 + 3) & ~size_t(3);
+    const COLORREF face = ::GetSysColor(COLOR_BTNFACE);
+    const COLORREF text = ::GetSysColor(COLOR_WINDOWTEXT);
+    const COLORREF selection = ::GetSysColor(COLOR_HIGHLIGHT);
+    // A window not painted yet shows black, the window text's colour: the
+    // control's face must be there too.
+    bool painted = false, content = false;
+    for (LONG row = 0; row < info.biHeight; ++row)
+        for (LONG column = 0; column < info.biWidth; ++column)
+        {
+            const unsigned char* p = &pixels[static_cast<size_t>(row) * stride + static_cast<size_t>(column) * 3];
+            const COLORREF pixel = RGB(p[2], p[1], p[0]); // stored blue, green, red
+            painted = painted || pixel == face;
+            content = content || pixel == text || pixel == selection;
+        }
+    return painted && content;
+}
+
 // A window that lives only a moment (the progress window of a quick
-// installation) is caught by freezing the program again and again until it
-// is there: then the program stays frozen for a picture. The control's text
-// is read from the system, not asked of the frozen program.
-bool StepCatch(const std::string& caption, int id)
+// installation) is caught by freezing the program again and again until the
+// screen shows it drawn: then the program stays frozen for a picture. Texts
+// and pixels are read from the system, not asked of the frozen program.
+bool StepDrawn(const std::string& caption, const std::string& ids)
 {
     if (!g_process.hThread)
-        return Fail("catch: no program started");
+        return Fail("drawn: no program started");
+    std::vector<int> controls;
+    for (size_t at = 0; at < ids.size();)
+    {
+        const size_t comma = ids.find(',', at);
+        controls.push_back(std::atoi(ids.substr(at, comma == std::string::npos ? std::string::npos : comma - at).c_str()));
+        at = comma == std::string::npos ? ids.size() : comma + 1;
+    }
     const DWORD start = ::GetTickCount();
     while (::GetTickCount() - start < STEP_TIMEOUT_MS)
     {
         ::SuspendThread(g_process.hThread);
         const HWND window = FindVisibleWindow(caption);
-        const std::string text = window ? Caption(::GetDlgItem(window, id)) : std::string();
-        if (!text.empty())
-            return Pass("catch " + caption + "/" + std::to_string(id) + " = \"" + text + "\"");
+        bool drawn = window != nullptr;
+        for (size_t i = 0; drawn && i < controls.size(); ++i)
+        {
+            const HWND control = ::GetDlgItem(window, controls[i]);
+            drawn = control && ShowsDrawnContent(control);
+        }
+        if (drawn)
+        {
+            std::string texts;
+            for (const int id : controls)
+                texts += " " + std::to_string(id) + "=\"" + Escape(Caption(::GetDlgItem(window, id))) + "\"";
+            return Pass("drawn " + caption + ":" + texts);
+        }
+        // Long enough for the program to paint and the system to show it.
         ::ResumeThread(g_process.hThread);
-        ::Sleep(2);
+        ::Sleep(15);
     }
-    return Fail("catch: no window \"" + caption + "\" with a text in " + std::to_string(id));
+    return Fail("drawn: no moment with window \"" + caption + "\" and " + ids + " drawn");
 }
 
 bool StepThaw()
@@ -907,11 +986,13 @@ int wmain(int argc, wchar_t** argv)
             const std::string caption = next();
             ok = StepWindowShot(caption, next());
         }
-        else if (step == "catch")
+        else if (step == "drawn")
         {
             const std::string caption = next();
-            ok = StepCatch(caption, std::atoi(next().c_str()));
+            ok = StepDrawn(caption, next());
         }
+        else if (step == "onlywindow")
+            ok = StepNoWindow(next());
         else if (step == "thaw")
             ok = StepThaw();
         else if (step == "move")

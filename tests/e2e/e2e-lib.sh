@@ -229,8 +229,9 @@ UNINSTALL_BUTTON=1002
 UNINSTALL_LOG='Removing Program Files... done.\nRemoving Registry Information... done.\nRemove Icons... done.\n'
 
 # The stage line of the progress window through a whole installation: blank
-# when the window opens, then each stage in order.
-ALL_STAGES='|Creating folders|Installing files|Configuring software.|Creating shortcuts|Registering components|Registering OLE Controls'
+# when the window opens, then each stage in order, the check of the medium's
+# packages first.
+ALL_STAGES='|Checking the installation medium|Creating folders|Installing files|Configuring software.|Creating shortcuts|Registering components|Registering OLE Controls'
 
 # asking PATH: the start of the replace question about the file at PATH (a
 # pattern for the driver's text steps).

@@ -29,6 +29,9 @@ import yaml
 
 SOURCE = os.environ["LUMIRO_SOURCE_DIR"]
 sys.path.insert(0, os.path.join(SOURCE, "tests", "support"))
+sys.path.insert(0, os.path.join(SOURCE, "tools", "medium"))
+from medium_record import read_record  # noqa: E402
+from pe_image import PeImage  # noqa: E402
 from package_layout import parse_package  # noqa: E402
 
 TOOL = os.path.join(SOURCE, "tools", "medium", "make_medium.py")
@@ -40,6 +43,7 @@ PAYLOAD_32 = os.environ["E2E_PAYLOAD_32"]
 PAYLOAD_64 = os.environ["E2E_PAYLOAD_64"]
 TOOLS = os.environ["TOOL_PREFIX"]
 PACKAGES = ["RTDLL_NT.PKG", "APPS_NT.PKG", "RTDLL_95.PKG", "APPS_95.PKG"]
+MANIFESTS = ["Corvane.Lumiro.yaml", "Corvane.Lumiro.locale.en-US.yaml", "Corvane.Lumiro.installer.yaml"]
 EPOCH = 1_700_000_000
 EPOCH_TICKS = 116444736000000000 + EPOCH * 10**7
 
@@ -61,6 +65,16 @@ RETURN_RESPONSES = {
     "insufficientMemory", "invalidParameter", "noNetwork", "contactSupport", "rebootRequiredToFinish",
     "rebootRequiredForInstall", "rebootInitiated", "cancelledByUser", "alreadyInstalled", "downgrade",
     "blockedByPolicy", "systemNotSupported", "custom"}
+# winget's version and default-locale manifests 1.6.0: the properties of
+# each, and the ones winget's repository requires of the default locale.
+VERSION_PROPERTIES = {"PackageIdentifier", "PackageVersion", "DefaultLocale", "ManifestType", "ManifestVersion"}
+LOCALE_PROPERTIES = {
+    "PackageIdentifier", "PackageVersion", "PackageLocale", "Publisher", "PublisherUrl", "PublisherSupportUrl",
+    "PrivacyUrl", "Author", "PackageName", "PackageUrl", "License", "LicenseUrl", "Copyright", "CopyrightUrl",
+    "ShortDescription", "Description", "Moniker", "Tags", "Agreements", "ReleaseNotes", "ReleaseNotesUrl",
+    "PurchaseUrl", "InstallationNotes", "Documentations", "Icons", "ManifestType", "ManifestVersion"}
+LOCALE_REQUIRED = {"PackageIdentifier", "PackageVersion", "PackageLocale", "Publisher", "PackageName", "License",
+                   "ShortDescription", "ManifestType", "ManifestVersion"}
 # Given by a setup that another one is running; the engine's exit codes
 # gain it with the check for a second setup.
 ANOTHER_SETUP_RUNNING = 1618
@@ -143,8 +157,8 @@ class MediumTest(unittest.TestCase):
         self.assertEqual(0, rc, stderr)
         return stdout
 
-    def manifest(self, out="out"):
-        with open(self.path(out, "Corvane.Lumiro.installer.yaml")) as f:
+    def manifest(self, out="out", name="Corvane.Lumiro.installer.yaml"):
+        with open(self.path(out, name)) as f:
             return yaml.safe_load(f)
 
     def test_a_medium_is_the_setup_the_packages_and_a_zip_of_them_with_their_hashes(self):
@@ -152,9 +166,22 @@ class MediumTest(unittest.TestCase):
         version = version_resource(SETUP)
         architecture = "x64" if "x86-64" in binutil("objdump", "-f", SETUP) else "x86"
         zip_name = "Lumiro-%s-%s.zip" % (version, architecture)
-        names = ["setup.exe"] + PACKAGES + [zip_name, "Corvane.Lumiro.installer.yaml", "SHA256SUMS"]
+        names = ["setup.exe"] + PACKAGES + [zip_name] + MANIFESTS + ["SHA256SUMS"]
         self.assertEqual(sorted(names), sorted(os.listdir(self.path("out"))))
-        self.assertEqual(read(SETUP), read(self.path("out", "setup.exe")))
+        # setup.exe is the shipped one with the packages recorded in its
+        # ".medium" section, and its image checksum set anew.
+        shipped, medium = read(SETUP), read(self.path("out", "setup.exe"))
+        self.assertEqual(len(shipped), len(medium))
+        record_at = PeImage(shipped).section(".medium")[0]
+        self.assertEqual(b"LUMIRO-MEDIUM-01", shipped[record_at:record_at + 16])
+        checksum_at = struct.unpack_from("<I", shipped, 0x3C)[0] + 24 + 64
+        differing = [i for i in range(len(shipped)) if shipped[i] != medium[i]]
+        self.assertTrue(all(record_at + 16 <= i < record_at + 512 or checksum_at <= i < checksum_at + 4
+                            for i in differing), "only the record and the checksum differ")
+        self.assertEqual(pe_checksum(medium), struct.unpack_from("<I", medium, checksum_at)[0])
+        self.assertEqual([(p, os.path.getsize(self.path("out", p)), hashlib.sha256(read(self.path("out", p))).hexdigest())
+                          for p in PACKAGES], read_record(medium))
+        self.assertEqual([], read_record(shipped), "a build records no package")
 
         for package in PACKAGES:
             folder = self.inputs[package[:-4]]
@@ -213,9 +240,9 @@ class MediumTest(unittest.TestCase):
         self.assertEqual(("Corvane.Lumiro", version_resource(SETUP)), (m["PackageIdentifier"], m["PackageVersion"]))
         self.assertEqual(("zip", "exe", [{"RelativeFilePath": "setup.exe"}], "machine"),
                          (m["InstallerType"], m["NestedInstallerType"], m["NestedInstallerFiles"], m["Scope"]))
-        self.assertEqual({"Silent": "/S", "SilentWithProgress": "/S", "InstallLocation": '/DIR="<INSTALLPATH>"',
+        self.assertEqual({"Silent": "/S", "SilentWithProgress": "/PASSIVE", "InstallLocation": '/DIR="<INSTALLPATH>"',
                           "Log": '/LOG="<LOGPATH>"'}, m["InstallerSwitches"])
-        self.assertEqual(["interactive", "silent"], m["InstallModes"])
+        self.assertEqual(["interactive", "silent", "silentWithProgress"], m["InstallModes"])
         self.assertEqual(("install", "elevatesSelf"), (m["UpgradeBehavior"], m["ElevationRequirement"]))
         self.assertEqual([{"DisplayName": "Lumiro", "Publisher": "Corvane", "DisplayVersion": version_resource(SETUP),
                            "ProductCode": "Lumiro"}], m["AppsAndFeaturesEntries"])
@@ -228,7 +255,8 @@ class MediumTest(unittest.TestCase):
         self.assertEqual([1641], m["InstallerSuccessCodes"])
         self.assertEqual(setup_exit_codes() | {ANOTHER_SETUP_RUNNING}, set(responses) | {1641})
         self.assertEqual({3010: "rebootRequiredToFinish", 1602: "cancelledByUser", 1603: "custom",
-                          1618: "installInProgress", 1638: "downgrade", 1639: "invalidParameter"}, responses)
+                          1618: "installInProgress", 1620: "custom", 1638: "downgrade", 1639: "invalidParameter"},
+                         responses)
 
         [installer] = m["Installers"]
         self.assertEqual(set(), set(installer) - INSTALLER_PROPERTIES)
@@ -236,6 +264,118 @@ class MediumTest(unittest.TestCase):
         self.assertEqual({"Architecture": "x64" if "x86-64" in binutil("objdump", "-f", SETUP) else "x86",
                           "InstallerUrl": "https://example.org/lumiro/medium.zip",
                           "InstallerSha256": hashlib.sha256(read(zip_path)).hexdigest().upper()}, installer)
+
+    def test_the_version_and_default_locale_manifests_complete_the_set_winget_s_repository_takes(self):
+        self.made()
+        version, locale, installer = (self.manifest(name=name) for name in MANIFESTS)
+        self.assertEqual(set(VERSION_PROPERTIES), set(version))
+        self.assertEqual(("version", "en-US"), (version["ManifestType"], version["DefaultLocale"]))
+        self.assertEqual(set(), set(LOCALE_REQUIRED) - set(locale), "the fields winget's repository requires")
+        self.assertEqual(set(), set(locale) - LOCALE_PROPERTIES)
+        self.assertEqual({"ManifestType": "defaultLocale", "PackageLocale": version["DefaultLocale"],
+                          "Publisher": "Corvane", "PackageName": "Lumiro", "License": "Proprietary"},
+                         {k: locale[k] for k in ("ManifestType", "PackageLocale", "Publisher", "PackageName",
+                                                 "License")})
+        self.assertTrue(0 < len(locale["ShortDescription"]) <= 256)
+        # One package, one version, one manifest version in all three.
+        for key in ("PackageIdentifier", "PackageVersion", "ManifestVersion"):
+            self.assertEqual({installer[key]}, {version[key], locale[key]}, key)
+        self.assertEqual(("Corvane.Lumiro", "1.6.0"), (version["PackageIdentifier"], version["ManifestVersion"]))
+        for name in MANIFESTS:
+            with open(self.path("out", name)) as f:
+                first = f.readline()
+            kind = self.manifest(name=name)["ManifestType"]
+            self.assertEqual("# yaml-language-server: $schema=https://aka.ms/winget-manifest.%s.1.6.0.schema.json\n"
+                             % kind, first)
+
+    def certificate(self, password):
+        """A code-signing key (PEM, encrypted with password) and its
+        self-signed certificate, made for the test, and the two as PKCS#12."""
+        key, cert, bundle = self.path("key.pem"), self.path("cert.pem"), self.path("bundle.p12")
+        subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-keyout", key, "-out", cert, "-days", "30",
+                        "-subj", "/CN=Corvane Test Signing", "-addext", "extendedKeyUsage=codeSigning",
+                        "-passout", "env:TEST_KEY_PASSWORD"], check=True, capture_output=True,
+                       env=dict(os.environ, TEST_KEY_PASSWORD=password))
+        subprocess.run(["openssl", "pkcs12", "-export", "-inkey", key, "-in", cert, "-out", bundle,
+                        "-passin", "env:TEST_KEY_PASSWORD", "-passout", "env:TEST_KEY_PASSWORD"], check=True,
+                       capture_output=True, env=dict(os.environ, TEST_KEY_PASSWORD=password))
+        return key, cert, bundle
+
+    def watched_signing_tool(self):
+        """A folder for PATH whose osslsigncode writes its command line to a
+        file, then runs the real one."""
+        folder = self.path("watched")
+        os.makedirs(folder)
+        with open(os.path.join(folder, "osslsigncode"), "w") as f:
+            f.write('#!/bin/sh\nprintf "%%s\\n" "$*" >> "%s/arguments"\nexec %s "$@"\n'
+                    % (folder, shutil.which("osslsigncode")))
+        os.chmod(os.path.join(folder, "osslsigncode"), 0o755)
+        return folder
+
+    def test_with_sign_setup_exe_carries_an_authenticode_signature_the_signing_tool_verifies(self):
+        password = "correct horse 7"
+        key, cert, bundle = self.certificate(password)
+        watched = self.watched_signing_tool()
+        os.environ["LUMIRO_SIGN_PASSWORD"] = password
+        os.environ["PATH"] = watched + os.pathsep + os.environ["PATH"]
+        try:
+            outputs = {}
+            for out, sign in (("pem", (key, cert)), ("again", (key, cert)), ("p12", (bundle, bundle)),
+                              ("p12-dash", (bundle, "-"))):
+                with self.subTest(out):
+                    stdout = self.made(out, extra=["--sign"] + list(sign))
+                    self.assertIn("setup.exe: signed (Authenticode, SHA-256)", stdout)
+                    setup = self.path(out, "setup.exe")
+                    verified = subprocess.run(["osslsigncode", "verify", "-in", setup, "-CAfile", cert],
+                                              capture_output=True, text=True)
+                    self.assertEqual(0, verified.returncode, verified.stdout + verified.stderr)
+                    self.assertIn("Signature verification: ok", verified.stdout)
+                    self.assertIn("Subject: /CN=Corvane Test Signing", verified.stdout)
+                    self.assertRegex(verified.stdout, r"Message digest algorithm *: SHA256")
+                    self.assertIn("Signing time: Nov 14 22:13:20 2023 GMT", verified.stdout,
+                                  "SOURCE_DATE_EPOCH is the signing time")
+                    # The signature covers the record of the packages: the
+                    # setup.exe without its signature records them.
+                    self.assertEqual([(p, os.path.getsize(self.path(out, p)),
+                                       hashlib.sha256(read(self.path(out, p))).hexdigest()) for p in PACKAGES],
+                                     read_record(read(setup)))
+                    self.assertEqual(pe_checksum(read(setup)),
+                                     struct.unpack_from("<I", read(setup), struct.unpack_from("<I", read(setup), 0x3C)[0] + 88)[0])
+                    # The zip, the manifest and the sums are of the signed setup.exe.
+                    sums = read(self.path(out, "SHA256SUMS")).decode()
+                    self.assertIn("%s  setup.exe" % hashlib.sha256(read(setup)).hexdigest(), sums)
+                    with zipfile.ZipFile(self.path(out, [n for n in os.listdir(self.path(out)) if n.endswith(".zip")][0])) as z:
+                        self.assertEqual(read(setup), z.read("setup.exe"))
+                    outputs[out] = read(setup)
+            self.assertEqual(outputs["pem"], outputs["again"], "the same key and SOURCE_DATE_EPOCH: the same bytes")
+            with open(os.path.join(watched, "arguments")) as f:
+                arguments = f.read()
+            self.assertEqual(4, arguments.count("sign "), arguments)
+            self.assertNotIn(password, arguments, "the password is never on a command line")
+            self.assertIn("-readpass", arguments)
+
+            # A wrong password: refused, nothing made, the password not told.
+            os.environ["LUMIRO_SIGN_PASSWORD"] = "wrong"
+            before = self.tree()
+            rc, _, stderr = self.make(self.path("wrong"), extra=["--sign", key, cert])
+            self.assertEqual(1, rc)
+            self.assertIn("osslsigncode could not sign setup.exe", stderr)
+            self.assertIn("nothing made", stderr)
+            self.assertNotIn(password, stderr)
+            self.assertEqual(before, self.tree())
+        finally:
+            del os.environ["LUMIRO_SIGN_PASSWORD"]
+            os.environ["PATH"] = os.environ["PATH"].split(os.pathsep, 1)[1]
+
+    def test_without_sign_setup_exe_has_no_signature(self):
+        self.made()
+        data = read(self.path("out", "setup.exe"))
+        image = PeImage(data)
+        # The security directory (the fifth) is empty: no certificate table.
+        self.assertEqual((0, 0), struct.unpack_from("<II", data, image.directories + 8 * 4))
+        verified = subprocess.run(["osslsigncode", "verify", "-in", self.path("out", "setup.exe")],
+                                  capture_output=True, text=True)
+        self.assertNotEqual(0, verified.returncode)
 
     def test_two_runs_with_the_same_source_date_epoch_make_the_same_bytes_whenever_the_files_were_written(self):
         outputs = []
@@ -286,6 +426,11 @@ class MediumTest(unittest.TestCase):
              "is a 64-bit program, which Windows 9x cannot run", True),
             ("a program for another processor", "out", {"APPS_NT": self.path("arm")}, (), EPOCH,
              "is built for another processor (machine 0xaa64)", True),
+            ("a signing key that does not exist", "out", apps, ("--sign", self.path("none.pem"), self.path("a-file")),
+             EPOCH, "--sign key", True),
+            ("a PKCS#12 key with another certificate", "out", apps, ("--sign", self.path("a-file"),
+                                                                     self.path("held", "setup.exe")),
+             EPOCH, "a PKCS#12 key holds its certificate", True),
         ]
         for what, out, folders, extra, epoch, message, checked in cases:
             for check in (False, True) if checked else (False,):
@@ -303,7 +448,8 @@ class MediumTest(unittest.TestCase):
         user = "nobody" if os.geteuid() == 0 else None
         tools = self.path("tools")
         os.makedirs(tools)
-        for f in (TOOL, os.path.join(os.path.dirname(TOOL), "pe_image.py"), SETUP, LUMPACK):
+        for f in (TOOL, os.path.join(os.path.dirname(TOOL), "pe_image.py"),
+                  os.path.join(os.path.dirname(TOOL), "medium_record.py"), SETUP, LUMPACK):
             shutil.copy2(f, tools)
         for r, ds, fs in os.walk(self.dir):
             for d in ds:

@@ -24,7 +24,7 @@ check "it is UTF-8 with a byte-order mark" log_is_utf8 "$log"
 check "it names the copy in the temporary folder" log_names_copy
 check "it says the files were removed" log_has "$log" 'Stage: Removing Program Files... done.'
 check "it ends with exit code 0" test "$(log_lines "$log" | tail -n 1 | cut -b 22-)" = 'Exit code 0'
-check "the copy the run was handed to is in the temporary folder" \
-  test -n "$(find "$(unix_path "$temp")" -name 'LumiroSetup*.exe')"
+check "the copy the run was handed to is in a folder of its own in the temporary folder" \
+  test -n "$(find "$(unix_path "$temp")" -path '*/LumiroSetup-*/setup.exe')"
 restart_prefix
 check "after the restart the copy is gone" test -z "$(find "$(unix_path "$temp")" -name 'LumiroSetup*')"

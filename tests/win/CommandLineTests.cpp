@@ -2,40 +2,48 @@
 #include <gtest/gtest.h>
 
 #include "TestSupport.h"
+#include "framework/ResourceStrings.h"
+#include "resources/resource.h"
 #include "run/ExitCodes.h"
 #include "run/InstallLog.h"
 #include "run/SetupOptions.h"
 
 TEST(CommandLine, SwitchesAreReadWithoutRegardToCaseOrTheirPrefix)
 {
+    // (/PASSIVE is an unattended run that shows its progress: silent too.)
     const struct
     {
         const char* line;
-        bool silent, uninstall, noRestart, help;
+        bool silent, passive, uninstall, noRestart, help;
         const char* dir;
         const char* log;
         const char* unknown;
     } cases[] = {
-        {"setup.exe", false, false, false, false, "", "", ""},
-        {"\"C:\\media\\setup.exe\" /S", true, false, false, false, "", "", ""},
-        {"setup -s -Uninstall /norestart", true, true, true, false, "", "", ""},
-        {"setup /S /DIR=\"C:\\Program Files\\Lumiro\" /LOG=\"C:\\a b\\x.log\"", true, false, false, false,
+        {"setup.exe", false, false, false, false, false, "", "", ""},
+        {"\"C:\\media\\setup.exe\" /S", true, false, false, false, false, "", "", ""},
+        {"setup -s -Uninstall /norestart", true, false, true, true, false, "", "", ""},
+        {"setup /S /DIR=\"C:\\Program Files\\Lumiro\" /LOG=\"C:\\a b\\x.log\"", true, false, false, false, false,
          "C:\\Program Files\\Lumiro", "C:\\a b\\x.log", ""},
         // The quote may open before the switch, and a backslash before a
         // closing quote stays a backslash.
-        {"setup \"/dir=C:\\Tools\\Lumiro\\\" /log=C:\\s.log", false, false, false, false, "C:\\Tools\\Lumiro\\",
-         "C:\\s.log", ""},
-        {"setup /?", false, false, false, true, "", "", ""},
-        {"setup /S /BOGUS /X", true, false, false, false, "", "", "/BOGUS"},
-        {"setup /S=1", false, false, false, false, "", "", "/S=1"},
-        {"setup /DIR=", false, false, false, false, "", "", "/DIR="},
-        {"setup install", false, false, false, false, "", "", "install"},
+        {"setup \"/dir=C:\\Tools\\Lumiro\\\" /log=C:\\s.log", false, false, false, false, false,
+         "C:\\Tools\\Lumiro\\", "C:\\s.log", ""},
+        {"setup /?", false, false, false, false, true, "", "", ""},
+        {"setup /S /BOGUS /X", true, false, false, false, false, "", "", "/BOGUS"},
+        {"setup /S=1", false, false, false, false, false, "", "", "/S=1"},
+        {"setup /DIR=", false, false, false, false, false, "", "", "/DIR="},
+        {"setup install", false, false, false, false, false, "", "", "install"},
+        {"setup /PASSIVE", true, true, false, false, false, "", "", ""},
+        {"setup -passive /Uninstall", true, true, true, false, false, "", "", ""},
+        {"setup /PASSIVE=1", false, false, false, false, false, "", "", "/PASSIVE=1"},
+        {"setup /PASS", false, false, false, false, false, "", "", "/PASS"},
     };
     for (const auto& c : cases)
     {
         SCOPED_TRACE(c.line);
         const SetupOptions o = ParseCommandLine(c.line);
         EXPECT_EQ(o.silent, c.silent);
+        EXPECT_EQ(o.passive, c.passive);
         EXPECT_EQ(o.uninstall, c.uninstall);
         EXPECT_EQ(o.noRestart, c.noRestart);
         EXPECT_EQ(o.help, c.help);
@@ -45,6 +53,12 @@ TEST(CommandLine, SwitchesAreReadWithoutRegardToCaseOrTheirPrefix)
         EXPECT_EQ(o.unknown, c.unknown);
         EXPECT_EQ(o.Valid(), !c.help && *c.unknown == '\0');
     }
+}
+
+TEST(CommandLine, TheListOfSwitchesNamesPassiveAndTheExitCodeOfADamagedPackage)
+{
+    EXPECT_NE(std::string::npos, LoadResString(IDS_USAGE_SWITCHES).find("/PASSIVE\tthe same, showing the progress"));
+    EXPECT_NE(std::string::npos, LoadResString(IDS_USAGE_EXIT_CODES).find("1620 a package of the medium is damaged"));
 }
 
 TEST(InstallLog, LinesAreStampedFoldedAndAppendedAndTheLastOneTellsTheFailure)

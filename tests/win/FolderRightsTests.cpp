@@ -7,8 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
-// sddl.h needs the declarations of windows.h first.
-#include <sddl.h>
 
 #include <stdexcept>
 
@@ -38,14 +36,7 @@ const WindowsVersion& ExpectedVersion()
     throw std::logic_error("no folder rights known for " + name);
 }
 
-// One access-control entry as read back from a list.
-struct Entry
-{
-    std::string sid;
-    BYTE type;
-    BYTE flags;
-    DWORD mask;
-};
+using Entry = AclEntry;
 
 // Keeps a copy of every list a step hands to a folder, then lets the system
 // apply it.
@@ -55,27 +46,7 @@ public:
     DWORD SetFolderDacl(HANDLE folder, const std::string& path, PACL dacl) override
     {
         paths.push_back(path);
-        std::vector<Entry> entries;
-        for (DWORD i = 0; i < dacl->AceCount; ++i)
-        {
-            ACE_HEADER* header = nullptr;
-            if (!::GetAce(dacl, i, reinterpret_cast<void**>(&header)))
-                continue;
-            Entry entry{"", header->AceType, header->AceFlags, 0};
-            if (header->AceType == ACCESS_ALLOWED_ACE_TYPE)
-            {
-                auto* allowed = reinterpret_cast<ACCESS_ALLOWED_ACE*>(header);
-                entry.mask = allowed->Mask;
-                char* text = nullptr;
-                if (::ConvertSidToStringSidA(&allowed->SidStart, &text))
-                {
-                    entry.sid = text;
-                    ::LocalFree(text);
-                }
-            }
-            entries.push_back(entry);
-        }
-        lists.push_back(entries);
+        lists.push_back(AclEntries(dacl));
         return system.SetFolderDacl(folder, path, dacl);
     }
 

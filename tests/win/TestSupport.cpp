@@ -11,6 +11,8 @@
 #include <gtest/gtest.h>
 
 #include <shlobj.h>
+// sddl.h needs the declarations of windows.h first.
+#include <sddl.h>
 
 
 void CRecordingProgress::SetStage(unsigned stageId, unsigned statusId)
@@ -277,4 +279,34 @@ bool CStandInBootQueue::Commit()
     committed.insert(committed.end(), pending.begin(), pending.end());
     pending.clear();
     return true;
+}
+
+std::string SidText(PSID sid)
+{
+    char* text = nullptr;
+    if (!::ConvertSidToStringSidA(sid, &text))
+        return "";
+    const std::string result(text);
+    ::LocalFree(text);
+    return result;
+}
+
+std::vector<AclEntry> AclEntries(PACL list)
+{
+    std::vector<AclEntry> entries;
+    for (DWORD i = 0; list && i < list->AceCount; ++i)
+    {
+        ACE_HEADER* header = nullptr;
+        if (!::GetAce(list, i, reinterpret_cast<void**>(&header)))
+            continue;
+        AclEntry entry{"", header->AceType, header->AceFlags, 0};
+        if (header->AceType == ACCESS_ALLOWED_ACE_TYPE)
+        {
+            auto* allowed = reinterpret_cast<ACCESS_ALLOWED_ACE*>(header);
+            entry.mask = allowed->Mask;
+            entry.sid = SidText(&allowed->SidStart);
+        }
+        entries.push_back(entry);
+    }
+    return entries;
 }

@@ -100,6 +100,20 @@ private:
 // The system's text for an error code, as GetLastErrorText gives it.
 std::string SystemErrorText(DWORD code);
 
+// One access-control entry as read back from a list: the trustee's SID as
+// text (allowed entries only), the entry's type, flags and rights.
+struct AclEntry
+{
+    std::string sid;
+    BYTE type;
+    BYTE flags;
+    DWORD mask;
+};
+// The entries of a list, in order.
+std::vector<AclEntry> AclEntries(PACL list);
+// A SID as text ("S-1-5-18"), "" when it cannot be written.
+std::string SidText(PSID sid);
+
 // The test process's own number in text, for the names of scratch folders and
 // keys: programs that use the same name (one program run under two Windows
 // versions) may run at the same time in the one prefix.

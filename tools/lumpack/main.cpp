@@ -44,7 +44,8 @@ const char kHelp[] =
     "           --dirs adds an entry for each folder, --label sets the label)\n"
     "  append   adds the files below DIR after the entries of PACKAGE\n"
     "  list     label, build and one row per entry (--json: the same as JSON)\n"
-    "  verify   reads every entry and names each damaged one\n"
+    "  verify   checks the package's own SHA-256 over every byte, then reads every\n"
+    "           entry and names each damaged one\n"
     "  extract  writes all entries, or the NAMEs given, below DIR\n"
     "\n"
     "With SOURCE_DATE_EPOCH set (seconds since 1970-01-01 UTC), create and append\n"
@@ -516,12 +517,15 @@ int List(const Arguments& args)
     const CPackageCatalog catalog = package.GetCatalog();
     const LONG build = package.GetBuild();
     const bool compressed = package.IsCompressed() != FALSE;
+    const DWORD checkKind = package.GetCheckKind();
     package.Close();
 
     if (args.json)
     {
-        std::printf("{\n  \"label\": %s,\n  \"build\": %ld,\n  \"compressed\": %s,\n  \"entries\": [",
-                    JsonLabel(catalog.GetLabel()).c_str(), static_cast<long>(build), compressed ? "true" : "false");
+        std::printf("{\n  \"label\": %s,\n  \"build\": %ld,\n  \"compressed\": %s,\n  \"checkKind\": %lu,\n"
+                    "  \"entries\": [",
+                    JsonLabel(catalog.GetLabel()).c_str(), static_cast<long>(build), compressed ? "true" : "false",
+                    static_cast<unsigned long>(checkKind));
         for (int i = 0; i < catalog.GetCount(); ++i)
         {
             const CPackageCatalogEntry e = catalog.GetAt(i);
@@ -543,9 +547,12 @@ int List(const Arguments& args)
         return kSuccess;
     }
 
-    std::printf("Package:    %s\nLabel:      %s\nBuild:      %ld\nCompressed: %s\nEntries:    %d\n\n",
+    const std::string check = checkKind == PACKAGE_CHECK_SHA256 ? "SHA-256 of its own bytes (verify checks it)"
+                              : checkKind == 0 ? "none (a package of an older packer)"
+                                               : "unknown kind " + std::to_string(checkKind);
+    std::printf("Package:    %s\nLabel:      %s\nBuild:      %ld\nCompressed: %s\nCheck:      %s\nEntries:    %d\n\n",
                 packagePath.c_str(), catalog.GetLabel(), static_cast<long>(build), compressed ? "yes" : "no",
-                catalog.GetCount());
+                check.c_str(), catalog.GetCount());
     std::printf("%5s  %-11s  %10s  %12s  %10s  %-15s  %-19s  %s\n", "Index", "Kind", "Stored", "Uncompressed",
                 "Offset", "Version", "Last write (UTC)", "Name");
     for (int i = 0; i < catalog.GetCount(); ++i)
@@ -590,6 +597,17 @@ int Verify(const Arguments& args)
     if (!sink.valid())
         return Failure(NullDevicePath(), GetLastError());
 
+    // First the package's check over its own bytes, which alone covers the
+    // header, the catalog (names, times, versions) and stored data; then
+    // each entry, so that a damaged one is named.
+    PackageCheckState state = PackageCheckState::None;
+    if (!package.CheckOwnBytes(state))
+        return Failure(packagePath, GetLastError());
+    if (state == PackageCheckState::Damaged)
+        std::printf("%s: its bytes are not those its own check (SHA-256) was made over: the header, the catalog "
+                    "or the data were changed\n",
+                    packagePath.c_str());
+
     ULONGLONG total = 0;
     for (int i = 0; i < catalog.GetCount(); ++i)
         if (HasData(catalog.GetAt(i)))
@@ -617,13 +635,22 @@ int Verify(const Arguments& args)
     }
     progress.Finish();
     package.Close();
-    if (damaged != 0)
+    if (damaged != 0 || state == PackageCheckState::Damaged)
     {
         std::fflush(stdout);
-        return Failure(packagePath, std::to_string(damaged) + " of " + std::to_string(checked) +
-                                        " entries checked are damaged");
+        std::string reasons;
+        if (state == PackageCheckState::Damaged)
+            reasons = "its own check does not hold";
+        if (damaged != 0)
+            reasons += (reasons.empty() ? "" : "; ") + std::to_string(damaged) + " of " + std::to_string(checked) +
+                       " entries checked are damaged";
+        return Failure(packagePath, reasons);
     }
-    std::printf("%s: %d entries, %d checked, all intact\n", packagePath.c_str(), catalog.GetCount(), checked);
+    std::printf("%s: %d entries, %d checked, all intact%s\n", packagePath.c_str(), catalog.GetCount(), checked,
+                state == PackageCheckState::Intact
+                    ? "; its own check (SHA-256 of every byte) holds"
+                    : "; it carries no check of its own (an older package): its header, catalog and stored data "
+                      "could not be checked");
     return kSuccess;
 }
 

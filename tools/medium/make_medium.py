@@ -3,14 +3,26 @@
 
 usage: make_medium.py --setup SETUP.EXE --lumpack LUMPACK
                       [--apps-nt DIR] [--rtdll-nt DIR] [--apps-95 DIR] [--rtdll-95 DIR]
-                      [--url URL] OUTPUT
-       make_medium.py --check [the folders, --url] OUTPUT
+                      [--url URL] [--sign KEY CERT] OUTPUT
+       make_medium.py --check [the folders, --url, --sign] OUTPUT
 
 OUTPUT receives setup.exe and the four packages the setup looks for beside
 itself, each made by lumpack from its folder (a folder not given makes an
 empty package: the setup then installs nothing from it); a zip of those five
-files for deployment tools that take one file; a winget installer manifest
-for the zip; and SHA256SUMS. The SHA-256 of each file is printed.
+files for deployment tools that take one file; winget's three manifests of
+the zip (version, default locale, installer), as winget's repository takes
+them; and SHA256SUMS. The SHA-256 of each file is printed.
+
+setup.exe records each package's size and SHA-256 in its ".medium" section
+(medium_record.py) and refuses a package whose bytes differ before it
+changes anything. With --sign it is then signed with Authenticode (SHA-256)
+by osslsigncode, before the zip, the manifests and the sums are made, so
+that the signature covers the record and through it the packages. KEY is a
+PEM private key and CERT its PEM certificate (with the chain), or KEY a
+PKCS#12 file holding both (CERT then names it again, or is -). A password
+for the key is read from the environment variable LUMIRO_SIGN_PASSWORD and
+handed to osslsigncode in a file only this user can read, never on a
+command line. With SOURCE_DATE_EPOCH set, it is the signing time too.
 
 Everything is made in a folder of its own beside OUTPUT and moved into
 OUTPUT only when all of it is complete, so a run that fails leaves nothing.
@@ -23,7 +35,6 @@ the same bytes whenever their files were written.
 scripts/make-medium.sh builds setup.exe and lumpack and runs this.
 """
 import argparse
-import hashlib
 import os
 import shutil
 import subprocess
@@ -33,6 +44,7 @@ import time
 import zipfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from medium_record import record_packages, sha256_of  # noqa: E402
 from pe_image import PeImage, machine_of_file  # noqa: E402
 
 PRODUCT = "Lumiro"
@@ -41,7 +53,15 @@ PACKAGE_IDENTIFIER = "Corvane.Lumiro"
 # The Uninstall key's name, which winget matches installed programs by.
 PRODUCT_CODE = "Lumiro"
 MANIFEST_VERSION = "1.6.0"
+LOCALE = "en-US"
+LICENSE = "Proprietary"
+SHORT_DESCRIPTION = "Lumiro, the script reader of Corvane"
+# winget's repository takes three manifests per version, named so.
+VERSION_MANIFEST = PACKAGE_IDENTIFIER + ".yaml"
+LOCALE_MANIFEST = PACKAGE_IDENTIFIER + ".locale." + LOCALE + ".yaml"
 MANIFEST_NAME = PACKAGE_IDENTIFIER + ".installer.yaml"
+MANIFEST_NAMES = [VERSION_MANIFEST, LOCALE_MANIFEST, MANIFEST_NAME]
+PASSWORD_VARIABLE = "LUMIRO_SIGN_PASSWORD"
 SUMS_NAME = "SHA256SUMS"
 DEFAULT_URL_BASE = "https://downloads.corvane.example/lumiro/"
 
@@ -62,11 +82,14 @@ PACKAGES = [
 # restart. 1603 (failed) has no response of its own in winget's list:
 # "custom" is its name for an installer's own failure code.
 SUCCESS_CODES = [1641]
+# 1620 (a package of the medium is damaged or changed) is the setup's own
+# refusal too: "custom".
 EXPECTED_RETURN_CODES = [
     (3010, "rebootRequiredToFinish"),
     (1602, "cancelledByUser"),
     (1603, "custom"),
     (1618, "installInProgress"),
+    (1620, "custom"),
     (1638, "downgrade"),
     (1639, "invalidParameter"),
 ]
@@ -113,7 +136,7 @@ def read_setup(path):
 
 
 def output_names(zip_name):
-    return ["setup.exe"] + [p[0] for p in PACKAGES] + [zip_name, MANIFEST_NAME, SUMS_NAME]
+    return ["setup.exe"] + [p[0] for p in PACKAGES] + [zip_name] + MANIFEST_NAMES + [SUMS_NAME]
 
 
 def check_output(out, folders):
@@ -193,14 +216,15 @@ def manifest(version, architecture, url, sha256):
         "NestedInstallerFiles:",
         "- RelativeFilePath: setup.exe",
         "Scope: machine",
-        # The setup has its dialogs or no window at all: no mode that only
-        # shows progress, so winget's default mode runs it silently too.
+        # /S shows nothing; /PASSIVE shows the progress and the end, and asks
+        # nothing.
         "InstallModes:",
         "- interactive",
         "- silent",
+        "- silentWithProgress",
         "InstallerSwitches:",
         "  Silent: " + yaml_text("/S"),
-        "  SilentWithProgress: " + yaml_text("/S"),
+        "  SilentWithProgress: " + yaml_text("/PASSIVE"),
         "  InstallLocation: " + yaml_text('/DIR="<INSTALLPATH>"'),
         "  Log: " + yaml_text('/LOG="<LOGPATH>"'),
         "InstallerSuccessCodes:",
@@ -227,12 +251,87 @@ def manifest(version, architecture, url, sha256):
     return "\n".join(lines) + "\n"
 
 
-def sha256_of(path):
-    digest = hashlib.sha256()
-    with open(path, "rb") as f:
-        for block in iter(lambda: f.read(1 << 20), b""):
-            digest.update(block)
-    return digest.hexdigest()
+def version_manifest(version):
+    return "\n".join([
+        "# yaml-language-server: $schema=https://aka.ms/winget-manifest.version.%s.schema.json" % MANIFEST_VERSION,
+        "PackageIdentifier: " + yaml_text(PACKAGE_IDENTIFIER),
+        "PackageVersion: " + yaml_text(version),
+        "DefaultLocale: " + yaml_text(LOCALE),
+        "ManifestType: version",
+        "ManifestVersion: " + MANIFEST_VERSION,
+    ]) + "\n"
+
+
+def locale_manifest(version):
+    return "\n".join([
+        "# yaml-language-server: $schema=https://aka.ms/winget-manifest.defaultLocale.%s.schema.json"
+        % MANIFEST_VERSION,
+        "PackageIdentifier: " + yaml_text(PACKAGE_IDENTIFIER),
+        "PackageVersion: " + yaml_text(version),
+        "PackageLocale: " + yaml_text(LOCALE),
+        "Publisher: " + yaml_text(PUBLISHER),
+        "PackageName: " + yaml_text(PRODUCT),
+        "License: " + yaml_text(LICENSE),
+        "ShortDescription: " + yaml_text(SHORT_DESCRIPTION),
+        "ManifestType: defaultLocale",
+        "ManifestVersion: " + MANIFEST_VERSION,
+    ]) + "\n"
+
+
+def check_signing(sign):
+    """The key and certificate files of --sign, and how osslsigncode takes
+    them: (["-key", KEY, "-certs", CERT] or ["-pkcs12", KEY])."""
+    if sign is None:
+        return None
+    key, cert = sign
+    for what, path in (("key", key), ("certificate", cert)):
+        if path == "-" and what == "certificate":
+            continue
+        if not os.path.isfile(path):
+            raise Refused("--sign %s %s: no such file" % (what, path))
+        try:
+            with open(path, "rb"):
+                pass
+        except OSError as e:
+            raise Refused("--sign %s %s: cannot be read: %s" % (what, path, e.strerror))
+    with open(key, "rb") as f:
+        pem = b"-----BEGIN" in f.read(1 << 16)
+    if pem:
+        if cert == "-":
+            raise Refused("--sign %s -: a PEM key needs its PEM certificate" % key)
+        return ["-key", key, "-certs", cert]
+    if cert not in ("-", key) and not os.path.samefile(cert, key):
+        raise Refused("--sign %s %s: a PKCS#12 key holds its certificate: name it twice, or give -" % (key, cert))
+    return ["-pkcs12", key]
+
+
+def sign_setup(path, keys, sde):
+    """Signs setup.exe in place: Authenticode with SHA-256, the signing time
+    SOURCE_DATE_EPOCH when set. The password goes through a private file."""
+    unsigned = path + ".unsigned"
+    os.rename(path, unsigned)
+    args = ["osslsigncode", "sign", "-h", "sha256", "-n", PRODUCT + " Setup"] + keys
+    if sde is not None:
+        args += ["-time", str(sde)]
+    password = os.environ.get(PASSWORD_VARIABLE)
+    secret = None
+    try:
+        if password is not None:
+            handle, secret = tempfile.mkstemp(prefix="lumiro-sign-")
+            with os.fdopen(handle, "w") as f:
+                f.write(password)
+            args += ["-readpass", secret]
+        result = subprocess.run(args + ["-in", unsigned, "-out", path], stdout=subprocess.PIPE,
+                                stderr=subprocess.STDOUT, text=True)
+    except FileNotFoundError:
+        raise Refused("osslsigncode is not installed (scripts/install-deps.sh installs it)")
+    finally:
+        if secret is not None:
+            os.remove(secret)
+    if result.returncode != 0:
+        raise Refused("osslsigncode could not sign setup.exe:\n%s" % result.stdout.strip())
+    os.remove(unsigned)
+    print("setup.exe: signed (Authenticode, SHA-256)")
 
 
 def move_into(staging, out, names):
@@ -294,6 +393,7 @@ def check_arguments(args):
     args.machines = {option: payload_machines(option, folder) for option, folder in folders}
     if args.url is not None and not args.url.lower().startswith(("https://", "http://")):
         raise Refused("--url %s: not an http or https address" % args.url)
+    check_signing(args.sign)
     out = os.path.abspath(args.output)
     check_output(out, folders)
     ancestor = os.path.dirname(out)
@@ -324,6 +424,7 @@ def make_medium(args):
     if not args.setup:
         raise Refused("no --setup given")
     architecture, version = read_setup(args.setup)
+    keys = check_signing(args.sign)
     zip_name = "%s-%s-%s.zip" % (PRODUCT, version, architecture)
     names = output_names(zip_name)
     parents = []
@@ -338,13 +439,20 @@ def make_medium(args):
         for name, option, dirs in PACKAGES:
             make_package(args.lumpack, name, getattr(args, option), dirs, staging,
                          args.machines.get("--" + option.replace("_", "-"), {}))
-        shutil.copyfile(args.setup, os.path.join(staging, "setup.exe"))
+        setup = os.path.join(staging, "setup.exe")
+        shutil.copyfile(args.setup, setup)
+        # The packages' record first, then the signature over it.
+        record_packages(setup, [os.path.join(staging, p[0]) for p in PACKAGES])
+        if keys is not None:
+            sign_setup(setup, keys, sde)
         medium = names[:5]
         write_zip(os.path.join(staging, zip_name), staging, medium, sde)
         zip_sha256 = sha256_of(os.path.join(staging, zip_name))
         url = args.url or DEFAULT_URL_BASE + zip_name
-        with open(os.path.join(staging, MANIFEST_NAME), "x", newline="\n") as f:
-            f.write(manifest(version, architecture, url, zip_sha256))
+        for name, text in ((VERSION_MANIFEST, version_manifest(version)), (LOCALE_MANIFEST, locale_manifest(version)),
+                           (MANIFEST_NAME, manifest(version, architecture, url, zip_sha256))):
+            with open(os.path.join(staging, name), "x", newline="\n") as f:
+                f.write(text)
         sums = [(sha256_of(os.path.join(staging, name)), name) for name in names[:-1]]
         with open(os.path.join(staging, SUMS_NAME), "x", newline="\n") as f:
             f.writelines("%s  %s\n" % entry for entry in sums)
@@ -376,6 +484,9 @@ def main(argv):
     parser.add_argument("--apps-95", help="the application's files for Windows 9x (APPS_95.PKG)")
     parser.add_argument("--rtdll-95", help="the runtime libraries for Windows 9x (RTDLL_95.PKG)")
     parser.add_argument("--url", help="where the zip will be published (the manifest's InstallerUrl)")
+    parser.add_argument("--sign", nargs=2, metavar=("KEY", "CERT"),
+                        help="sign setup.exe with Authenticode: a PEM key and certificate, or a PKCS#12 file twice "
+                             "(password in $%s)" % PASSWORD_VARIABLE)
     parser.add_argument("--check", action="store_true",
                         help="only check the folders, OUTPUT and SOURCE_DATE_EPOCH; make nothing")
     parser.add_argument("output", help="the folder to make the medium in")

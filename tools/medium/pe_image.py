@@ -1,6 +1,7 @@
-"""What the medium needs to know of setup.exe: its machine and the file
+"""What the medium needs to know of setup.exe: its machine, the file
 version of its version resource (the version the setup records as
-DisplayVersion in Windows' list of programs).
+DisplayVersion in Windows' list of programs), where a section's bytes lie,
+and the image checksum.
 
 Every offset and size is read from the file and checked before use; a file
 that is no PE image, or holds no version resource, raises ValueError.
@@ -37,6 +38,8 @@ class PeImage:
         optional_size = _u16(data, pe + 20)
         optional = pe + 24
         magic = _u16(data, optional)
+        # The image checksum: 64 bytes into the optional header in both forms.
+        self.checksum_offset = optional + 64
         if magic not in (0x10B, 0x20B):
             raise ValueError("unknown optional header 0x%x" % magic)
         count_at = optional + (108 if magic == 0x20B else 92)
@@ -50,6 +53,13 @@ class PeImage:
             size, rva, raw_size, raw = (_u32(data, at + 8), _u32(data, at + 12), _u32(data, at + 16),
                                         _u32(data, at + 20))
             self.sections.append((name, rva, max(size, raw_size), raw, raw_size))
+
+    def section(self, name):
+        """(file offset, size in the file) of the section of that name."""
+        for section_name, _, _, raw, raw_size in self.sections:
+            if section_name == name:
+                return raw, raw_size
+        raise ValueError("no section %s" % name)
 
     @property
     def architecture(self):
@@ -130,3 +140,14 @@ def machine_of_file(path):
         return None
     machine = struct.unpack_from("<H", head, pe + 4)[0]
     return KINDS.get(machine, "machine 0x%04x" % machine)
+
+
+def image_checksum(data, checksum_offset):
+    """The PE image checksum: the 16-bit one's-complement sum of the file's
+    16-bit words, the checksum field left out, plus the file's length."""
+    padded = bytes(data) + b"\0" * (len(data) % 2)
+    total = sum(struct.unpack("<%dH" % (len(padded) // 2), padded))
+    total -= _u16(padded, checksum_offset) + _u16(padded, checksum_offset + 2)
+    while total >> 16:
+        total = (total & 0xFFFF) + (total >> 16)
+    return total + len(data)

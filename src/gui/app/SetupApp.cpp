@@ -1,6 +1,7 @@
 #include "app/SetupApp.h"
 
 #include "app/DlgInstalling.h"
+#include "app/PassiveDisplay.h"
 #include "app/UninstallFlow.h"
 #include "app/WindowPrompts.h"
 #include "core/Messages.h"
@@ -12,6 +13,8 @@
 #include "run/ExitCodes.h"
 #include "run/InstallLog.h"
 #include "run/InstallSequence.h"
+#include "run/MediumCheck.h"
+#include "run/MediumRecord.h"
 #include "run/RunGuard.h"
 #include "run/RunParts.h"
 #include "run/SetupOptions.h"
@@ -75,6 +78,12 @@ BOOL CSetupVantrelApp::InitInstance()
             windows.ShowMessageBox(usage, MB_OK | MB_ICONINFORMATION);
         m_nExitCode = EXIT_BAD_COMMAND_LINE;
     }
+    else if (options.passive)
+    {
+        // The run of /S, showing its progress and its end.
+        CPassiveDisplay display;
+        m_nExitCode = RunUnattended(context, parts, options, log, &display);
+    }
     else if (options.silent)
     {
         m_nExitCode = RunUnattended(context, parts, options, log);
@@ -121,16 +130,25 @@ int CSetupVantrelApp::RunWithWindows(CSetupContext& context, CRunParts& parts, c
     if (!PrepareRun(context, parts, options, log, guard, exitCode))
         return exitCode;
 
+    // The medium's packages are checked while the dialogs wait for the
+    // person; only an installation needs the result.
+    CMediumCheck check;
+    if (!options.uninstall)
+        check.Start(context, ReadOwnMediumRecord());
+
     // /UNINSTALL goes straight to the uninstall window.
     const SetupChoice choice = options.uninstall ? SetupChoice::Uninstall : ChooseInstallation(context, options);
+    if (choice != SetupChoice::Install)
+        check.Stop();
     if (choice == SetupChoice::Leave)
         return EXIT_LEFT;
     if (choice == SetupChoice::Uninstall)
         return UninstallExitCode(RunUninstall(context, &log));
 
     log.Write("Install path: " + context.m_strInstallPath);
-    if (!InstallInProgressWindow(context, parts, log))
-        return context.m_bReplaceCancelled ? EXIT_LEFT : EXIT_FAILED;
+    const int installed = InstallInProgressWindow(context, parts, log, check);
+    if (installed != EXIT_DONE)
+        return installed;
     return FinishInstallation(context, options);
 }
 
@@ -160,26 +178,31 @@ CSetupVantrelApp::SetupChoice CSetupVantrelApp::ChooseInstallation(CSetupContext
     return SetupChoice::Install;
 }
 
-bool CSetupVantrelApp::InstallInProgressWindow(CSetupContext& context, CRunParts& parts, CInstallLog& log)
+int CSetupVantrelApp::InstallInProgressWindow(CSetupContext& context, CRunParts& parts, CInstallLog& log,
+                                              CMediumCheck& check)
 {
     DLG_Installing window;
     if (!window.Create(nullptr))
     {
         log.Failure("Setup cannot create its progress window.");
-        return false;
+        return EXIT_FAILED;
     }
     SetMainWindow(window.GetSafeHwnd());
     CLoggingProgress progress(window, log);
     context.SetProgress(&progress);
 
-    const bool installed = RunInstall(context, parts);
+    // Every package it will read is checked before anything is changed.
+    progress.SetStage(IDS_STAGE_CHECKING, 0);
+    int exitCode = EXIT_FAILED;
+    if (check.Finish(context, log, exitCode))
+        exitCode = RunInstall(context, parts) ? EXIT_DONE : context.m_bReplaceCancelled ? EXIT_LEFT : EXIT_FAILED;
 
     // What follows (the completion message, the restart question) is owned
     // by the active window, not by the progress window that is going away.
     context.SetProgress(nullptr);
     SetMainWindow(nullptr);
     window.DestroyWindow();
-    return installed;
+    return exitCode;
 }
 
 int CSetupVantrelApp::FinishInstallation(CSetupContext& context, const SetupOptions& options)

@@ -9,10 +9,12 @@ class CSetupContext;
 class CInstallLog;
 class CRunParts;
 class IUserPrompts;
+class CMediumCheck;
 struct SetupOptions;
 
 // The application object: reads the command line, then either hands the
-// run to the engine's unattended run (/S) or leads a person through the
+// run to the engine's unattended run (/S; /PASSIVE with the progress shown)
+// or leads a person through the
 // dialogs and runs the sequences in the progress and uninstall windows. The
 // run's state lives in a CSetupContext that the start-up makes and hands to
 // the engine's steps (src/core, src/install, src/registry, src/shell,
@@ -39,9 +41,11 @@ private:
     // The main dialog and, for a new installation, the licence agreement and
     // the install-path dialog (preset with /DIR when given).
     SetupChoice ChooseInstallation(CSetupContext& context, const SetupOptions& options);
-    // Runs the install sequence in the progress window; false when the
-    // window cannot be made or a step failed (it showed why).
-    bool InstallInProgressWindow(CSetupContext& context, CRunParts& parts, CInstallLog& log);
+    // Waits for the check of the medium's packages, then runs the install
+    // sequence, in the progress window; returns EXIT_DONE, or the exit code
+    // when the window cannot be made, a package is refused or a step failed
+    // (each showed why).
+    int InstallInProgressWindow(CSetupContext& context, CRunParts& parts, CInstallLog& log, CMediumCheck& check);
     // The end of a successful installation: the restart question (not with
     // /NORESTART) or the completion message; returns the exit code.
     int FinishInstallation(CSetupContext& context, const SetupOptions& options);

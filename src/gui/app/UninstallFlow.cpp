@@ -6,26 +6,6 @@
 #include "core/SetupContext.h"
 #include "framework/WinApp.h"
 
-namespace
-{
-// The stages shown in the window and written to a second log.
-class CBothLogs : public IUninstallLog
-{
-public:
-    CBothLogs(IUninstallLog& window, IUninstallLog* other) : m_window(window), m_other(other) {}
-    void MarkStageEnded(int stage, const std::string& outcome) override
-    {
-        m_window.MarkStageEnded(stage, outcome);
-        if (m_other)
-            m_other->MarkStageEnded(stage, outcome);
-    }
-
-private:
-    IUninstallLog& m_window;
-    IUninstallLog* m_other;
-};
-} // namespace
-
 UninstallResult RunUninstall(CSetupContext& context, IUninstallLog* alsoTo)
 {
     // No recorded folder means no installation: nothing is shown.
@@ -39,7 +19,7 @@ UninstallResult RunUninstall(CSetupContext& context, IUninstallLog* alsoTo)
     // Message boxes of the stages are owned by the uninstall window.
     CWinAppBase* app = CWinAppBase::Current();
     app->SetMainWindow(window.GetSafeHwnd());
-    CBothLogs logs(window, alsoTo);
+    CBothUninstallLogs logs(window, alsoTo);
     const UninstallResult result = RunUninstallStages(context, installPath, logs);
     app->SetMainWindow(nullptr);
     window.DestroyWindow();

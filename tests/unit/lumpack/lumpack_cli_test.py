@@ -325,6 +325,46 @@ class LumpackTest(unittest.TestCase):
         self.assertIn('entry 2 "c"', lines[1])
         self.assertIn("2 of 3", err)
 
+    def test_verify_finds_one_byte_changed_in_the_catalog_or_the_data_by_the_packages_own_check(self):
+        os.makedirs(self.path("src"))
+        write_bytes(self.path("src", "readme.txt"), b"read me first\r\n" * 40)
+        for storage in ((), ("--stored",)):
+            pkg = self.path("p%d.pkg" % len(storage))
+            self.assertEqual(0, run("create", *storage, pkg, self.path("src"))[0])
+            original = read_bytes(pkg)
+            p = parse_package(original)
+            self.assertEqual("intact", p["check"])
+            rc, out, _ = run("verify", pkg)
+            self.assertEqual(0, rc, out)
+            self.assertIn("its own check (SHA-256 of every byte) holds", out)
+            record = p["catalog"] + 68
+            entry = p["entries"][0]
+            changes = {"the name (readme.txt as seadme.txt)": (record, ord("s")),
+                       "the last-write time": (record + 2052 + 8 + 5, original[record + 2052 + 8 + 5] ^ 1),
+                       "the version": (record + 2052 + 16, original[record + 2052 + 16] ^ 1),
+                       "a byte of the data": (entry["offset"] + 7, original[entry["offset"] + 7] ^ 0x20)}
+            for what, (offset, value) in changes.items():
+                with self.subTest(what, stored=bool(storage)):
+                    changed = bytearray(original)
+                    changed[offset] = value
+                    write_bytes(pkg, changed)
+                    rc, out, err = run("verify", pkg)
+                    self.assertEqual(1, rc, out)
+                    self.assertIn("its bytes are not those its own check (SHA-256) was made over", out)
+                    self.assertIn("its own check does not hold", err)
+            # A package of an older packer: zeros where the check goes. It
+            # still verifies, and says what could not be checked.
+            older = bytearray(original)
+            older[28:64] = bytes(36)
+            write_bytes(pkg, older)
+            rc, out, _ = run("verify", pkg)
+            self.assertEqual(0, rc, out)
+            self.assertIn("it carries no check of its own (an older package)", out)
+            self.assertIn("Check:      none", run("list", pkg)[1])
+            self.assertEqual(0, json.loads(run("list", pkg, "--json")[1])["checkKind"])
+            write_bytes(pkg, original)
+            self.assertIn("Check:      SHA-256", run("list", pkg)[1])
+
     def test_append_adds_after_the_old_entries(self):
         files = self.make_tree()
         self.assertEqual(0, run("create", self.path("p.pkg"), self.path("src", "sub", "deep"))[0])

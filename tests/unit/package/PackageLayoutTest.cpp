@@ -104,7 +104,16 @@ TEST(PackageLayout, AnEmptyPackageIs324BytesWithItsCatalogAt256)
     EXPECT_EQ(256u, Le32(bytes, 16));
     EXPECT_EQ(2093u, Le32(bytes, 20));
     EXPECT_EQ(1u, Le32(bytes, 24));
-    for (size_t i = 28; i < 324; ++i)
+    // The package's own check: kind 1 and the SHA-256 of every other byte.
+    EXPECT_EQ(1u, Le32(bytes, 28));
+    Bytes rest(bytes.begin(), bytes.begin() + 28);
+    rest.insert(rest.end(), bytes.begin() + 64, bytes.end());
+    CSha256 hash;
+    hash.Update(rest.data(), rest.size());
+    BYTE digest[SHA256_DIGEST_SIZE];
+    hash.Final(digest);
+    EXPECT_EQ(0, std::memcmp(digest, &bytes[32], SHA256_DIGEST_SIZE));
+    for (size_t i = 64; i < 324; ++i)
         ASSERT_EQ(0, bytes[i]) << "at offset " << i;
 }
 
