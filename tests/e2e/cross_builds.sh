@@ -54,7 +54,7 @@ MEDIA6432="$WINEPREFIX/drive_c/media6432"
 mkdir -p "$MEDIA6432"
 cp "$OTHER_BIN/setup.exe" "$MEDIA6432/" && cp "$MEDIA"/*.PKG "$MEDIA6432/"
 log="$(c_drive setup.log)"
-logged() { log_lines "$log" | grep -qF -- "$1"; }
+logged() { log_mentions "$log" "$1"; }
 system64_before="$(find "$(c_drive windows/system32)" -maxdepth 1 -type f -exec md5sum {} + | sort | md5sum)"
 
 driver startwith 'C:\media\setup.exe' '/S' nowindow exit 0

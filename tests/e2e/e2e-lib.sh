@@ -296,6 +296,8 @@ log_lines() { LC_ALL=C sed '1s/^\xEF\xBB\xBF//' "$1" | tr -d '\r'; }
 # (grep reads to the end: one that stopped at the first match would fail
 # the pipeline's writer.)
 log_has() { log_lines "$1" | cut -b 22- | grep -xF -- "$2" >/dev/null; }
+# log_mentions FILE TEXT: a line of the log holds TEXT.
+log_mentions() { log_lines "$1" | grep -F -- "$2" >/dev/null; }
 # log_is_utf8 FILE: the log is UTF-8 throughout and begins with the
 # byte-order mark, which is nowhere else (a run that appends adds none).
 log_is_utf8() {

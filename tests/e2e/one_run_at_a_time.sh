@@ -15,7 +15,7 @@ SECOND='"C:\media\setup.exe" /S /LOG="C:\second.log"'
 # last_line FILE (below C:): the last line of a log without its time stamp.
 last_line() { tail -n 1 "$(c_drive "$1")" | tr -d '\r' | cut -c 22-; }
 turned_away() { test "$(last_line "$1")" = "Exit code 1618: $ALREADY_RUNNING"; }
-logged() { tr -d '\r' < "$(c_drive "$1")" | grep -qF -- "$2"; }
+logged() { log_mentions "$(c_drive "$1")" "$2"; }
 
 driver start 'C:\media\setup.exe' window "$MAIN_DIALOG" \
   second "$SECOND" secondexit 1618 \

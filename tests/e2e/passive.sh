@@ -56,9 +56,10 @@ rm -f "$log"
 driver startwith 'C:\media\setup.exe' '/PASSIVE /LOG="C:\passive.log"' onlywindow Installing exit 3010
 release_file
 log_lines "$log" > "$E2E_OUT/upgrade.log"
+# (/S answers the first replace question Yes To All, which takes in every
+# later file.)
 check "the replace question got the answer of /S, unseen" \
-  bash -c 'grep -F "Question (unattended): Do you wish to replace the file \"C:\Lumiro\Programs\ReaderRes.dll\"" "$1" |
-           grep -qF "[Yes]"' _ "$E2E_OUT/upgrade.log"
+  bash -c 'grep -F "Question (unattended): Do you wish to replace the file" "$1" | grep -qF "[Yes To All]"' _ "$E2E_OUT/upgrade.log"
 check "the held file is queued for the restart" \
   grep -qF 'File queued for restart: C:\Lumiro\Programs\ReaderRes.dll' "$E2E_OUT/upgrade.log"
 check "the restart is not asked for" bash -c '! grep -q "Do you wish to restart" "$1"' _ "$E2E_OUT/upgrade.log"

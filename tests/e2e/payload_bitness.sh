@@ -22,7 +22,7 @@ e2e_begin
 other_windows="C:\\$(echo "$other_folder" | tr / '\\')"
 log="$(c_drive setup.log)"
 log_arg='/LOG="C:\setup.log"'
-logged() { log_lines "$log" | grep -qF -- "$1"; }
+logged() { log_mentions "$log" "$1"; }
 not_logged() { ! logged "$1"; }
 libs=(LumRtl.dll pi_w32.dll LumRtl.cfg)
 

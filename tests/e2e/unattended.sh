@@ -18,7 +18,7 @@ unattended() {
   driver startwith 'C:\media\setup.exe' "$1" nowindow exit "$2"
 }
 last_line() { tail -n 1 "$log" | tr -d '\r'; }
-logged() { tr -d '\r' < "$log" | grep -qF -- "$1"; }
+logged() { log_mentions "$log" "$1"; }
 
 unattended "/S /DIR=\"C:\\Apps\\Lumiro\" $setup_log_arguments" 0
 check_installed APPS_NT Apps/Lumiro/Programs

@@ -18,7 +18,7 @@ system_windows="C:\\$(echo "$SYSTEM_FOLDER" | tr / '\\')"
 log="$(c_drive setup.log)"
 log_arg='/LOG="C:\setup.log"'
 key='HKLM\Software\Corvane\Lumiro Install'
-logged() { tr -d '\r' < "$log" | grep -qF -- "$1"; }
+logged() { log_mentions "$log" "$1"; }
 last_line() { tail -n 1 "$log" | tr -d '\r' | cut -c 22-; }
 cp "$MEDIA/$apps" "$E2E_OUT/$apps"
 

@@ -78,7 +78,7 @@ for ((k = 0; k < kills; ++k)); do
   driver startwith 'C:\media\setup.exe' "/S $log_arg" sleep "$at" kill
   journal="$(c_drive "$JOURNAL")"
   steps=()
-  if [ -e "$journal" ] && ! tr -d '\r' < "$journal" | grep -qx commit; then
+  if [ -e "$journal" ] && ! tr -d '\r' < "$journal" | grep -x commit >/dev/null; then
     # Killed before its work was all in place: the next start undoes it and
     # says so before its main dialog.
     steps=(message 'The last run of Setup on this computer was interrupted before it finished.*' 1)

@@ -7,7 +7,7 @@
 set -euo pipefail
 kills="${UNDO_KILLS:-20}"
 parts="${UNDO_KILLS_PARTS:?the number of parts}"
-results="${UNDO_KILLS_RESULTS:?the parts' findings}"
+results="${UNDO_KILLS_RESULTS:?the folder of what the parts found}"
 taken=0 undone=0 failures=0
 for ((p = 1; p <= parts; ++p)); do
   if ! read -r part_taken part_undone < "$results/$p" 2>/dev/null; then
