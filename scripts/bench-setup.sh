@@ -116,10 +116,6 @@ lumpack="$root/build/linux/tools/lumpack"
 cp "$fixtures/packages/RTDLL_NT.PKG" "$work/media/RTDLL_NT.PKG"
 "$lumpack" create "$work/media/APPS_NT.PKG" "$work/payload" >/dev/null
 cp "${SETUP_EXE:-$root/build/mingw64/src/setup.exe}" "$work/media/setup.exe"
-if [ -n "$before" ]; then
-  cp "$work/media/RTDLL_NT.PKG" "$work/media/APPS_NT.PKG" "$work/media-before/"
-  cp "$before" "$work/media-before/setup.exe"
-fi
 # The same medium without anything to check: no record in setup.exe, zeros
 # where the packages' own checks are.
 mkdir -p "$work/unchecked"
@@ -130,6 +126,11 @@ with open(sys.argv[1], "r+b") as f:
     f.seek(28)
     f.write(bytes(36))' "$pkg"
 done
+# The earlier build reads the packages as an older packer made them.
+if [ -n "$before" ]; then
+  cp "$work/unchecked/RTDLL_NT.PKG" "$work/unchecked/APPS_NT.PKG" "$work/media-before/"
+  cp "$before" "$work/media-before/setup.exe"
+fi
 if [ -z "${SETUP_EXE:-}" ]; then
   python3 "$root/tools/medium/medium_record.py" "$work/media/setup.exe" "$work/media/RTDLL_NT.PKG" "$work/media/APPS_NT.PKG"
 fi
