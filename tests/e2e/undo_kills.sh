@@ -21,11 +21,11 @@ if [ "$parts" -gt 1 ]; then
 fi
 . "$(dirname "$0")/undo-lib.sh"
 
-# The application package: the sample payload and 500 scripts in a folder
+# The application package: the sample payload and 300 scripts in a folder
 # of their own, so that the run spends its time over many replacements (a
 # replacement in place takes about half a millisecond).
 mkdir -p "$E2E_OUT/Scripts"
-for n in $(seq -w 1 500); do
+for n in $(seq -w 1 300); do
   seq -f "Lumiro prompter script $n, line %g" 1 200 > "$E2E_OUT/Scripts/script$n.txt"
 done
 pack_apps "$E2E_OUT/Scripts"
