@@ -432,12 +432,35 @@ bool PressButton(HWND window, int id, const std::string& what)
     return Pass(what);
 }
 
+// The window of the last click step and its caption: a click is posted, so
+// the window may still show for a moment after the step.
+HWND g_lastClicked = nullptr;
+std::string g_lastClickedCaption;
+
 bool StepClick(const std::string& caption, int id)
 {
     const HWND window = WaitForWindow(caption);
     if (!window)
         return Fail("no window \"" + caption + "\"");
+    g_lastClicked = window;
+    g_lastClickedCaption = caption;
     return PressButton(window, id, "click " + caption + "/" + std::to_string(id));
+}
+
+// A window step of the caption just clicked asks for the next such window
+// (the next question): the clicked one has first to go, or a loaded machine
+// would hand the step the window that is still closing.
+bool StepWindow(const std::string& caption)
+{
+    if (g_lastClicked && caption == g_lastClickedCaption)
+    {
+        const DWORD start = ::GetTickCount();
+        while (::IsWindow(g_lastClicked) && ::IsWindowVisible(g_lastClicked) &&
+               ::GetTickCount() - start < STEP_TIMEOUT_MS)
+            ::Sleep(POLL_MS);
+        g_lastClicked = nullptr;
+    }
+    return WaitForWindow(caption) ? Pass("window " + caption) : Fail("no window \"" + caption + "\"");
 }
 
 // The message box that reads expected, or null (after the failure's line).
@@ -929,10 +952,7 @@ int wmain(int argc, wchar_t** argv)
         else if (step == "nowindow")
             ok = StepNoWindow();
         else if (step == "window")
-        {
-            const std::string caption = next();
-            ok = WaitForWindow(caption) ? Pass("window " + caption) : Fail("no window \"" + caption + "\"");
-        }
+            ok = StepWindow(next());
         else if (step == "gone")
             ok = StepGone(next());
         else if (step == "text")
