@@ -14,6 +14,8 @@
 #include "resources/resource.h"
 #include "shell/InstallFolders.h"
 #include "shell/Shortcuts.h"
+#include "run/ExitCodes.h"
+#include "run/MediumCheck.h"
 #include "run/RunParts.h"
 
 namespace
@@ -58,6 +60,18 @@ bool RunInstall(CSetupContext& context, CRunParts& parts)
     parts.Journal().Commit(parts.Seams());
     SetFolderAccessRights(context);
     return true;
+}
+
+int RunCheckedInstall(CSetupContext& context, CRunParts& parts, CInstallLog& log, CMediumCheck& check)
+{
+    // Every package it will read is checked before anything is changed.
+    context.Progress().SetStage(IDS_STAGE_CHECKING, 0);
+    int refused = EXIT_FAILED;
+    if (!check.Finish(context, log, refused))
+        return refused;
+    if (!RunInstall(context, parts))
+        return context.m_bReplaceCancelled ? EXIT_LEFT : EXIT_FAILED;
+    return EXIT_DONE;
 }
 
 bool RegisterComponents(CSetupContext& context)

@@ -4,6 +4,8 @@
 
 #include "undo/UndoJournal.h"
 
+class CInstallLog;
+class CMediumCheck;
 class CRunParts;
 class CSetupContext;
 
@@ -19,6 +21,12 @@ class CSetupContext;
 // is committed: the earlier copies set aside go. The folder rights report
 // nothing and do not decide the result.
 bool RunInstall(CSetupContext& context, CRunParts& parts);
+// The check of every package the installation reads (its stage shown on the
+// context's progress), then, where it holds, the install sequence; the same
+// for a run with windows and without. Returns the exit code: EXIT_DONE, the
+// check's refusal (1620, 1603), EXIT_LEFT when the person cancelled, else
+// EXIT_FAILED.
+int RunCheckedInstall(CSetupContext& context, CRunParts& parts, CInstallLog& log, CMediumCheck& check);
 // The components stage: it announces itself and has nothing else to do.
 bool RegisterComponents(CSetupContext& context);
 

@@ -46,13 +46,9 @@ std::string EndText(int exitCode, UINT doneId, const CInstallLog& log)
 // The installation from the check of its packages on; returns the exit code.
 int InstallChecked(CSetupContext& context, CRunParts& parts, CInstallLog& log, CMediumCheck& check)
 {
-    // Every package it will read is checked before anything is changed.
-    context.Progress().SetStage(IDS_STAGE_CHECKING, 0);
-    int refused = EXIT_FAILED;
-    if (!check.Finish(context, log, refused))
-        return refused;
-    if (!RunInstall(context, parts))
-        return context.m_bReplaceCancelled ? EXIT_LEFT : EXIT_FAILED;
+    const int installed = RunCheckedInstall(context, parts, log, check);
+    if (installed != EXIT_DONE)
+        return installed;
     if (context.m_bRebootNeeded)
     {
         log.Write("A restart is needed to finish the installation; it is not made by an unattended run.");
@@ -140,8 +136,9 @@ int Uninstall(CSetupContext& context, CInstallLog& log, IRunDisplay* display)
 int RunUnattended(CSetupContext& context, CRunParts& parts, const SetupOptions& options, CInstallLog& log,
                  IRunDisplay* display)
 {
-    // Nobody sees the run: every message and question is answered with its
-    // default button and written to the log.
+    // Nobody answers the run (a /PASSIVE display only shows it): every
+    // message and question is answered as CUnattendedAnswers says and
+    // written to the log.
     CUnattendedAnswers answers;
     CLoggingPrompts prompts(answers, log, false);
     CNoProgress nobody;

@@ -191,11 +191,7 @@ int CSetupVantrelApp::InstallInProgressWindow(CSetupContext& context, CRunParts&
     CLoggingProgress progress(window, log);
     context.SetProgress(&progress);
 
-    // Every package it will read is checked before anything is changed.
-    progress.SetStage(IDS_STAGE_CHECKING, 0);
-    int exitCode = EXIT_FAILED;
-    if (check.Finish(context, log, exitCode))
-        exitCode = RunInstall(context, parts) ? EXIT_DONE : context.m_bReplaceCancelled ? EXIT_LEFT : EXIT_FAILED;
+    const int exitCode = RunCheckedInstall(context, parts, log, check);
 
     // What follows (the completion message, the restart question) is owned
     // by the active window, not by the progress window that is going away.
