@@ -131,23 +131,39 @@ bool RenameOpenFile(SetFileInformationByHandleProc setInformation, HANDLE file, 
 // "$tmp0001.tmp", "$tmp0002.tmp", ... (at least four digits, no upper limit).
 // CREATE_NEW refuses a name that exists, so the create itself is the test:
 // under Wine a separate test for a free name costs a search of the folder.
-// Returns an invalid handle, with the reason as the last error, on failure;
-// tempPath holds the chosen name in both cases.
-unique_hfile CreateTemporaryFile(const std::string& targetPath, std::string& tempPath)
+// The journal notes each name before its create (a name another file has:
+// the note is taken back) and, once made, that it is the run's temporary
+// file, so that a run killed at any moment leaves no temporary file it does
+// not know of. Returns an invalid handle, with the reason as the last error, on
+// failure (the journal's own when journal.Failed()); tempPath holds the name
+// tried last.
+unique_hfile CreateTemporaryFile(IChangeJournal& journal, const std::string& targetPath, std::string& tempPath)
 {
     const std::string folder = FolderOf(targetPath);
     for (unsigned counter = 1;; ++counter)
     {
         tempPath = TemporaryName(folder, counter);
+        if (!journal.NoteCreate(tempPath))
+            return unique_hfile();
         unique_hfile file(CreateFileU(tempPath.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr,
-                                        CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+                                      CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
         if (file)
+        {
+            if (journal.NoteTemporaryFile(tempPath))
+                return file;
+            file.reset();
+            DeleteFileU(tempPath.c_str());
             return file;
+        }
         const DWORD error = ::GetLastError();
         // A name taken by a file, or by a folder (refused as access denied),
         // moves on to the next number.
         if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS || PathExistsU(tempPath))
+        {
+            if (!journal.CancelNewFile(tempPath))
+                return file;
             continue;
+        }
         ::SetLastError(error);
         return file;
     }
@@ -226,9 +242,14 @@ FileWriteResult CFileWriter::Write(CPackageFile& package, const CPackageCatalogE
 {
     IChangeJournal& journal = m_context.Journal();
     std::string tempPath;
-    unique_hfile file = CreateTemporaryFile(targetPath, tempPath);
+    unique_hfile file = CreateTemporaryFile(journal, targetPath, tempPath);
     if (!file)
     {
+        if (journal.Failed())
+        {
+            ShowFailure(JournalFailureMessage(m_context));
+            return FileWriteResult::Failed;
+        }
         const std::string reason = GetLastErrorText();
         ShowFailure(FormatResMessage(IDS_TEMP_FILE_FAILED, {tempPath.c_str(), reason.c_str()}));
         return FileWriteResult::Failed;
@@ -260,11 +281,6 @@ FileWriteResult CFileWriter::Write(CPackageFile& package, const CPackageCatalogE
         const std::string reason = GetLastErrorText();
         return failWith(FormatResMessage(messageId, {reason.c_str()}));
     };
-
-    // Noted before a byte of it is written, so that an undo (also one at the
-    // next start, after the run was killed) removes it.
-    if (!journal.NoteTemporaryFile(tempPath))
-        return failWith(JournalFailureMessage(m_context));
 
     if (!ExtractEntry(package, entry, index, file.get()))
         return fail(IsDiskFull(::GetLastError()) ? IDS_FILE_WRITE_FAILED : IDS_PACKAGE_READ_FAILED);

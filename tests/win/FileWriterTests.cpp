@@ -7,6 +7,8 @@
 
 #include <sddl.h>
 
+#include <set>
+
 #include "TestPackages.h"
 #include "TestSupport.h"
 #include "core/SetupContext.h"
@@ -89,6 +91,112 @@ TEST_F(FileWriterTest, TemporaryFilesAlreadyPresentAreLeftAlone)
     EXPECT_EQ(ReadTextFile(scratch / "$tmp0001.tmp"), "one");
     EXPECT_EQ(ReadTextFile(scratch / "$tmp0002.tmp"), "two");
     EXPECT_EQ(TemporaryFiles(scratch.Path()).size(), 2u);
+}
+
+namespace
+{
+// A journal that looks at the folder at each note of a file: every file there
+// was there before the run or is named by an earlier note, so that a run
+// killed between any two calls leaves nothing its journal does not know of.
+class CWatchingJournal : public CUndoJournal
+{
+public:
+    CWatchingJournal(const std::string& folder) : CUndoJournal(true), m_folder(folder)
+    {
+        for (const std::string& name : FilesMatching(folder, "*"))
+            m_known.insert(name);
+    }
+    bool NoteCreate(const std::string& target) override { return Look(target) && CUndoJournal::NoteCreate(target); }
+    bool NoteCreated(const std::string& target) override
+    {
+        return Look(target) && CUndoJournal::NoteCreated(target);
+    }
+    bool NoteTemporaryFile(const std::string& temp) override
+    {
+        return Look(temp) && CUndoJournal::NoteTemporaryFile(temp);
+    }
+    bool NoteNewFile(const std::string& target, const std::string& temp) override
+    {
+        return Look(target) && Look(temp) && CUndoJournal::NoteNewFile(target, temp);
+    }
+    bool SetAside(const std::string& target, std::string* aside) override
+    {
+        std::string name;
+        if (!Look(target) || !CUndoJournal::SetAside(target, &name))
+            return false;
+        // Noted inside before its rename.
+        m_known.insert(name.substr(name.find_last_of('\\') + 1));
+        if (aside)
+            *aside = name;
+        return true;
+    }
+
+    // Files seen before an earlier note named them.
+    std::set<std::string> strays;
+
+private:
+    // Notes name first, after a look at what is there so far.
+    bool Look(const std::string& name)
+    {
+        for (const std::string& present : FilesMatching(m_folder, "*"))
+            if (present != "." && present != ".." && !m_known.count(present))
+                strays.insert(present);
+        if (!name.empty())
+            m_known.insert(name.substr(name.find_last_of('\\') + 1));
+        return true;
+    }
+
+    std::string m_folder;
+    std::set<std::string> m_known;
+};
+} // namespace
+
+// The writer's temporary file is noted before it is made, also where other
+// files have the first names; an undo then leaves the folder as it was.
+TEST_F(FileWriterTest, EveryFileItMakesIsNotedBeforeItIsThere)
+{
+    const struct
+    {
+        const char* what;
+        bool targetThere;
+        bool namesTaken;
+    } cases[] = {
+        {"a new target", false, false},
+        {"a target replaced", true, false},
+        {"a target replaced beside others' temporary files", true, true},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        package.Close();
+        DeleteTree(scratch.Path());
+        ASSERT_TRUE(::CreateDirectoryA(scratch.Path().c_str(), nullptr));
+        OpenPackage({FileEntry(L"a.dll", NEW_CONTENTS)});
+        const std::string target = scratch / "a.dll";
+        if (c.targetThere)
+        {
+            ASSERT_TRUE(WriteTextFile(target, "earlier"));
+        }
+        if (c.namesTaken)
+        {
+            ASSERT_TRUE(WriteTextFile(scratch / "$tmp0001.tmp", "one"));
+        }
+        CWatchingJournal journal(scratch.Path());
+        context.SetJournal(&journal);
+
+        ASSERT_TRUE(Write(0, target));
+        EXPECT_EQ(ReadTextFile(target), NEW_CONTENTS);
+        EXPECT_EQ(journal.strays, std::set<std::string>{});
+
+        journal.Rollback(context.Parts().Seams());
+        context.SetJournal(&context.UndoJournal());
+        EXPECT_EQ(FileExists(target), c.targetThere);
+        if (c.targetThere)
+        {
+            EXPECT_EQ(ReadTextFile(target), "earlier");
+        }
+        EXPECT_EQ(TemporaryFiles(scratch.Path()).size(), c.namesTaken ? 1u : 0u);
+    }
 }
 
 TEST_F(FileWriterTest, ReadOnlyHiddenOrSystemTargetIsReplacedWithoutReboot)
