@@ -19,14 +19,25 @@ bool ShowJournalFailure(CSetupContext& context)
     return false;
 }
 
-bool NoteFolderMade(CSetupContext& context, const std::string& folder)
+FolderMaking MakeFolder(CSetupContext& context, const std::string& folder)
 {
-    if (!context.Journal().NoteFolderMade(folder))
+    IChangeJournal& journal = context.Journal();
+    if (!journal.NoteFolderMade(folder))
     {
         ShowJournalFailure(context);
-        RemoveDirectoryU(folder);
-        return false;
+        return FolderMaking::Stopped;
     }
-    context.Events().FolderMade(folder);
-    return true;
+    if (CreateDirectoryU(folder.c_str(), nullptr))
+    {
+        context.Events().FolderMade(folder);
+        return FolderMaking::Made;
+    }
+    const DWORD error = ::GetLastError();
+    if (!journal.CancelNewFile(folder))
+    {
+        ShowJournalFailure(context);
+        return FolderMaking::Stopped;
+    }
+    ::SetLastError(error);
+    return error == ERROR_ALREADY_EXISTS ? FolderMaking::AlreadyThere : FolderMaking::Failed;
 }

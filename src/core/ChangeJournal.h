@@ -33,7 +33,9 @@ public:
     // noted as new. False, with the reason as the last error, when it cannot
     // be set aside or a folder stands there.
     virtual bool PrepareToWrite(const std::string& target) = 0;
-    // A folder the run made (noted right after it was made).
+    // A folder the run is about to make (noted before it is made, and
+    // followed by CancelNewFile(folder) when the name turned out taken):
+    // removed on undo when it is there and empty.
     virtual bool NoteFolderMade(const std::string& folder) = 0;
     // A registry key below HKEY_LOCAL_MACHINE that the run is about to write
     // or delete: its tree as it is now is kept, the first time in the run
@@ -83,7 +85,17 @@ public:
 std::string JournalFailureMessage(CSetupContext& context);
 bool ShowJournalFailure(CSetupContext& context);
 
-// After the run made a folder: notes it in the journal and tells the
-// context's events. When the note cannot be written the folder goes again,
-// the failure is shown, and the result is false.
-bool NoteFolderMade(CSetupContext& context, const std::string& folder);
+// Makes a folder, noted in the journal before it is made, so that a run
+// killed at any moment leaves no folder its journal does not know of, and
+// tells the context's events. A name that something has already takes the
+// note back (AlreadyThere: a folder, or a file in the way); Failed leaves
+// the reason as the last error; Stopped: a note could not be written, which
+// was shown, and the installation stops.
+enum class FolderMaking
+{
+    Made,
+    AlreadyThere,
+    Failed,
+    Stopped,
+};
+FolderMaking MakeFolder(CSetupContext& context, const std::string& folder);

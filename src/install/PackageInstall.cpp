@@ -167,14 +167,13 @@ bool CPackageWalk::CreateEntryFolders(const std::string& destination, const std:
         const std::string folder = destination + name.substr(0, end);
         if (m_entryFolders.insert(folder).second)
         {
-            const bool made = CreateDirectoryU(folder.c_str(), nullptr) != FALSE;
-            DWORD error = made ? ERROR_SUCCESS : ::GetLastError();
-            if (error == ERROR_ALREADY_EXISTS)
-            {
-                // A file of that name is in the way of the folder.
-                if (IsFolderU(folder))
-                    error = ERROR_SUCCESS;
-            }
+            const FolderMaking making = MakeFolder(m_context, folder);
+            if (making == FolderMaking::Stopped)
+                return false;
+            DWORD error = making == FolderMaking::Made ? ERROR_SUCCESS : ::GetLastError();
+            // Something of that name already: a folder, or a file in the way.
+            if (making == FolderMaking::AlreadyThere && IsFolderU(folder))
+                error = ERROR_SUCCESS;
             if (error != ERROR_SUCCESS)
             {
                 m_entryFolders.erase(folder);
@@ -182,8 +181,6 @@ bool CPackageWalk::CreateEntryFolders(const std::string& destination, const std:
                 const std::string reason = GetLastErrorText();
                 return Refuse(FormatResMessage(IDS_CREATE_FOLDER_FAILED, {folder.c_str(), reason.c_str()}));
             }
-            if (made && !NoteFolderMade(m_context, folder))
-                return false;
             m_installer.NoteFolder(folder);
         }
         if (end == std::string::npos)

@@ -24,7 +24,7 @@ bool InstallSetupProgram(CSetupContext& context)
     if (CompareNamesU(program, target) == 0)
         return true;
 
-    if (CreateDirectoryU(folder.c_str(), nullptr) && !NoteFolderMade(context, folder))
+    if (MakeFolder(context, folder) == FolderMaking::Stopped)
         return false;
     // The copy goes into a temporary file first; an earlier copy is set aside
     // (the undo puts it back) only once the new one is whole.

@@ -71,10 +71,16 @@ bool CreateInstallFolders(CSetupContext& context)
 bool CreateFolder(CSetupContext& context, const std::string& path)
 {
     context.Progress().SetStatusText(path);
-    if (CreateDirectoryU(path.c_str(), nullptr))
-        return NoteFolderMade(context, path);
-    if (::GetLastError() == ERROR_ALREADY_EXISTS)
+    switch (MakeFolder(context, path))
+    {
+    case FolderMaking::Made:
+    case FolderMaking::AlreadyThere:
         return true;
+    case FolderMaking::Stopped:
+        return false;
+    case FolderMaking::Failed:
+        break;
+    }
     const std::string reason = GetLastErrorText();
     context.ShowMessage(FormatResMessage(IDS_CREATE_FOLDER_FAILED, {path.c_str(), reason.c_str()}), MB_OK);
     return false;

@@ -272,6 +272,9 @@ void UndoRecord(const JournalRecord& record, RollbackState& state)
     }
     else if (kind == FOLDER && f.size() == 1)
     {
+        // Taken back: the name was another's (also a folder there before).
+        if (state.cancelled.erase(f[0]))
+            return;
         if (RemoveDirectoryU(f[0]))
             state.Undone("folder removed: " + f[0]);
         else if (!IsGone(::GetLastError()))

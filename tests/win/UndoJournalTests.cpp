@@ -7,6 +7,7 @@
 
 #include "TestPackages.h"
 #include "TestSupport.h"
+#include "core/ChangeJournal.h"
 #include "core/SetupContext.h"
 #include "framework/RegistryKey.h"
 #include "undo/JournalFile.h"
@@ -178,14 +179,19 @@ TEST_F(UndoJournalTest, AJournalReadBackUndoesAKilledRunOrFinishesACommittedOne)
         const std::string folder = scratch / "Made";
         const std::string replaced = scratch / "replaced.txt";
         const std::string journalPath = scratch / "run.journal";
+        const std::string earlierFolder = scratch / "Earlier";
         ASSERT_TRUE(WriteTextFile(replaced, "earlier"));
+        ASSERT_TRUE(::CreateDirectoryA(earlierFolder.c_str(), nullptr) || FolderExists(earlierFolder));
         SetString(SCRATCH_KEY, "Kept", "earlier");
         {
             CTestContext run;
             CUndoJournal& journal = run.UndoJournal();
             ASSERT_TRUE(journal.Begin(journalPath, {true, 2092, "C:\\Lumiro"}));
-            ASSERT_TRUE(::CreateDirectoryA(folder.c_str(), nullptr));
-            ASSERT_TRUE(journal.NoteFolderMade(folder));
+            ASSERT_EQ(MakeFolder(run, folder), FolderMaking::Made);
+            // A folder there before is the run's no more than one it was
+            // killed before making.
+            ASSERT_EQ(MakeFolder(run, earlierFolder), FolderMaking::AlreadyThere);
+            ASSERT_TRUE(journal.NoteFolderMade(scratch / "Never"));
             ASSERT_TRUE(journal.NoteNewFile(folder + "\\new.txt"));
             ASSERT_TRUE(WriteTextFile(folder + "\\new.txt", "new"));
             ASSERT_TRUE(journal.SetAside(replaced));
@@ -210,6 +216,7 @@ TEST_F(UndoJournalTest, AJournalReadBackUndoesAKilledRunOrFinishesACommittedOne)
             EXPECT_EQ(next.Run().build, 2092u);
             EXPECT_EQ(next.Rollback(context.Parts().Seams()), std::vector<std::string>{});
             EXPECT_FALSE(FolderExists(folder));
+            EXPECT_TRUE(FolderExists(earlierFolder));
             EXPECT_EQ(ReadTextFile(replaced), "earlier");
             CRegistryKey key;
             ASSERT_TRUE(key.Open(HKEY_LOCAL_MACHINE, SCRATCH_KEY, KEY_READ));
