@@ -916,9 +916,20 @@ bool StepKill()
     if (g_process.hProcess && ::WaitForSingleObject(g_process.hProcess, 0) == WAIT_OBJECT_0 &&
         ::GetExitCodeProcess(g_process.hProcess, &code))
         return Pass("kill: it had ended with exit code " + std::to_string(code));
-    if (!g_process.hProcess || !::TerminateProcess(g_process.hProcess, 1))
-        return Fail("kill");
-    ::WaitForSingleObject(g_process.hProcess, STEP_TIMEOUT_MS);
+    if (!g_process.hProcess)
+        return Fail("kill: no program");
+    if (!::TerminateProcess(g_process.hProcess, 1))
+    {
+        // Refused for a program that was ending as the kill came (Windows
+        // says access denied then): what it left is looked at as well.
+        const DWORD error = ::GetLastError();
+        if (::WaitForSingleObject(g_process.hProcess, STEP_TIMEOUT_MS) == WAIT_OBJECT_0 &&
+            ::GetExitCodeProcess(g_process.hProcess, &code))
+            return Pass("kill: it was ending, with exit code " + std::to_string(code));
+        return Fail("kill: error " + std::to_string(error));
+    }
+    if (::WaitForSingleObject(g_process.hProcess, STEP_TIMEOUT_MS) != WAIT_OBJECT_0)
+        return Fail("kill: the program still runs");
     return Pass("kill");
 }
 } // namespace

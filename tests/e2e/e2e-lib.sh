@@ -74,9 +74,19 @@ e2e_windows_version() {
 }
 
 # driver STEP... : runs the automation driver; a failed step fails the scenario.
+# A driver that ended with a failure before it printed a line took no step
+# (its first step prints as soon as it has started the program, and every
+# failed step prints why): it never got going under Wine, as seen once on a
+# loaded machine without a word from Wine, and it runs once more.
 driver() {
-  if ! wine 'C:\driver.exe' "$@"; then
-    echo "driver failed" >&2
+  local said="$E2E_OUT/driver-said.txt" status attempt
+  for attempt in 1 2; do
+    wine 'C:\driver.exe' "$@" | tee "$said" && status=0 || status=${PIPESTATUS[0]}
+    [ "$status" -ne 0 ] && [ ! -s "$said" ] && [ "$attempt" -eq 1 ] || break
+    echo "the driver ended with status $status before its first step; once more" >&2
+  done
+  if [ "$status" -ne 0 ]; then
+    echo "driver failed (status $status)" >&2
     E2E_FAILURES=$((E2E_FAILURES + 1))
     return 1
   fi

@@ -69,6 +69,15 @@ seed="${UNDO_KILLS_SEED:-$RANDOM}"
 RANDOM=$seed
 echo "kill moments drawn with seed $seed"
 undone=0 finished=0 before_journal=0 taken=0
+# A kill's steps and checks print only when one fails, and then all of them:
+# twenty kills of a dozen lines each would bury the line that failed.
+steps="$E2E_OUT/kill-steps.txt"
+kill_check() {
+  local what="$1"; shift
+  "$@" && return 0
+  echo "FAIL $what"
+  E2E_FAILURES=$((E2E_FAILURES + 1)) kill_failed=1
+}
 for ((k = 0; k < kills; ++k)); do
   # One moment drawn at random in each of KILLS equal slices of the run.
   slice=$((run_ms / kills))
@@ -76,38 +85,48 @@ for ((k = 0; k < kills; ++k)); do
   ((k % parts == part_index)) || continue
   taken=$((taken + 1))
   make_older
-  driver startwith 'C:\media\setup.exe' "/S $log_arg" sleep "$at" kill
+  kill_failed=0
+  driver startwith 'C:\media\setup.exe' "/S $log_arg" sleep "$at" kill > "$steps" 2>&1 || kill_failed=1
   journal="$(c_drive "$JOURNAL")"
-  steps=()
+  next=()
   if [ -e "$journal" ] && ! tr -d '\r' < "$journal" | grep -x commit >/dev/null; then
     # Killed before its work was all in place: the next start undoes it and
     # says so before its main dialog.
-    steps=(message 'The last run of Setup on this computer was interrupted before it finished.*' 1)
-    undone=$((undone + 1))
+    next=(message 'The last run of Setup on this computer was interrupted before it finished.*' 1)
+    undone=$((undone + 1)) moment="in the middle"
   elif [ -e "$journal" ] || grep -qF 'Exit code' "$log" 2>/dev/null; then
-    finished=$((finished + 1))
+    finished=$((finished + 1)) moment="after the work was in place"
   else
-    before_journal=$((before_journal + 1))
+    before_journal=$((before_journal + 1)) moment="before anything was noted"
   fi
-  driver startwith 'C:\media\setup.exe' "$log_arg" "${steps[@]}" \
-    window "$MAIN_DIALOG" click "$MAIN_DIALOG" 2 exit 1602 ||
-    { echo "kill $k at $at ms: the next start did not reach its main dialog"; continue; }
+  if ! driver startwith 'C:\media\setup.exe' "$log_arg" "${next[@]}" \
+    window "$MAIN_DIALOG" click "$MAIN_DIALOG" 2 exit 1602 >> "$steps" 2>&1; then
+    cat "$steps"
+    echo "FAIL kill $k at $at ms ($moment): the next start did not reach its main dialog"
+    continue
+  fi
 
   build="$(reg_value "$key" 'Build Number')"
   case "$build" in
     0x82c) kept=2092 ;;
     0x82d) kept=2093 ;;
-    *) check "kill $k at $at ms: a build is recorded ($build)" false; continue ;;
+    *) cat "$steps"; check "kill $k at $at ms ($moment): a build is recorded ($build)" false; continue ;;
   esac
-  what="kill $k at $at ms (build $kept)"
-  check "$what: Programs is that build's" diff -r "$E2E_OUT/$kept/Programs" "$programs"
+  what="kill $k at $at ms, $moment (build $kept)"
+  kill_check "$what: Programs is that build's" diff -r "$E2E_OUT/$kept/Programs" "$programs"
   for lib in "${libs[@]}"; do
-    check "$what: $lib is that build's" cmp -s "$E2E_OUT/$kept/system/$lib" "$system/$lib"
+    kill_check "$what: $lib is that build's" cmp -s "$E2E_OUT/$kept/system/$lib" "$system/$lib"
   done
-  check "$what: the entry's version agrees" test "$(entry_value DisplayVersion)" = "1.0.$kept.0"
-  check "$what: no set-aside or temporary file" \
+  kill_check "$what: the entry's version agrees" test "$(entry_value DisplayVersion)" = "1.0.$kept.0"
+  kill_check "$what: no set-aside or temporary file" \
     test -z "$(find "$programs" "$system" -maxdepth 2 \( -name '$old*' -o -name '$tmp*' \))"
-  check "$what: no journal" test ! -e "$journal"
+  kill_check "$what: no journal" test ! -e "$journal"
+  if [ "$kill_failed" -eq 0 ]; then
+    echo "ok   $what: one whole build, no journal"
+  else
+    cat "$steps"
+    [ ! -e "$log" ] || { echo "the end of the log:"; tr -d '\r' < "$log" | tail -n 30; }
+  fi
 done
 echo "kills: $taken of $kills (part $part); undone by the next start: $undone;" \
   "after the work was in place: $finished; before anything was noted: $before_journal"
