@@ -27,7 +27,8 @@
 # SETUP_EXE=path measures that setup.exe instead of the one built here (for
 # figures of an earlier build); SETUP_BEFORE=path measures another one beside
 # it in the same rounds ("before", alternating with the others), for a
-# before/after table from one run. BENCH_FILES=N makes the payload N small
+# before/after table from one run (BEFORE_CHECKED=1: on a medium checked as
+# this one's, for an earlier build that checks its medium too). BENCH_FILES=N makes the payload N small
 # files instead of 2,000 (BENCH_LARGE_MIB=0 leaves the large file out), to
 # show how the cost grows with the number of files. BENCH_PROBED=N adds N
 # windowed installations of the payload with the progress window probed by
@@ -126,14 +127,20 @@ with open(sys.argv[1], "r+b") as f:
     f.seek(28)
     f.write(bytes(36))' "$pkg"
 done
-# The earlier build reads the packages as an older packer made them.
+# The earlier build reads the packages as an older packer made them, or,
+# with BEFORE_CHECKED=1 (an earlier build that checks its medium), the same
+# medium as this one, recorded alike.
 if [ -n "$before" ]; then
-  cp "$work/unchecked/RTDLL_NT.PKG" "$work/unchecked/APPS_NT.PKG" "$work/media-before/"
+  if [ -n "${BEFORE_CHECKED:-}" ]; then
+    cp "$work/media/RTDLL_NT.PKG" "$work/media/APPS_NT.PKG" "$work/media-before/"
+  else
+    cp "$work/unchecked/RTDLL_NT.PKG" "$work/unchecked/APPS_NT.PKG" "$work/media-before/"
+  fi
   cp "$before" "$work/media-before/setup.exe"
 fi
-if [ -z "${SETUP_EXE:-}" ]; then
-  python3 "$root/tools/medium/medium_record.py" "$work/media/setup.exe" "$work/media/RTDLL_NT.PKG" "$work/media/APPS_NT.PKG"
-fi
+record_medium() { python3 "$root/tools/medium/medium_record.py" "$1/setup.exe" "$1/RTDLL_NT.PKG" "$1/APPS_NT.PKG"; }
+[ -n "${SETUP_EXE:-}" ] || record_medium "$work/media"
+[ -z "$before" ] || [ -z "${BEFORE_CHECKED:-}" ] || record_medium "$work/media-before"
 cp "$root/build/mingw64/bench/setup_timer_win.exe" "$work/"
 
 cat > "$work/bench.nsi" <<EOF
