@@ -25,4 +25,15 @@ fi
 # /reg:32 where they mean the other.
 WINE64_LOADER=/usr/lib/wine/wine64
 [ -x "$WINE64_LOADER" ] || WINE64_LOADER=wine
-reg64() { "$WINE64_LOADER" reg "$@"; }
+# A change (add, delete, import) that fails is made once more: under load
+# Wine now and then loses a new process in its own start-up, before reg has
+# done anything, and each of these may be repeated without harm. A query is
+# not: its failure says the key or value is missing.
+reg64() {
+  "$WINE64_LOADER" reg "$@" && return 0
+  local status=$?
+  case "${1:-}" in
+    add | ADD | delete | DELETE | import | IMPORT) "$WINE64_LOADER" reg "$@" ;;
+    *) return "$status" ;;
+  esac
+}

@@ -4,7 +4,7 @@
 #
 # Needs: LUMIRO_WINE_ROOT (the build's Wine folder, prepared by the test
 # session), E2E_BIN (the folder with setup.exe, driver.exe and the packages).
-set -euo pipefail
+set -Eeuo pipefail
 . "${LUMIRO_SOURCE_DIR:?}/cmake/wine-env.sh"
 
 # A scenario run in parts side by side sets E2E_PART: each part has a prefix
@@ -39,6 +39,11 @@ e2e_begin() {
   export WINEPREFIX="$E2E_PREFIX"
   setsid wineserver -p >/dev/null 2>&1 </dev/null &
   trap e2e_end EXIT
+  # A command that fails outside a check ends the scenario (set -e): say
+  # which, as the output would otherwise just stop.
+  # (The trap also runs in command substitutions, which do not stop it.)
+  trap 'e2e_status=$?; [ "$BASH_SUBSHELL" -ne 0 ] ||
+    echo "$E2E_NAME: stopped at line $LINENO by: $BASH_COMMAND (status $e2e_status)" >&2' ERR
   MEDIA="$WINEPREFIX/drive_c/media"
   mkdir -p "$MEDIA"
   cp "$E2E_BIN/setup.exe" "$MEDIA/"
