@@ -28,9 +28,10 @@
 # figures of an earlier build); SETUP_BEFORE=path measures another one beside
 # it in the same rounds ("before", alternating with the others), for a
 # before/after table from one run (BEFORE_CHECKED=1: on a medium checked as
-# this one's, for an earlier build that checks its medium too). BENCH_FILES=N makes the payload N small
-# files instead of 2,000 (BENCH_LARGE_MIB=0 leaves the large file out), to
-# show how the cost grows with the number of files. BENCH_PROBED=N adds N
+# this one's, for an earlier build that checks its medium too).
+# BENCH_FILES=N makes the payload N small files instead of 2,000
+# (BENCH_LARGE_MIB=0 leaves the large file out), to show how the cost grows
+# with the number of files. BENCH_PROBED=N adds N
 # windowed installations of the payload with the progress window probed by
 # WM_NULL (200 ms) at every poll, counting the probes left unanswered.
 # BENCH_PARTS="again" (any of new, again, memory) runs only those parts.

@@ -22,7 +22,7 @@ bool ShowJournalFailure(CSetupContext& context)
 FolderMaking MakeFolder(CSetupContext& context, const std::string& folder)
 {
     IChangeJournal& journal = context.Journal();
-    if (!journal.NoteFolderMade(folder))
+    if (!journal.NoteFolderToMake(folder))
     {
         ShowJournalFailure(context);
         return FolderMaking::Stopped;

@@ -36,7 +36,7 @@ public:
     // A folder the run is about to make (noted before it is made, and
     // followed by CancelNewFile(folder) when the name turned out taken):
     // removed on undo when it is there and empty.
-    virtual bool NoteFolderMade(const std::string& folder) = 0;
+    virtual bool NoteFolderToMake(const std::string& folder) = 0;
     // A registry key below HKEY_LOCAL_MACHINE that the run is about to write
     // or delete: its tree as it is now is kept, the first time in the run
     // (also for a key below one kept already). False, with the registry's

@@ -26,7 +26,7 @@ public:
     bool CancelNewFile(const std::string&) override { return Refuse(); }
     bool SetAside(const std::string&, std::string*) override { return Refuse(); }
     bool PrepareToWrite(const std::string&) override { return Refuse(); }
-    bool NoteFolderMade(const std::string&) override { return Refuse(); }
+    bool NoteFolderToMake(const std::string&) override { return Refuse(); }
     bool SaveRegistryKey(const std::string&) override { return Refuse(); }
     bool NoteBootReplacement(const std::string&, const std::string&) override { return Refuse(); }
     bool NoteControlRegistration(const std::string&) override { return Refuse(); }

@@ -134,9 +134,9 @@ bool RenameOpenFile(SetFileInformationByHandleProc setInformation, HANDLE file, 
 // The journal notes each name before its create (a name another file has:
 // the note is taken back) and, once made, that it is the run's temporary
 // file, so that a run killed at any moment leaves no temporary file it does
-// not know of. Returns an invalid handle, with the reason as the last error, on
-// failure (the journal's own when journal.Failed()); tempPath holds the name
-// tried last.
+// not know of. Returns an invalid handle, with the reason as the last error,
+// on failure (the journal's own when journal.Failed()); tempPath holds the
+// name tried last.
 unique_hfile CreateTemporaryFile(IChangeJournal& journal, const std::string& targetPath, std::string& tempPath)
 {
     const std::string folder = FolderOf(targetPath);

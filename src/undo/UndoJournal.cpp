@@ -517,7 +517,7 @@ bool CUndoJournal::PrepareToWrite(const std::string& target)
     return SetAside(target);
 }
 
-bool CUndoJournal::NoteFolderMade(const std::string& folder) { return Note({FOLDER, {folder}}, false); }
+bool CUndoJournal::NoteFolderToMake(const std::string& folder) { return Note({FOLDER, {folder}}, false); }
 
 bool CUndoJournal::SaveRegistryKey(const std::string& subKey)
 {

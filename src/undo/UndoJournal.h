@@ -89,7 +89,7 @@ public:
     bool CancelNewFile(const std::string& target) override;
     bool SetAside(const std::string& target, std::string* aside = nullptr) override;
     bool PrepareToWrite(const std::string& target) override;
-    bool NoteFolderMade(const std::string& folder) override;
+    bool NoteFolderToMake(const std::string& folder) override;
     bool SaveRegistryKey(const std::string& subKey) override;
     bool NoteBootReplacement(const std::string& temp, const std::string& target) override;
     bool NoteControlRegistration(const std::string& path) override;

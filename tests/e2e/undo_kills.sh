@@ -69,15 +69,9 @@ seed="${UNDO_KILLS_SEED:-$RANDOM}"
 RANDOM=$seed
 echo "kill moments drawn with seed $seed"
 undone=0 finished=0 before_journal=0 taken=0
-# A kill's steps and checks print only when one fails, and then all of them:
-# twenty kills of a dozen lines each would bury the line that failed.
+# A kill's steps and checks go into a file, shown only when one of them
+# failed: twenty kills of a dozen lines each would bury the line that failed.
 steps="$E2E_OUT/kill-steps.txt"
-kill_check() {
-  local what="$1"; shift
-  "$@" && return 0
-  echo "FAIL $what"
-  E2E_FAILURES=$((E2E_FAILURES + 1)) kill_failed=1
-}
 for ((k = 0; k < kills; ++k)); do
   # One moment drawn at random in each of KILLS equal slices of the run.
   slice=$((run_ms / kills))
@@ -85,8 +79,8 @@ for ((k = 0; k < kills; ++k)); do
   ((k % parts == part_index)) || continue
   taken=$((taken + 1))
   make_older
-  kill_failed=0
-  driver startwith 'C:\media\setup.exe' "/S $log_arg" sleep "$at" kill > "$steps" 2>&1 || kill_failed=1
+  failures_before=$E2E_FAILURES
+  driver startwith 'C:\media\setup.exe' "/S $log_arg" sleep "$at" kill > "$steps" 2>&1 || true
   journal="$(c_drive "$JOURNAL")"
   next=()
   if [ -e "$journal" ] && ! tr -d '\r' < "$journal" | grep -x commit >/dev/null; then
@@ -113,15 +107,17 @@ for ((k = 0; k < kills; ++k)); do
     *) cat "$steps"; check "kill $k at $at ms ($moment): a build is recorded ($build)" false; continue ;;
   esac
   what="kill $k at $at ms, $moment (build $kept)"
-  kill_check "$what: Programs is that build's" diff -r "$E2E_OUT/$kept/Programs" "$programs"
-  for lib in "${libs[@]}"; do
-    kill_check "$what: $lib is that build's" cmp -s "$E2E_OUT/$kept/system/$lib" "$system/$lib"
-  done
-  kill_check "$what: the entry's version agrees" test "$(entry_value DisplayVersion)" = "1.0.$kept.0"
-  kill_check "$what: no set-aside or temporary file" \
-    test -z "$(find "$programs" "$system" -maxdepth 2 \( -name '$old*' -o -name '$tmp*' \))"
-  kill_check "$what: no journal" test ! -e "$journal"
-  if [ "$kill_failed" -eq 0 ]; then
+  {
+    check "$what: Programs is that build's" diff -r "$E2E_OUT/$kept/Programs" "$programs"
+    for lib in "${libs[@]}"; do
+      check "$what: $lib is that build's" cmp -s "$E2E_OUT/$kept/system/$lib" "$system/$lib"
+    done
+    check "$what: the entry's version agrees" test "$(entry_value DisplayVersion)" = "1.0.$kept.0"
+    check "$what: no set-aside or temporary file" \
+      test -z "$(find "$programs" "$system" -maxdepth 2 \( -name '$old*' -o -name '$tmp*' \))"
+    check "$what: no journal" test ! -e "$journal"
+  } >> "$steps" 2>&1
+  if [ "$E2E_FAILURES" -eq "$failures_before" ]; then
     echo "ok   $what: one whole build, no journal"
   else
     cat "$steps"

@@ -191,7 +191,7 @@ TEST_F(UndoJournalTest, AJournalReadBackUndoesAKilledRunOrFinishesACommittedOne)
             // A folder there before is the run's no more than one it was
             // killed before making.
             ASSERT_EQ(MakeFolder(run, earlierFolder), FolderMaking::AlreadyThere);
-            ASSERT_TRUE(journal.NoteFolderMade(scratch / "Never"));
+            ASSERT_TRUE(journal.NoteFolderToMake(scratch / "Never"));
             ASSERT_TRUE(journal.NoteNewFile(folder + "\\new.txt"));
             ASSERT_TRUE(WriteTextFile(folder + "\\new.txt", "new"));
             ASSERT_TRUE(journal.SetAside(replaced));
